@@ -1,0 +1,92 @@
+# Shared set-up of scripts/test and scripts/run: the Debian packages, the
+# Japanese locale, the build, a private Wine prefix and an X display.
+# Sourced, not run; ROOT is the checkout.
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$ROOT/build
+PACKAGES="mingw-w64 wine64 xvfb xdotool x11-utils imagemagick locales fonts-ipafont-gothic
+          cmake ninja-build googletest nsis python3"
+
+as_root() {
+    if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_packages() {
+    missing=
+    for p in $PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
+    done
+    if [ -n "$missing" ]; then
+        echo "installing:$missing"
+        as_root apt-get update
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y $missing
+    fi
+}
+
+# Wine reads the ANSI code page from the locale: ja_JP.UTF-8 gives 932.
+ensure_locale() {
+    if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+        as_root sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+        grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+        as_root locale-gen
+    fi
+    export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+}
+
+build_presets() {
+    for preset in "$@"; do
+        [ -f "$BUILD/$preset/build.ninja" ] || cmake --preset "$preset" >/dev/null
+        cmake --build --preset "$preset"
+    done
+}
+
+wine_env() {
+    export WINEPREFIX=$BUILD/wine
+    export WINEDEBUG=-all
+    # No Mono or Gecko: nothing here needs them and there is no network.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINE=/usr/lib/wine/wine64
+}
+
+# A new prefix, so no state of an earlier run reaches this one.
+fresh_prefix() {
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+    $WINE wineboot -i >/dev/null 2>&1
+    # Unmanaged windows: with no window manager on the display, Wine would
+    # wait two seconds for one whenever a window is hidden.
+    $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+}
+
+# Keeps wineserver and Wine's own services up between the tests, so none
+# pays Wine's start-up. The services are started here with their output on
+# /dev/null: started by a test, they would keep its output pipe open.
+start_wineserver() {
+    wineserver -p
+    $WINE cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+stop_wineserver() {
+    wineserver -k 2>/dev/null || true
+}
+
+XVFB_PID=
+start_xvfb() {
+    n=90
+    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=:$n
+    for _ in $(seq 100); do
+        [ -e /tmp/.X11-unix/X$n ] && return 0
+        sleep 0.1
+    done
+    echo "Xvfb did not start on $DISPLAY" >&2
+    return 1
+}
+
+stop_xvfb() {
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+}
