@@ -1,0 +1,69 @@
+/*
+ * Morvalen for Windows: show the log, initialise it, quit.
+ * The two commands that change something ask first; only Yes counts.
+ */
+#include "commands.h"
+#include "../messages/messages.h"
+#include "../recorder/logfile.h"
+
+#include <shellapi.h>
+
+void RunCommand(int code)
+{
+    switch (code) {
+    case CMD_SHOWLOG:
+        ShowLogCommand();
+        break;
+    case CMD_INITLOG:
+        InitializeLogCommand();
+        break;
+    case CMD_QUIT:
+        QuitCommand();
+        break;
+    }
+}
+
+static bool AskYesNo(const char *question)
+{
+    char caption[TextSize];
+    LoadText(IDS_APPTITLE, caption, TextSize);
+    return MessageBoxA(MainWindow, question, caption, MB_ICONWARNING | MB_YESNO) == IDYES;
+}
+
+void ShowLogCommand()
+{
+    /* A log deleted by hand is written afresh so there is something to
+       show; a missing directory is left for the open to report. */
+    if (GetFileAttributesA(LogPath) == INVALID_FILE_ATTRIBUTES &&
+        GetLastError() == ERROR_FILE_NOT_FOUND)
+        RewriteLogFile();
+    HINSTANCE opened = ShellExecuteA(GetDesktopWindow(), NULL, LogPath, NULL, NULL, SW_SHOWNORMAL);
+    if ((INT_PTR)opened <= 32)
+        ReportLogOpenFailure();
+}
+
+void InitializeLogCommand()
+{
+    char question[TextSize];
+    char piece[TextSize];
+
+    LoadText(IDS_ARCHIVEASK1, question, TextSize);
+    MakeArchiveName(piece);
+    AppendText(question, TextSize, piece);
+    LoadText(IDS_ARCHIVEASK2, piece, TextSize);
+    AppendText(question, TextSize, piece);
+    if (!AskYesNo(question))
+        return;
+    /* A failed copy has been reported and the initialisation goes on. */
+    ArchiveLogFile();
+    RewriteLogFile();
+}
+
+void QuitCommand()
+{
+    char question[TextSize];
+
+    LoadText(IDS_QUITASK, question, TextSize);
+    if (AskYesNo(question))
+        DestroyWindow(MainWindow);      /* WM_DESTROY records the end */
+}

@@ -1,0 +1,159 @@
+/*
+ * Driving the real program: launch, find, stop, and the expected records.
+ */
+#include "program.h"
+
+#include <cstdio>
+#include <vector>
+
+std::string ProgramPath()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string tests = path;
+    tests = tests.substr(0, tests.rfind('\\'));
+    return tests.substr(0, tests.rfind('\\')) + "\\morvalen.exe";
+}
+
+Launched Launch(const std::string &tail, const std::string &folder, const std::string &commandLine)
+{
+    std::string line = commandLine.empty() ? "\"" + ProgramPath() + "\" " + tail : commandLine;
+    STARTUPINFOA startup = {};
+    PROCESS_INFORMATION info = {};
+    startup.cb = sizeof startup;
+    std::vector<char> writable(line.begin(), line.end());
+    writable.push_back('\0');
+    Launched launched = {};
+    if (CreateProcessA(NULL, writable.data(), NULL, NULL, FALSE, 0, NULL, folder.c_str(),
+                       &startup, &info)) {
+        launched.process = info.hProcess;
+        launched.thread = info.hThread;
+        launched.pid = info.dwProcessId;
+    }
+    return launched;
+}
+
+int WaitForExit(const Launched &launched, DWORD timeoutMs)
+{
+    DWORD code = (DWORD)-1;
+    if (!launched.process || WaitForSingleObject(launched.process, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    GetExitCodeProcess(launched.process, &code);
+    return (int)code;
+}
+
+void Release(Launched &launched)
+{
+    if (launched.process)
+        CloseHandle(launched.process);
+    if (launched.thread)
+        CloseHandle(launched.thread);
+    launched = Launched();
+}
+
+HWND FindRecorder(DWORD timeoutMs)
+{
+    HWND window = NULL;
+    WaitFor([&] { return (window = FindWindowA("MorvalenWindowClass", "Morvalen Application")) != NULL; },
+            timeoutMs);
+    return window;
+}
+
+DWORD ProcessOf(HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+void KillRecorders()
+{
+    HWND window;
+    while ((window = FindWindowA("MorvalenWindowClass", "Morvalen Application")) != NULL) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(window));
+        if (!process)
+            break;
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
+const std::string kLogHeader = "// Morvalen for Windows " + Sjis("ログファイル") + " //\r\n\r\n" +
+    Sjis("ユーザー名　　　 起動時刻　　　　　　　 終了時刻　　　　　　　 使用時間");
+
+std::string UserField()
+{
+    char name[512];
+    DWORD size = sizeof name;
+    if (!GetUserNameA(name, &size))
+        lstrcpyA(name, "-- none --");
+    std::string field = name;
+    if (field.size() < 17)
+        field.resize(17, ' ');
+    return field;
+}
+
+static std::string Stamp(const SYSTEMTIME &t)
+{
+    char text[64];
+    snprintf(text, sizeof text, "%02d/%02d/%02d(%s) %02d:%02d", t.wYear % 100, t.wMonth, t.wDay,
+             Weekday(t.wDayOfWeek).c_str(), t.wHour, t.wMinute);
+    return text;
+}
+
+std::string StartRecordAt(const SYSTEMTIME &start)
+{
+    return "\r\n" + UserField() + Stamp(start);
+}
+
+static ULONGLONG Minutes(const SYSTEMTIME &t)
+{
+    FILETIME f;
+    SystemTimeToFileTime(&t, &f);
+    return (((ULONGLONG)f.dwHighDateTime << 32) | f.dwLowDateTime) / 600000000ULL;
+}
+
+std::string EndRecordAt(const SYSTEMTIME &start, const SYSTEMTIME &end)
+{
+    ULONGLONG used = Minutes(end) > Minutes(start) ? Minutes(end) - Minutes(start) : 0;
+    char usage[16];
+    if (used >= 100 * 60)
+        used = 99 * 60 + 59;
+    snprintf(usage, sizeof usage, "%02u:%02u", (unsigned)(used / 60), (unsigned)(used % 60));
+    return "     " + Stamp(end) + "     " + usage;
+}
+
+SYSTEMTIME Now()
+{
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return t;
+}
+
+/* The minutes from one reading of the clock to another, as SYSTEMTIMEs. */
+static std::vector<SYSTEMTIME> Span(const SYSTEMTIME &from, const SYSTEMTIME &to)
+{
+    std::vector<SYSTEMTIME> minutes;
+    FILETIME f;
+    SystemTimeToFileTime(&from, &f);
+    ULONGLONG at = (((ULONGLONG)f.dwHighDateTime << 32) | f.dwLowDateTime) / 600000000ULL;
+    for (; at <= Minutes(to); at++) {
+        ULONGLONG ticks = at * 600000000ULL;
+        FILETIME m = {(DWORD)ticks, (DWORD)(ticks >> 32)};
+        SYSTEMTIME t;
+        FileTimeToSystemTime(&m, &t);
+        minutes.push_back(t);
+    }
+    return minutes;
+}
+
+bool MatchesAt(const std::string &bytes, const Moment &start, const Moment &end,
+               const std::function<std::string(const SYSTEMTIME &, const SYSTEMTIME &)> &shape)
+{
+    for (const SYSTEMTIME &s : Span(start.from, start.to))
+        for (const SYSTEMTIME &e : Span(end.from, end.to))
+            if (bytes == shape(s, e))
+                return true;
+    return false;
+}

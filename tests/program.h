@@ -1,0 +1,99 @@
+/*
+ * Driving the real morvalen.exe from a test: launching it in a folder,
+ * finding its hidden window, stopping it, and the log lines it should have
+ * written at the times the test saw.
+ */
+#ifndef MORVALEN_TEST_PROGRAM_H
+#define MORVALEN_TEST_PROGRAM_H
+
+#include <gtest/gtest.h>
+
+#include "support.h"
+
+struct Launched {
+    HANDLE process;
+    HANDLE thread;
+    DWORD pid;
+};
+
+/* build/<preset>/morvalen.exe, beside the tests folder. */
+std::string ProgramPath();
+
+/* Starts "program" tail in folder; commandLine, if given, is used whole. */
+Launched Launch(const std::string &tail, const std::string &folder,
+                const std::string &commandLine = "");
+/* Waits for the process to end; its exit code, or -1 if it did not end. */
+int WaitForExit(const Launched &launched, DWORD timeoutMs);
+void Release(Launched &launched);
+
+/* The running copy's hidden window, waited for. */
+HWND FindRecorder(DWORD timeoutMs);
+DWORD ProcessOf(HWND window);
+/* Ends every recorder left running, so each test starts with none. */
+void KillRecorders();
+
+/* What a header, a start record and an end record look like. */
+extern const std::string kLogHeader;
+std::string UserField();
+std::string StartRecordAt(const SYSTEMTIME &start);
+std::string EndRecordAt(const SYSTEMTIME &start, const SYSTEMTIME &end);
+
+/* The local time, read before and after something the program did: its
+   record carries one of the (at most two) minutes in between. */
+SYSTEMTIME Now();
+struct Moment {
+    SYSTEMTIME from, to;
+};
+
+/* True if bytes equals shape(start, end) for some minute of each moment. */
+bool MatchesAt(const std::string &bytes, const Moment &start, const Moment &end,
+               const std::function<std::string(const SYSTEMTIME &, const SYSTEMTIME &)> &shape);
+
+/* Each case starts with no recorder running and a fresh folder of its
+   own, and ends every recorder it leaves behind. */
+class RecorderCase : public testing::Test {
+protected:
+    std::string folder;
+    Launched first = {};
+    Moment started = {};
+
+    void SetUp() override
+    {
+        KillRecorders();
+        folder = EnterFreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+
+    void TearDown() override
+    {
+        KillRecorders();
+        Release(first);
+    }
+
+    /* Launches the recorder and waits until it has written its start
+       record, which is when it drops to idle priority. */
+    HWND Start(const std::string &tail = "")
+    {
+        started.from = Now();
+        first = Launch(tail, folder);
+        HWND window = FindRecorder(5000);
+        WaitFor([&] { return GetPriorityClass(first.process) == IDLE_PRIORITY_CLASS; }, 5000);
+        started.to = Now();
+        return window;
+    }
+
+    /* A log file of the first recorder, read whole. */
+    std::string Log(const std::string &name = "morvalenlog.txt")
+    {
+        return ReadBytes(folder + "\\" + name);
+    }
+
+    /* Header, this session's start record and an end record. */
+    bool HasOneSession(const std::string &bytes, const Moment &ended)
+    {
+        return MatchesAt(bytes, started, ended, [](const SYSTEMTIME &s, const SYSTEMTIME &e) {
+            return kLogHeader + StartRecordAt(s) + EndRecordAt(s, e);
+        });
+    }
+};
+
+#endif
