@@ -48,6 +48,13 @@ wine_env() {
     export WINE=/usr/lib/wine/wine64
 }
 
+# One test run at a time owns the prefix; a second run waits its turn.
+lock_prefix() {
+    mkdir -p "$BUILD"
+    exec 9>"$BUILD/wine.lock"
+    flock 9
+}
+
 # A new prefix, so no state of an earlier run reaches this one.
 fresh_prefix() {
     wineserver -k 2>/dev/null || true
