@@ -63,6 +63,11 @@ fresh_prefix() {
     # Unmanaged windows: with no window manager on the display, Wine would
     # wait two seconds for one whenever a window is hidden.
     $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # The IPA fonts stand in for Windows' Japanese faces, whose metrics the
+    # dialog and the message boxes are laid out for.
+    for face in 'ＭＳ Ｐゴシック' 'MS PGothic' 'MS UI Gothic'; do
+        $WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAPGothic /f >/dev/null 2>&1
+    done
     wineserver -w
 }
 
