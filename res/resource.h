@@ -36,6 +36,6 @@
 #define MORVALEN_SITE_URL   "https://" MORVALEN_SITE "/"
 #define MORVALEN_COMPANY    "Morvalen Project"
 #define MORVALEN_COPYRIGHT  "Copyright (C) 2026 Morvalen Project"
-#define MORVALEN_NOTICE     "©2026"
+#define MORVALEN_NOTICE     "(C)2026"
 
 #endif

@@ -68,6 +68,9 @@ fresh_prefix() {
     for face in 'ＭＳ Ｐゴシック' 'MS PGothic' 'MS UI Gothic'; do
         $WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAPGothic /f >/dev/null 2>&1
     done
+    # Windows opens .txt files with notepad; Wine's prefix has the verb
+    # but not the extension's link to it.
+    $WINE reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1
     wineserver -w
 }
 

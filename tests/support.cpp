@@ -124,6 +124,7 @@ void SetUserName(const char *name)
 
 struct BoxSearch {
     DWORD pid;
+    HWND except;
     HWND found;
 };
 
@@ -133,7 +134,7 @@ static BOOL CALLBACK MatchBox(HWND window, LPARAM param)
     char cls[64];
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || !IsWindowVisible(window))
+    if (pid != search->pid || window == search->except || !IsWindowVisible(window))
         return TRUE;
     GetClassNameA(window, cls, sizeof cls);
     if (lstrcmpA(cls, "#32770") != 0)
@@ -149,9 +150,9 @@ static std::string TextOf(HWND window)
     return text;
 }
 
-BoxInfo FindBox(DWORD pid, DWORD timeoutMs)
+BoxInfo FindBox(DWORD pid, DWORD timeoutMs, HWND except)
 {
-    BoxSearch search = {pid, NULL};
+    BoxSearch search = {pid, except, NULL};
     BoxInfo box = {};
     WaitFor([&] { EnumWindows(MatchBox, (LPARAM)&search); return search.found != NULL; },
             timeoutMs);
@@ -188,4 +189,63 @@ BoxInfo AnswerBoxOf(const std::function<void()> &action, int button)
         PressButton(box.window, button);
     worker.join();
     return box;
+}
+
+/* Copies a screen rectangle into a top-down 32-bit DIB. */
+static std::vector<DWORD> CopyScreen(const RECT &rect, BITMAPINFOHEADER &header)
+{
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    header = {};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = -height;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    std::vector<DWORD> pixels((size_t)width * height);
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    void *bits = NULL;
+    HBITMAP bitmap = CreateDIBSection(screen, (BITMAPINFO *)&header, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    memcpy(pixels.data(), bits, pixels.size() * 4);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    return pixels;
+}
+
+std::vector<COLORREF> GrabScreen(const RECT &rect)
+{
+    BITMAPINFOHEADER header;
+    std::vector<COLORREF> colours;
+    for (DWORD pixel : CopyScreen(rect, header))
+        colours.push_back(RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF));
+    return colours;
+}
+
+void SaveScreenshot(const std::string &name)
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string folder = path;
+    folder = folder.substr(0, folder.rfind('\\'));
+    folder = folder.substr(0, folder.rfind('\\')) + "\\screenshots";
+    CreateDirectoryA(folder.c_str(), NULL);
+
+    RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    BITMAPINFOHEADER header;
+    std::vector<DWORD> pixels = CopyScreen(screen, header);
+    for (DWORD &pixel : pixels)
+        pixel |= 0xFF000000;    /* opaque, or viewers show nothing */
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + (DWORD)pixels.size() * 4;
+    std::string bytes((const char *)&file, sizeof file);
+    bytes.append((const char *)&header, sizeof header);
+    bytes.append((const char *)pixels.data(), pixels.size() * 4);
+    WriteBytes(folder + "\\" + name + ".bmp", bytes);
 }

@@ -41,13 +41,19 @@ struct BoxInfo {
     std::vector<int> buttons;   /* ids of the buttons shown, in id order */
 };
 
-/* The first visible message box (#32770) of process pid, or window null. */
-BoxInfo FindBox(DWORD pid, DWORD timeoutMs);
+/* The first visible message box (#32770) of process pid other than
+   except, or window null. */
+BoxInfo FindBox(DWORD pid, DWORD timeoutMs, HWND except = NULL);
 /* Clicks the box's button with the given id and waits for the box to go. */
 bool PressButton(HWND window, int id);
 
 /* Runs action on a second thread of this process, waits for the message
    box it shows, reads it, answers it with button, and joins the thread. */
 BoxInfo AnswerBoxOf(const std::function<void()> &action, int button);
+
+/* The screen's pixels in rect (screen coordinates), row by row. */
+std::vector<COLORREF> GrabScreen(const RECT &rect);
+/* The whole screen as build/<preset>/screenshots/<name>.bmp, to look at. */
+void SaveScreenshot(const std::string &name);
 
 #endif
