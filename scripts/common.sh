@@ -48,11 +48,25 @@ wine_env() {
     export WINE=/usr/lib/wine/wine64
 }
 
-# One test run at a time owns the prefix; a second run waits its turn.
+# One test run at a time owns the prefix; a second waits its turn. The
+# lock is a folder holding the owner's pid, so a run that was killed does
+# not hold it for ever (and no Wine process inherits it).
+LOCK=$BUILD/wine.lock
 lock_prefix() {
     mkdir -p "$BUILD"
-    exec 9>"$BUILD/wine.lock"
-    flock 9
+    while ! mkdir "$LOCK" 2>/dev/null; do
+        owner=$(cat "$LOCK/pid" 2>/dev/null || true)
+        if [ -n "$owner" ] && ! kill -0 "$owner" 2>/dev/null; then
+            rm -rf "$LOCK"
+        else
+            sleep 2
+        fi
+    done
+    echo $$ >"$LOCK/pid"
+}
+
+unlock_prefix() {
+    rm -rf "$LOCK"
 }
 
 # A new prefix, so no state of an earlier run reaches this one.
