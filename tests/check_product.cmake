@@ -2,6 +2,7 @@
 # that imports only system DLLs and stays within 32 KB with its resources.
 # Run with -DEXE=<morvalen.exe> -DOBJDUMP=<objdump>.
 cmake_minimum_required(VERSION 3.25)
+set(ENV{LC_ALL} C)   # objdump translates its headings
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
     message(FATAL_ERROR "cannot read ${EXE}")
