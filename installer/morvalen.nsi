@@ -258,7 +258,7 @@ Function LogPageShow
   !insertmacro MUI_HEADER_TEXT "ログファイルの場所" "使用の記録を書き込むフォルダとファイルの名前を選んでください。"
   nsDialogs::Create 1018
   Pop $0
-  ${NSD_CreateLabel} 0 0 100% 30u "$(^NameDA) は、このフォルダのログファイルに記録します。過去の記録もこのフォルダに保存されます。変更しないときは、そのまま [次へ] をクリックしてください。"
+  ${NSD_CreateLabel} 0 0 100% 30u "$(^NameDA) は、このフォルダのログファイルに記録します。過去の記録もこのフォルダに保存されます。変更しないときは、そのまま [インストール] をクリックしてください。"
   Pop $0
   ${NSD_CreateLabel} 0 36u 100% 10u "ログファイルのフォルダ(&F):"
   Pop $0
