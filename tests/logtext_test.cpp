@@ -61,6 +61,12 @@ TEST(LogText, StartRecordPadsTheUserNameTo17Bytes)
         EXPECT_EQ(StartRecord(), "\r\n" + row.field + "26/12/07(" + Weekday(1) + ") 09:05")
             << "user " << Utf8(row.user);
     }
+
+    /* A name near the buffer's size is cut with the record at 511 bytes
+       rather than written past the buffer. */
+    std::string huge(505, 'n');
+    SetUserName(huge.c_str());
+    EXPECT_EQ(StartRecord(), "\r\n" + huge + "26/1");
     SetUserName("root");
 }
 
