@@ -141,13 +141,9 @@ void RewriteLogFile()
 /* Dated with the session's start, not the day the archive is made. */
 void MakeArchiveName(char *out)
 {
-    char date[TextSize];
-
     lstrcpyA(out, LogName);
     AppendText(out, TextSize, "_");
-    if (!GetDateFormatA(LOCALE_SYSTEM_DEFAULT, 0, &StartTime, "yy'-'MM'-'dd.txt", date, TextSize))
-        date[0] = '\0';
-    AppendText(out, TextSize, date);
+    AppendDate(out, &StartTime, "yy'-'MM'-'dd.txt");
 }
 
 void ArchiveLogFile()

@@ -14,7 +14,7 @@
 #include "logfile.h"
 #include "../messages/messages.h"
 
-static void AppendDate(char *out, const SYSTEMTIME *time, const char *picture)
+void AppendDate(char *out, const SYSTEMTIME *time, const char *picture)
 {
     char text[TextSize];
     if (!GetDateFormatA(LOCALE_SYSTEM_DEFAULT, 0, time, picture, text, TextSize))

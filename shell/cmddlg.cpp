@@ -40,11 +40,10 @@ static void InitCommandDialog(HWND dialog)
     SetWindowLongPtrA(link, GWLP_WNDPROC, (LONG_PTR)LinkWndProc);
 }
 
+/* The auto radio buttons keep one checked; a later one wins. */
 static int ChosenCommand(HWND dialog)
 {
     int code = CMD_SHOWLOG;
-    if (IsDlgButtonChecked(dialog, IDC_SHOWLOG))
-        code = CMD_SHOWLOG;
     if (IsDlgButtonChecked(dialog, IDC_INITLOG))
         code = CMD_INITLOG;
     if (IsDlgButtonChecked(dialog, IDC_QUIT))
