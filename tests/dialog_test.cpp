@@ -306,7 +306,7 @@ TEST_F(Dialog, ShowLogOpensTheViewerAndRewritesAMissingLog)
     ASSERT_TRUE(box.window);
     PressButton(box.window, IDOK);
     window = FindRecorder(5000);
-    WaitFor([&] { return GetPriorityClass(first.process) == IDLE_PRIORITY_CLASS; }, 5000);
+    WaitUntilWaiting();
     box = Choose(IDC_SHOWLOG);
     ASSERT_TRUE(box.window);
     EXPECT_NE(box.text.find("nodir\\pc1.txt" + Sjis("を開くことができません。 作業は中断されました。")), std::string::npos)

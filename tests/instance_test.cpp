@@ -175,7 +175,7 @@ TEST_F(Instance, InvalidNameIsReportedAtEveryWriteWhileTheRecorderRuns)
     EXPECT_EQ(box.owner, window);
     EXPECT_NE(box.text.find("bad\"name.txt" + cannot), std::string::npos) << Utf8(box.text);
     PressButton(box.window, IDOK);
-    EXPECT_TRUE(WaitFor([&] { return GetPriorityClass(first.process) == IDLE_PRIORITY_CLASS; }, 5000))
+    EXPECT_TRUE(WaitUntilWaiting())
         << "the recorder went on after the report";
 
     /* The end is attempted and reported in the same way. */

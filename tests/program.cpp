@@ -8,11 +8,7 @@
 
 std::string ProgramPath()
 {
-    char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string tests = path;
-    tests = tests.substr(0, tests.rfind('\\'));
-    return tests.substr(0, tests.rfind('\\')) + "\\morvalen.exe";
+    return BuildFolder() + "\\morvalen.exe";
 }
 
 Launched Launch(const std::string &tail, const std::string &folder, const std::string &commandLine)
@@ -135,10 +131,7 @@ SYSTEMTIME Now()
 static std::vector<SYSTEMTIME> Span(const SYSTEMTIME &from, const SYSTEMTIME &to)
 {
     std::vector<SYSTEMTIME> minutes;
-    FILETIME f;
-    SystemTimeToFileTime(&from, &f);
-    ULONGLONG at = (((ULONGLONG)f.dwHighDateTime << 32) | f.dwLowDateTime) / 600000000ULL;
-    for (; at <= Minutes(to); at++) {
+    for (ULONGLONG at = Minutes(from); at <= Minutes(to); at++) {
         ULONGLONG ticks = at * 600000000ULL;
         FILETIME m = {(DWORD)ticks, (DWORD)(ticks >> 32)};
         SYSTEMTIME t;

@@ -69,14 +69,21 @@ protected:
         Release(first);
     }
 
+    /* The first recorder has written (or reported) its start record and
+       waits: that is when it drops to idle priority. */
+    bool WaitUntilWaiting()
+    {
+        return WaitFor([&] { return GetPriorityClass(first.process) == IDLE_PRIORITY_CLASS; }, 5000);
+    }
+
     /* Launches the recorder and waits until it has written its start
-       record, which is when it drops to idle priority. */
+       record. */
     HWND Start(const std::string &tail = "")
     {
         started.from = Now();
         first = Launch(tail, folder);
         HWND window = FindRecorder(5000);
-        WaitFor([&] { return GetPriorityClass(first.process) == IDLE_PRIORITY_CLASS; }, 5000);
+        WaitUntilWaiting();
         started.to = Now();
         return window;
     }

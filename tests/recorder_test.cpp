@@ -112,7 +112,7 @@ TEST_F(RecorderCase, LogLockedAtStartIsReportedAfterTheRetriesAndTheEndStillWrit
     PressButton(box.window, IDOK);
 
     /* The start was not recorded; the end is appended to the log as found. */
-    WaitFor([&] { return GetPriorityClass(first.process) == IDLE_PRIORITY_CLASS; }, 5000);
+    WaitUntilWaiting();
     Moment ended = {Now()};
     PostMessageA(window, WM_DESTROY, 0, 0);
     EXPECT_EQ(WaitForExit(first, 5000), 0);

@@ -8,9 +8,8 @@
 
 static std::string I686Path()
 {
-    std::string path = ProgramPath();
-    path = path.substr(0, path.rfind('\\'));
-    return path.substr(0, path.rfind('\\')) + "\\i686\\morvalen.exe";
+    std::string build = BuildFolder();
+    return build.substr(0, build.rfind('\\')) + "\\i686\\morvalen.exe";
 }
 
 static std::wstring Wide(const char *utf8)

@@ -226,13 +226,18 @@ std::vector<COLORREF> GrabScreen(const RECT &rect)
     return colours;
 }
 
-void SaveScreenshot(const std::string &name)
+std::string BuildFolder()
 {
     char path[MAX_PATH];
     GetModuleFileNameA(NULL, path, MAX_PATH);
     std::string folder = path;
     folder = folder.substr(0, folder.rfind('\\'));
-    folder = folder.substr(0, folder.rfind('\\')) + "\\screenshots";
+    return folder.substr(0, folder.rfind('\\'));
+}
+
+void SaveScreenshot(const std::string &name)
+{
+    std::string folder = BuildFolder() + "\\screenshots";
     CreateDirectoryA(folder.c_str(), NULL);
 
     RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};

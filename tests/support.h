@@ -51,6 +51,9 @@ bool PressButton(HWND window, int id);
    box it shows, reads it, answers it with button, and joins the thread. */
 BoxInfo AnswerBoxOf(const std::function<void()> &action, int button);
 
+/* build/<preset>: the folder above the tests' own. */
+std::string BuildFolder();
+
 /* The screen's pixels in rect (screen coordinates), row by row. */
 std::vector<COLORREF> GrabScreen(const RECT &rect);
 /* The whole screen as build/<preset>/screenshots/<name>.bmp, to look at. */
