@@ -5,7 +5,10 @@
  * prints one table. Exit 0 when everything could be measured (targets
  * met or not), 2 when something could not.
  *
- * driver OURS.exe FLOOR.exe OURS32.exe FLOOR32.exe [runs] [idle-seconds] [starts]
+ * driver LABEL OURS.exe FLOOR.exe [runs] [idle-seconds] [starts]
+ *
+ * LABEL names the builds in the table (the 32-bit product, or the 64-bit
+ * build); the floor is built for the same target as ours.
  *
  * Start time varies by tens of percent from one launch to the next under
  * Wine, so besides the full runs each program is launched [starts] more
@@ -470,19 +473,20 @@ static std::string WineVersion()
 
 int main(int argc, char **argv)
 {
-    if (argc < 5) {
-        fprintf(stderr, "usage: driver OURS.exe FLOOR.exe OURS32.exe FLOOR32.exe [runs] [idle-seconds] [starts]\n");
+    if (argc < 4) {
+        fprintf(stderr, "usage: driver LABEL OURS.exe FLOOR.exe [runs] [idle-seconds] [starts]\n");
         return 2;
     }
-    Program ours = {"morvalen", argv[1], kOursClass, kOursTitle, true};
-    Program floorProg = {"floor", argv[2], kFloorClass, kFloorTitle, false};
-    ULONGLONG ours32 = FileBytes(argv[3]);
-    ULONGLONG floor32 = FileBytes(argv[4]);
-    int runs = argc > 5 ? atoi(argv[5]) : 5;
-    int idleSeconds = argc > 6 ? atoi(argv[6]) : 10;
-    int starts = argc > 7 ? atoi(argv[7]) : 20;
-    if (!ours32 || !floor32)
-        Fail("a 32-bit executable is missing");
+    const char *label = argv[1];
+    Program ours = {"morvalen", argv[2], kOursClass, kOursTitle, true};
+    Program floorProg = {"floor", argv[3], kFloorClass, kFloorTitle, false};
+    ULONGLONG oursBytes = FileBytes(argv[2]);
+    ULONGLONG floorBytes = FileBytes(argv[3]);
+    int runs = argc > 4 ? atoi(argv[4]) : 5;
+    int idleSeconds = argc > 5 ? atoi(argv[5]) : 10;
+    int starts = argc > 6 ? atoi(argv[6]) : 20;
+    if (!oursBytes || !floorBytes)
+        Fail("an executable is missing");
     UnderWine = WineVersion() != "Windows";
     if (runs < 1 || idleSeconds < 1 || starts < 0)
         Fail("runs and idle seconds must be positive, starts not negative");
@@ -548,7 +552,7 @@ int main(int argc, char **argv)
     auto windows = [](const Sample &s) { return (double)s.counts.windows; };
     auto idle = [](const Sample &s) { return s.idleCpuMs; };
 
-    printf("\nMorvalen footprint: x86_64 builds under %s, %d runs each, medians\n",
+    printf("\nMorvalen footprint: %s builds under %s, %d runs each, medians\n", label,
            WineVersion().c_str(), runs);
     printf("  %-30s %12s %12s %8s\n", "", "morvalen", "floor", "ratio");
     char startLabel[40];
@@ -564,7 +568,7 @@ int main(int argc, char **argv)
     char idleLabel[40];
     snprintf(idleLabel, sizeof idleLabel, "CPU over %d idle s (ms)", idleSeconds);
     Row(idleLabel, MedianOf(oursSamples, idle), MedianOf(floorSamples, idle), "%.1f");
-    Row("32-bit exe (bytes)", (double)ours32, (double)floor32, "%.0f");
+    Row("exe (bytes)", (double)oursBytes, (double)floorBytes, "%.0f");
 
     printf("  note: start is until our start record is on disk, and until the floor's window\n"
            "        exists; the row below it is until each one's window exists\n");
@@ -595,8 +599,8 @@ int main(int argc, char **argv)
            memoryRatio, MedianOf(oursSamples, workingSet) - MedianOf(floorSamples, workingSet));
     printf("  %-30s %s  (%.2fx, %+.1f ms)\n", "start time <= 1.2x floor", Verdict(startRatio <= 1.2), startRatio,
            oursStart - floorStart);
-    printf("  %-30s %s  (%llu bytes, %lld to spare)\n", "32-bit morvalen.exe <= 32768",
-           Verdict(ours32 <= 32768), ours32, 32768LL - (long long)ours32);
+    printf("  %-30s %s  (%llu bytes, %lld to spare)\n", "morvalen.exe <= 32768",
+           Verdict(oursBytes <= 32768), oursBytes, 32768LL - (long long)oursBytes);
 
     printf("\nLeak check: command dialog opened and closed %d times\n", kDialogCycles);
     printf("  %-30s %10s %10s %10s\n", "", "before", "after 1", "after 50");

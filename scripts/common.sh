@@ -4,7 +4,9 @@
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build
-PACKAGES="mingw-w64 wine64 xvfb xdotool x11-utils imagemagick locales fonts-ipafont-gothic
+# wine32:i386 runs the 32-bit product: Debian's i386 multiarch side of the
+# same Wine release as wine64.
+PACKAGES="mingw-w64 wine64 wine32:i386 xvfb xdotool x11-utils imagemagick locales fonts-ipafont-gothic
           cmake ninja-build googletest nsis python3"
 
 as_root() {
@@ -18,6 +20,7 @@ install_packages() {
     done
     if [ -n "$missing" ]; then
         echo "installing:$missing"
+        dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
         as_root apt-get update
         as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y $missing
     fi

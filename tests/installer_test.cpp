@@ -112,19 +112,14 @@ static std::string BeforeLastLine(const std::string &bytes)
 /* The visible controls of a class anywhere inside window, in z-order. */
 static std::vector<HWND> Controls(HWND window, const char *cls)
 {
-    struct Search {
-        const char *cls;
-        std::vector<HWND> found;
-    } search = {cls, {}};
-    EnumChildWindows(window, [](HWND child, LPARAM param) {
-        Search *search = (Search *)param;
+    std::vector<HWND> found;
+    for (HWND child : Windows(window)) {
         char name[64];
         GetClassNameA(child, name, sizeof name);
-        if (lstrcmpiA(name, search->cls) == 0 && IsWindowVisible(child))
-            search->found.push_back(child);
-        return TRUE;
-    }, (LPARAM)&search);
-    return search.found;
+        if (lstrcmpiA(name, cls) == 0 && IsWindowVisible(child))
+            found.push_back(child);
+    }
+    return found;
 }
 
 /* All the texts a wizard page shows, one after another. */
@@ -148,25 +143,19 @@ static bool Shows(HWND window, const std::string &text)
 /* The wizard whose caption starts with caption (NSIS puts a blank after it). */
 static HWND FindWizard(const std::string &caption, DWORD timeoutMs)
 {
-    struct Search {
-        std::string caption;
-        HWND found;
-    } search = {caption, NULL};
+    HWND found = NULL;
     WaitFor([&] {
-        EnumWindows([](HWND window, LPARAM param) {
-            Search *search = (Search *)param;
+        for (HWND window : Windows()) {
             char cls[64], text[256] = "";
             GetClassNameA(window, cls, sizeof cls);
             GetWindowTextA(window, text, sizeof text);
-            if (lstrcmpA(cls, "#32770") || !IsWindowVisible(window) ||
-                std::string(text).compare(0, search->caption.size(), search->caption))
-                return TRUE;
-            search->found = window;
-            return FALSE;
-        }, (LPARAM)&search);
-        return search.found != NULL;
+            if (!lstrcmpA(cls, "#32770") && IsWindowVisible(window) &&
+                !std::string(text).compare(0, caption.size(), caption))
+                return (found = window) != NULL;
+        }
+        return false;
     }, timeoutMs);
-    return search.found;
+    return found;
 }
 
 /* Next, Install, Uninstall and Finish are the wizard's button 1; a page

@@ -122,25 +122,34 @@ void SetUserName(const char *name)
     SetEnvironmentVariableA("WINEUSERNAME", name);
 }
 
-struct BoxSearch {
-    DWORD pid;
-    HWND except;
-    HWND found;
-};
-
-static BOOL CALLBACK MatchBox(HWND window, LPARAM param)
+static BOOL CALLBACK Collect(HWND window, LPARAM found)
 {
-    BoxSearch *search = (BoxSearch *)param;
-    char cls[64];
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || window == search->except || !IsWindowVisible(window))
-        return TRUE;
-    GetClassNameA(window, cls, sizeof cls);
-    if (lstrcmpA(cls, "#32770") != 0)
-        return TRUE;
-    search->found = window;
-    return FALSE;
+    ((std::vector<HWND> *)found)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> Windows(HWND parent)
+{
+    std::vector<HWND> found;
+    if (parent)
+        EnumChildWindows(parent, Collect, (LPARAM)&found);
+    else
+        EnumWindows(Collect, (LPARAM)&found);
+    return found;
+}
+
+/* The first visible dialog-class window of process pid other than except. */
+static HWND MatchBox(DWORD pid, HWND except)
+{
+    for (HWND window : Windows()) {
+        char cls[64];
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        GetClassNameA(window, cls, sizeof cls);
+        if (owner == pid && window != except && IsWindowVisible(window) && !lstrcmpA(cls, "#32770"))
+            return window;
+    }
+    return NULL;
 }
 
 static std::string TextOf(HWND window)
@@ -152,11 +161,8 @@ static std::string TextOf(HWND window)
 
 BoxInfo FindBox(DWORD pid, DWORD timeoutMs, HWND except)
 {
-    BoxSearch search = {pid, except, NULL};
     BoxInfo box = {};
-    WaitFor([&] { EnumWindows(MatchBox, (LPARAM)&search); return search.found != NULL; },
-            timeoutMs);
-    box.window = search.found;
+    WaitFor([&] { return (box.window = MatchBox(pid, except)) != NULL; }, timeoutMs);
     if (box.window) {
         box.owner = GetWindow(box.window, GW_OWNER);
         box.caption = TextOf(box.window);

@@ -33,6 +33,9 @@ bool WaitFor(const std::function<bool()> &done, DWORD timeoutMs);
    name cannot be obtained at all. */
 void SetUserName(const char *name);
 
+/* The top-level windows, or every window inside parent, in z-order. */
+std::vector<HWND> Windows(HWND parent = NULL);
+
 struct BoxInfo {
     HWND window;
     HWND owner;
