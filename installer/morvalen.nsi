@@ -150,6 +150,44 @@ Function HasAnyOf
   ${Loop}
 FunctionEnd
 
+; $2 = 1 if $0 is one of the device names Windows keeps in every folder,
+; in any case and with any extension: what stands before the first dot,
+; without trailing blanks. A log by such a name is a device, not a file.
+Function IsDeviceName
+  StrCpy $2 0
+  StrCpy $3 0
+  StrLen $4 $0
+  ${DoWhile} $3 < $4
+    StrCpy $5 $0 1 $3
+    ${IfThen} $5 == "." ${|} ${ExitDo} ${|}
+    IntOp $3 $3 + 1
+  ${Loop}
+  StrCpy $5 $0 $3
+  ${Do}
+    StrCpy $6 $5 1 -1
+    ${IfThen} $6 != " " ${|} ${ExitDo} ${|}
+    StrCpy $5 $5 -1
+  ${Loop}
+  StrCpy $6 $5 3
+  StrCpy $7 $5 "" 3
+  StrLen $8 $7
+  ${If} $8 == 0
+    ${If} $6 == "CON"
+    ${OrIf} $6 == "PRN"
+    ${OrIf} $6 == "AUX"
+    ${OrIf} $6 == "NUL"
+      StrCpy $2 1
+    ${EndIf}
+  ${ElseIf} $8 == 1
+  ${AndIf} $7 >= 1
+  ${AndIf} $7 <= 9
+    ${If} $6 == "COM"
+    ${OrIf} $6 == "LPT"
+      StrCpy $2 1
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
 ; Normalises $LogName and, if chosen, $LogFolder; $9 = what is wrong, or "".
 ; The name must survive the program's ANSI command line unchanged: no
 ; character the code page lacks, and no more bytes than it keeps.
@@ -165,6 +203,11 @@ Function CheckLogSettings
   Call HasAnyOf
   ${If} $2 == 1
     StrCpy $9 `ログファイルの名前に次の文字は使えません:  \ / : * ? " < > |`
+    Return
+  ${EndIf}
+  Call IsDeviceName
+  ${If} $2 == 1
+    StrCpy $9 "「$0」は Windows が装置に使う名前 (CON、PRN、AUX、NUL、COM1～COM9、LPT1～LPT9) なので、ログファイルの名前には使えません。"
     Return
   ${EndIf}
   StrCpy $3 0

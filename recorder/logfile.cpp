@@ -40,8 +40,46 @@ void StampEndTime()
     GetLocalTime(&EndTime);
 }
 
+/* Windows still maps the old device names to devices, in any folder, in
+   any case and with any extension: "NUL.txt" is the null device. The base
+   name is what stands before the first dot, without trailing blanks. */
+static bool NamesADevice(const char *path)
+{
+    static const char devices[][4] = {"CON", "PRN", "AUX", "NUL", "COM", "LPT"};
+    const char *base = path;
+    char name[sizeof LogPath];
+    int length = 0;
+
+    /* A trail byte may be 0x5C; only a whole character separates. */
+    for (const char *p = path; *p; p++) {
+        if (IsDBCSLeadByte((BYTE)*p) && p[1])
+            p++;
+        else if (*p == '\\' || *p == '/' || *p == ':')
+            base = p + 1;
+    }
+    while (base[length] && base[length] != '.') {
+        name[length] = base[length];
+        length++;
+    }
+    while (length && name[length - 1] == ' ')
+        length--;
+    /* COM1-COM9 and LPT1-LPT9 are the numbered ones */
+    bool numbered = length == 4 && name[3] >= '1' && name[3] <= '9';
+    if (length != 3 && !numbered)
+        return false;
+    name[3] = '\0';
+    for (int i = 0; i < 6; i++)
+        if ((i >= 4) == numbered && lstrcmpiA(name, devices[i]) == 0)
+            return true;
+    return false;
+}
+
 int OpenLogFile()
 {
+    if (NamesADevice(LogPath)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return LogOpenFailed;
+    }
     /* A second recorder writing the same log, or a backup tool reading it,
        holds it only for a moment: wait about a second before giving up. */
     for (int attempt = 0;; attempt++) {
@@ -53,7 +91,15 @@ int OpenLogFile()
             return LogOpenFailed;
         Sleep(SharedRetryWait);
     }
-    return GetLastError() == ERROR_ALREADY_EXISTS ? LogOpenExisted : LogOpenCreated;
+    int opened = GetLastError() == ERROR_ALREADY_EXISTS ? LogOpenExisted : LogOpenCreated;
+    /* Whatever else is not a file on disk (a pipe, a console, a port)
+       would take the records and keep none. */
+    if (GetFileType(LogFile) != FILE_TYPE_DISK) {
+        CloseLogFile();
+        SetLastError(ERROR_INVALID_NAME);
+        return LogOpenFailed;
+    }
+    return opened;
 }
 
 void AppendLogText(const char *text)

@@ -360,8 +360,10 @@ TEST_F(Installer, UninstallRemovesProgramShortcutAndEntryAndKeepsTheLogs)
 
 TEST_F(Installer, LogNameTheProgramCouldNotKeepIsRefusedAndNothingInstalled)
 {
-    /* 18 bytes, of which the program would keep 16; and a wildcard. */
-    for (std::string name : {Sjis("あいうえおかきくけ"), std::string("log?")}) {
+    /* 18 bytes, of which the program would keep 16; a wildcard; device
+       names, which are no files. */
+    for (std::string name : {Sjis("あいうえおかきくけ"), std::string("log?"), std::string("NUL"),
+                             std::string("Lpt1"), std::string("\"aux .x\"")}) {
         EXPECT_EQ(Setup("/LOGDIR=\"" + folder + "\" /LOGNAME=" + name), 2) << Utf8(name);
         EXPECT_FALSE(FileExists(Installed()));
         EXPECT_FALSE(FileExists(StartupLink()));
@@ -395,6 +397,11 @@ TEST_F(Installer, WizardPagesInstallAndUninstall)
     BoxInfo refusal = FindBox(setup.pid, 5000, wizard);
     Shoot(wizard, "installer-name-too-long");
     EXPECT_NE(refusal.text.find(Sjis("長すぎます")), std::string::npos) << Utf8(refusal.text);
+    PressButton(refusal.window, IDOK);
+    Type(edits[1], "con");
+    Next(wizard);
+    refusal = FindBox(setup.pid, 5000, wizard);
+    EXPECT_NE(refusal.text.find(Sjis("装置に使う名前")), std::string::npos) << Utf8(refusal.text);
     PressButton(refusal.window, IDOK);
 
     Type(edits[0], logFolder);
@@ -439,8 +446,9 @@ TEST_F(Installer, WizardPagesInstallAndUninstall)
 
 TEST_F(Installer, AWholeDayFromTheStartupShortcutGivesTwoCompleteLines)
 {
-    std::string log = folder + "\\day.txt";
-    ASSERT_TRUE(InstallAndRecord("/LOGDIR=\"" + folder + "\" /LOGNAME=day", log));
+    /* A name that only contains a device name is a file like any other. */
+    std::string log = folder + "\\nulls.txt";
+    ASSERT_TRUE(InstallAndRecord("/LOGDIR=\"" + folder + "\" /LOGNAME=nulls", log));
 
     /* Log-off and the next log-on, which runs the Startup folder. */
     std::string before = ReadBytes(log);

@@ -4,6 +4,8 @@
  */
 #include "program.h"
 
+#include "../messages/messages.h"
+
 static const std::string kAlreadyRunning = Sjis(
     "現在実行中のMorvalen for Windowsが検出されました。\n\nこれらの実行ファイル、および"
     "スタートアップフォルダに登録されているショートカットを削除した後、再度インストーラーを起動してください。");
@@ -119,6 +121,10 @@ TEST_F(Instance, TailNamesTheLog)
         {Sjis("使用記録"), Sjis("使用記録.txt")},
         {"sub\\pc1", "sub\\pc1.txt"},
         {"abc   ", "abc   .txt"},
+        /* device names only inside a name, or a trail byte 0x5C before one */
+        {"console", "console.txt"},
+        {"nulls", "nulls.txt"},
+        {Sjis("ソaux"), Sjis("ソaux.txt")},
     };
     for (auto &row : rows) {
         HWND window = Start(row.tail);
@@ -165,25 +171,47 @@ TEST_F(Instance, ProgramPathWithBlanksAndJapaneseFoldersIsSkipped)
     }
 }
 
-TEST_F(Instance, InvalidNameIsReportedAtEveryWriteWhileTheRecorderRuns)
+/* The box a sequence shows when the log cannot be opened, for code. */
+static std::string OpenFailure(DWORD code, const std::string &path)
 {
-    std::string cannot = Sjis("を開くことができません。 作業は中断されました。");
-    first = Launch("bad\"name", folder);
-    BoxInfo box = FindBox(first.pid, 5000);
-    HWND window = FindRecorder(1000);
-    ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.owner, window);
-    EXPECT_NE(box.text.find("bad\"name.txt" + cannot), std::string::npos) << Utf8(box.text);
-    PressButton(box.window, IDOK);
-    EXPECT_TRUE(WaitUntilWaiting())
-        << "the recorder went on after the report";
+    char text[512];
+    SetLastError(code);
+    ComposeSystemErrorText(text, (path + Sjis("を開くことができません。 作業は中断されました。")).c_str());
+    return text;
+}
 
-    /* The end is attempted and reported in the same way. */
-    PostMessageA(window, WM_DESTROY, 0, 0);
-    box = FindBox(first.pid, 5000);
-    ASSERT_TRUE(box.window);
-    EXPECT_NE(box.text.find("bad\"name.txt" + cannot), std::string::npos) << Utf8(box.text);
-    PressButton(box.window, IDOK);
-    EXPECT_EQ(WaitForExit(first, 5000), 0);
+/* Names that are no file on disk: the report comes at the start and at
+   the end, and the records go nowhere. The pipe passes the name check and
+   is caught once it is open. */
+TEST_F(Instance, NameThatIsNoFileIsReportedAtEveryWriteAndNothingWritten)
+{
+    CreateDirectoryA("sub", NULL);
+    HANDLE pipe[2];
+    for (HANDLE &end : pipe)
+        end = CreateNamedPipeA("\\\\.\\pipe\\mv.txt", PIPE_ACCESS_DUPLEX, 0, PIPE_UNLIMITED_INSTANCES,
+                               4096, 4096, 0, NULL);
+    for (std::string tail : {"bad\"name", "NUL", "con", "Lpt1", "sub\\aux", "com9 .x", "\\\\.\\pipe\\mv"}) {
+        std::string expected = OpenFailure(ERROR_INVALID_NAME, tail + ".txt");
+        first = Launch(tail, folder);
+        for (int sequence = 0; sequence < 2; sequence++) {
+            BoxInfo box = FindBox(first.pid, 5000);
+            ASSERT_TRUE(box.window) << tail << " sequence " << sequence;
+            EXPECT_EQ(box.text, expected) << tail << ": " << Utf8(box.text);
+            EXPECT_EQ(box.owner, FindRecorder(0));
+            PressButton(box.window, IDOK);
+            /* the recorder goes on after the report, and ends when told */
+            EXPECT_TRUE(sequence || WaitUntilWaiting()) << tail;
+            PostMessageA(FindRecorder(0), WM_DESTROY, 0, 0);
+        }
+        EXPECT_EQ(WaitForExit(first, 5000), 0) << tail;
+        Release(first);
+    }
+    for (HANDLE end : pipe) {
+        DWORD waiting = 0;
+        PeekNamedPipe(end, NULL, 0, NULL, &waiting, NULL);
+        EXPECT_EQ(waiting, 0u) << "records written into a pipe";
+        CloseHandle(end);
+    }
+    EXPECT_TRUE(FolderIsEmpty(folder + "\\sub"));
     EXPECT_FALSE(FileExists(folder + "\\bad\"name.txt"));
 }
