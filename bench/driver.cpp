@@ -219,6 +219,32 @@ static void Stop(const Program &program, Running &running)
     RemoveFolder(running.folder);
 }
 
+/* From WM_DESTROY until ours has ended with its end record written: with
+   its line last in the log, or with after bytes of other sessions' lines
+   following it, which the end record then moves on. */
+static double EndMs(const Program &ours, ULONGLONG after)
+{
+    Running running = Launch(ours, NULL, NULL);
+    std::string line = "\r\n" + std::string(66, 'x');
+    std::string lines;
+    while (lines.size() < (1 << 20))
+        lines += line;
+    HANDLE log = CreateFileA((running.folder + "\\" + kLogName).c_str(), FILE_APPEND_DATA, 0, NULL,
+                             OPEN_EXISTING, 0, NULL);
+    for (ULONGLONG written = 0; written < after; written += lines.size()) {
+        DWORD done;
+        WriteFile(log, lines.data(), (DWORD)lines.size(), &done, NULL);
+    }
+    CloseHandle(log);
+    double began = Now();
+    PostMessageA(running.window, WM_DESTROY, 0, 0);
+    if (WaitForSingleObject(running.info.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
+        Fail("ours did not end after its end record");
+    double took = Now() - began;
+    Stop(ours, running);
+    return took;
+}
+
 /* Wine leaves some counters of other processes empty or answers with the
    caller's own; each is then taken from where Wine does keep it, and the
    table says so. */
@@ -531,6 +557,12 @@ int main(int argc, char **argv)
     fprintf(stderr, "bench: start over %d launches each: %.1f / %.1f ms\n", runs + starts, oursStart,
             floorStart);
 
+    std::vector<double> endLast, endFar;
+    for (int i = 0; i < 5; i++) {
+        endLast.push_back(EndMs(ours, 0));
+        endFar.push_back(EndMs(ours, 10 << 20));
+    }
+
     /* The leak check: counts after start, after the first dialog (which
        loads what is kept for later openings) and after the last. */
     Running recorder = Launch(ours, NULL, NULL);
@@ -570,6 +602,8 @@ int main(int argc, char **argv)
     Row(idleLabel, MedianOf(oursSamples, idle), MedianOf(floorSamples, idle), "%.1f");
     Row("exe (bytes)", (double)oursBytes, (double)floorBytes, "%.0f");
 
+    printf("  %-30s %12.1f\n", "end record, line last (ms)", Median(endLast));
+    printf("  %-30s %12.1f\n", "  its line 10 MB from the end", Median(endFar));
     printf("  note: start is until our start record is on disk, and until the floor's window\n"
            "        exists; the row below it is until each one's window exists\n");
     bool guiEmpty = true;

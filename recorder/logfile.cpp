@@ -83,7 +83,7 @@ int OpenLogFile()
     /* A second recorder writing the same log, or a backup tool reading it,
        holds it only for a moment: wait about a second before giving up. */
     for (int attempt = 0;; attempt++) {
-        LogFile = CreateFileA(LogPath, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+        LogFile = CreateFileA(LogPath, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);
         if (LogFile != INVALID_HANDLE_VALUE)
             break;
@@ -145,8 +145,144 @@ void RecordSessionEnd()
     WriteSessionEnd();
 }
 
+/*
+ * One log may be shared by the sessions of one PC (fast user switching, a
+ * remote session beside the console), each with a recorder of its own. So
+ * this session's line need not be the last one when it ends: the end record
+ * goes onto that line, and whatever follows it moves on. The search reads
+ * back from the end and the move copies through one fixed buffer, so a log
+ * of any size is handled without a heap.
+ */
+/* The buffer lives on the stack: a static one would be stored in the exe. */
+const DWORD MoveSize = 64 * 1024;
+
+static bool SeekLog(LONGLONG offset)
+{
+    LARGE_INTEGER at;
+    at.QuadPart = offset;
+    return SetFilePointerEx(LogFile, at, NULL, FILE_BEGIN) != 0;
+}
+
+static bool ReadLog(LONGLONG offset, char *bytes, DWORD count)
+{
+    DWORD got;
+    return SeekLog(offset) && ReadFile(LogFile, bytes, count, &got, NULL) && got == count;
+}
+
+static bool WriteLog(LONGLONG offset, const char *bytes, DWORD count)
+{
+    DWORD written;
+    return SeekLog(offset) && WriteFile(LogFile, bytes, count, &written, NULL) && written == count;
+}
+
+static void CutLog(LONGLONG size)
+{
+    if (SeekLog(size))
+        SetEndOfFile(LogFile);
+}
+
+static bool SameBytes(const char *a, const char *b, DWORD count)
+{
+    while (count && *a == *b)
+        a++, b++, count--;
+    return count == 0;
+}
+
+/* Where this session's open line ends: the last place where its start
+   record stands at the beginning of a line with nothing after it on that
+   line. -1 if there is none, or the log cannot be read. */
+static LONGLONG FindOpenLine(const char *start, LONGLONG size, char *buffer)
+{
+    DWORD length = lstrlenA(start);
+
+    /* The common case, a log used by this session alone: the last line. */
+    if (size < length)
+        return -1;
+    if (ReadLog(size - length, buffer, length) && SameBytes(buffer, start, length))
+        return size;
+    /* Each window [low, high) answers for the lines whose record and the
+       line break after it lie wholly inside; the next overlaps it enough
+       to answer for the rest. */
+    for (LONGLONG high = size;;) {
+        LONGLONG low = high > MoveSize ? high - MoveSize : 0;
+        if (!ReadLog(low, buffer, (DWORD)(high - low)))
+            return -1;
+        for (LONGLONG at = high - length - 2; at >= low; at--) {
+            const char *here = buffer + (at - low);
+            if (here[length] == '\r' && here[length + 1] == '\n' && SameBytes(here, start, length))
+                return at + length;
+        }
+        if (low == 0)
+            return -1;
+        high = low + length + 1;
+    }
+}
+
+/* Copies count bytes of the log from offset from down to offset to. */
+static bool MoveLogDown(LONGLONG from, LONGLONG to, LONGLONG count, char *buffer)
+{
+    for (LONGLONG done = 0; done < count;) {
+        DWORD chunk = count - done < MoveSize ? (DWORD)(count - done) : MoveSize;
+        if (!ReadLog(from + done, buffer, chunk) || !WriteLog(to + done, buffer, chunk))
+            return false;
+        done += chunk;
+    }
+    return true;
+}
+
+/*
+ * Puts text into the log at offset where, before the size - where bytes
+ * that follow it. Nothing of the old text is touched until the log has
+ * grown to its new length by a real write, which is when a full disk or a
+ * quota shows. From then on the old text is always whole: below the point
+ * the move has reached it stands where it stood, above it one text length
+ * further on. If a read or write fails during the move, that is used to
+ * put every byte back. False: the log is as it was, and the caller writes
+ * the line elsewhere.
+ */
+static bool InsertLogText(LONGLONG where, const char *text, LONGLONG size, char *buffer)
+{
+    DWORD length = lstrlenA(text);
+    char grown[TextSize];
+
+    /* The bytes that become the log's new last length bytes: the end of
+       what follows, or of text itself when less than length follows. */
+    LONGLONG from = size - where > length ? size - length : where;
+    if (!ReadLog(from, buffer, (DWORD)(size - from)))
+        return false;
+    for (DWORD i = 0; i < length; i++) {
+        LONGLONG at = size + i;
+        grown[i] = at < where + length ? text[at - where] : buffer[at - length - from];
+    }
+    if (!WriteLog(size, grown, length)) {
+        CutLog(size);
+        return false;
+    }
+
+    /* Back to front, so no byte is overwritten before it has moved. */
+    LONGLONG high = size - where > length ? size - length : where;
+    while (high > where) {
+        DWORD chunk = high - where < MoveSize ? (DWORD)(high - where) : MoveSize;
+        LONGLONG low = high - chunk;
+        bool read = ReadLog(low, buffer, chunk);
+        if (!read || !WriteLog(low + length, buffer, chunk)) {
+            /* A write that stopped part way may have reached below high. */
+            if (read)
+                WriteLog(low, buffer, chunk);
+            break;
+        }
+        high = low;
+    }
+    if (high <= where && WriteLog(where, text, length))
+        return true;
+    MoveLogDown(high + length, high, size - high, buffer);
+    CutLog(size);
+    return false;
+}
+
 void WriteSessionEnd()
 {
+    char start[TextSize];
     char text[TextSize];
     int opened = OpenLogFile();
 
@@ -154,16 +290,39 @@ void WriteSessionEnd()
         ReportLogOpenFailure();
         return;
     }
+    FormatStartRecord(start);
+    FormatEndRecord(text);
     /* The log was removed during the session: start it again, so the end
        record never stands on a line of its own. */
     if (opened == LogOpenCreated) {
-        FormatLogHeader(text);
+        char header[TextSize];
+        FormatLogHeader(header);
+        AppendLogText(header);
+        AppendLogText(start);
         AppendLogText(text);
-        FormatStartRecord(text);
-        AppendLogText(text);
+        CloseLogFile();
+        return;
     }
-    FormatEndRecord(text);
-    AppendLogText(text);
+
+    /* A log emptied during the session takes the end record alone. Any
+       other log without this session's open line (initialised by another
+       session's recorder, or edited) takes the whole line at its end, so
+       an end record never lands on another session's line. */
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(LogFile, &size))
+        size.QuadPart = -1;
+    if (size.QuadPart == 0) {
+        AppendLogText(text);
+    } else {
+        char buffer[MoveSize];
+        LONGLONG line = size.QuadPart > 0 ? FindOpenLine(start, size.QuadPart, buffer) : -1;
+        if (line > 0 && line == size.QuadPart) {
+            AppendLogText(text);
+        } else if (line < 0 || !InsertLogText(line, text, size.QuadPart, buffer)) {
+            AppendLogText(start);
+            AppendLogText(text);
+        }
+    }
     CloseLogFile();
 }
 

@@ -88,6 +88,9 @@ fresh_prefix() {
     # Windows opens .txt files with notepad; Wine's prefix has the verb
     # but not the extension's link to it.
     $WINE reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1
+    # Web pages opened by a test go to a browser that does nothing, not to
+    # whatever browser the machine has.
+    $WINE reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d true /f >/dev/null 2>&1
     wineserver -w
 }
 

@@ -11,12 +11,14 @@ std::string ProgramPath()
     return BuildFolder() + "\\morvalen.exe";
 }
 
-Launched Launch(const std::string &tail, const std::string &folder, const std::string &commandLine)
+Launched Launch(const std::string &tail, const std::string &folder, const std::string &commandLine,
+                const char *desktop)
 {
     std::string line = commandLine.empty() ? "\"" + ProgramPath() + "\" " + tail : commandLine;
     STARTUPINFOA startup = {};
     PROCESS_INFORMATION info = {};
     startup.cb = sizeof startup;
+    startup.lpDesktop = (char *)desktop;
     std::vector<char> writable(line.begin(), line.end());
     writable.push_back('\0');
     Launched launched = {};
@@ -78,16 +80,20 @@ void KillRecorders()
 const std::string kLogHeader = "// Morvalen for Windows " + Sjis("ログファイル") + " //\r\n\r\n" +
     Sjis("ユーザー名　　　 起動時刻　　　　　　　 終了時刻　　　　　　　 使用時間");
 
+static std::string Field(std::string name)
+{
+    if (name.size() < 17)
+        name.resize(17, ' ');
+    return name;
+}
+
 std::string UserField()
 {
     char name[512];
     DWORD size = sizeof name;
     if (!GetUserNameA(name, &size))
         lstrcpyA(name, "-- none --");
-    std::string field = name;
-    if (field.size() < 17)
-        field.resize(17, ' ');
-    return field;
+    return Field(name);
 }
 
 static std::string Stamp(const SYSTEMTIME &t)
@@ -101,6 +107,11 @@ static std::string Stamp(const SYSTEMTIME &t)
 std::string StartRecordAt(const SYSTEMTIME &start)
 {
     return "\r\n" + UserField() + Stamp(start);
+}
+
+std::string StartRecordAt(const SYSTEMTIME &start, std::string user)
+{
+    return "\r\n" + Field(user) + Stamp(start);
 }
 
 static ULONGLONG Minutes(const SYSTEMTIME &t)
@@ -149,4 +160,23 @@ bool MatchesAt(const std::string &bytes, const Moment &start, const Moment &end,
             if (bytes == shape(s, e))
                 return true;
     return false;
+}
+
+bool MatchesIn(const std::string &bytes, const Moment &span, size_t count,
+               const std::function<std::string(const std::vector<SYSTEMTIME> &)> &shape)
+{
+    std::vector<SYSTEMTIME> minutes = Span(span.from, span.to), stamps;
+    std::function<bool(size_t)> choose = [&](size_t from) {
+        if (stamps.size() == count)
+            return bytes == shape(stamps);
+        for (size_t i = from; i < minutes.size(); i++) {
+            stamps.push_back(minutes[i]);
+            bool matched = choose(i);
+            stamps.pop_back();
+            if (matched)
+                return true;
+        }
+        return false;
+    };
+    return choose(0);
 }

@@ -19,9 +19,10 @@ struct Launched {
 /* build/<preset>/morvalen.exe, beside the tests folder. */
 std::string ProgramPath();
 
-/* Starts "program" tail in folder; commandLine, if given, is used whole. */
+/* Starts "program" tail in folder; commandLine, if given, is used whole.
+   On a desktop of its own, if one is named, as another session's. */
 Launched Launch(const std::string &tail, const std::string &folder,
-                const std::string &commandLine = "");
+                const std::string &commandLine = "", const char *desktop = NULL);
 /* Waits for the process to end; its exit code, or -1 if it did not end. */
 int WaitForExit(const Launched &launched, DWORD timeoutMs);
 void Release(Launched &launched);
@@ -36,6 +37,7 @@ void KillRecorders();
 extern const std::string kLogHeader;
 std::string UserField();
 std::string StartRecordAt(const SYSTEMTIME &start);
+std::string StartRecordAt(const SYSTEMTIME &start, std::string user);
 std::string EndRecordAt(const SYSTEMTIME &start, const SYSTEMTIME &end);
 
 /* The local time, read before and after something the program did: its
@@ -48,6 +50,10 @@ struct Moment {
 /* True if bytes equals shape(start, end) for some minute of each moment. */
 bool MatchesAt(const std::string &bytes, const Moment &start, const Moment &end,
                const std::function<std::string(const SYSTEMTIME &, const SYSTEMTIME &)> &shape);
+/* True if bytes equals shape(stamps) for some count minutes of span, in
+   the order they were taken. */
+bool MatchesIn(const std::string &bytes, const Moment &span, size_t count,
+               const std::function<std::string(const std::vector<SYSTEMTIME> &)> &shape);
 
 /* Each case starts with no recorder running and a fresh folder of its
    own, and ends every recorder it leaves behind. */

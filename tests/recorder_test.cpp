@@ -71,22 +71,45 @@ TEST_F(RecorderCase, CancelledEndWritesNothingAndALaterEndWritesOnce)
     EXPECT_TRUE(IsWindow(window));
 }
 
-TEST_F(RecorderCase, LogDeletedOrEmptiedDuringTheSessionStillGetsItsEnd)
+/* What another program or another session's recorder may do to the log
+   while this session runs; the end record still completes this session's
+   line, or writes a whole line, and leaves every other byte as it was. */
+TEST_F(RecorderCase, LogChangedByOthersDuringTheSessionStillGetsItsEnd)
 {
-    for (bool deleted : {true, false}) {
+    const std::string bob = StartRecordAt(At(2026, 12, 6, 8, 0), "bob");
+    std::string bulk;
+    while (bulk.size() < 10 << 20)
+        bulk += bob + "     26/12/06(" + Weekday(0) + ") 09:00     01:00";
+    struct {
+        const char *what;
+        std::function<void(const std::string &)> meanwhile;
+        std::function<std::string(const std::string &, const std::string &)> log;  /* of start, end */
+    } rows[] = {
+        {"deleted", [](const std::string &) { DeleteFileA("morvalenlog.txt"); },
+         [](const std::string &s, const std::string &e) { return kLogHeader + s + e; }},
+        {"emptied", [](const std::string &) { WriteBytes("morvalenlog.txt", ""); },
+         [](const std::string &, const std::string &e) { return e; }},
+        {"initialised by another session", [&](const std::string &) { WriteBytes("morvalenlog.txt", kLogHeader + bob); },
+         [&](const std::string &s, const std::string &e) { return kLogHeader + bob + s + e; }},
+        {"10 MB of lines after this one", [&](const std::string &log) { WriteBytes("morvalenlog.txt", log + bulk); },
+         [&](const std::string &s, const std::string &e) { return kLogHeader + s + e + bulk; }},
+        /* the log is read back in pieces of 64 KB: this line's 37-byte
+           record across the edge of one */
+        {"64 KB less 18 bytes after this one", [&](const std::string &log) { WriteBytes("morvalenlog.txt", log + bulk.substr(0, 65518)); },
+         [&](const std::string &s, const std::string &e) { return kLogHeader + s + e + bulk.substr(0, 65518); }},
+    };
+    for (auto &row : rows) {
         DeleteFileA("morvalenlog.txt");
         HWND window = Start();
-        if (deleted)
-            DeleteFileA("morvalenlog.txt");
-        else
-            WriteBytes("morvalenlog.txt", "");
+        row.meanwhile(Log());
         Moment ended = {Now()};
         PostMessageA(window, WM_DESTROY, 0, 0);
-        EXPECT_EQ(WaitForExit(first, 5000), 0);
+        EXPECT_EQ(WaitForExit(first, 10000), 0) << row.what;
         ended.to = Now();
-        EXPECT_TRUE(MatchesAt(Log(), started, ended, [&](const SYSTEMTIME &s, const SYSTEMTIME &e) {
-            return deleted ? kLogHeader + StartRecordAt(s) + EndRecordAt(s, e) : EndRecordAt(s, e);
-        })) << (deleted ? "deleted: " : "emptied: ") << Utf8(Log());
+        std::string after = Log();
+        EXPECT_TRUE(MatchesAt(after, started, ended, [&](const SYSTEMTIME &s, const SYSTEMTIME &e) {
+            return row.log(StartRecordAt(s), EndRecordAt(s, e));
+        })) << row.what << ": " << Utf8(after.substr(0, 400));
         Release(first);
     }
 }
@@ -118,6 +141,133 @@ TEST_F(RecorderCase, LogLockedAtStartIsReportedAfterTheRetriesAndTheEndStillWrit
     EXPECT_EQ(WaitForExit(first, 5000), 0);
     ended.to = Now();
     EXPECT_TRUE(MatchesAt(Log(), started, ended, [](const SYSTEMTIME &s, const SYSTEMTIME &e) {
-        return "before" + EndRecordAt(s, e);
+        return "before" + StartRecordAt(s) + EndRecordAt(s, e);
     })) << Utf8(Log());
+}
+
+/* The Unix side's name of a folder, for the Unix tools a test runs. */
+static std::string UnixPath(const std::string &folder)
+{
+    typedef char *(CDECL * UnixName)(const wchar_t *);
+    UnixName unixName = (UnixName)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    wchar_t wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, MAX_PATH);
+    char *name = unixName ? unixName(wide) : NULL;
+    std::string path = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return path;
+}
+
+static ULONGLONG DiskBytes(const std::string &folder)
+{
+    ULARGE_INTEGER total = {};
+    GetDiskFreeSpaceExA((folder + "\\").c_str(), NULL, &total, NULL);
+    return total.QuadPart;
+}
+
+/* On a full disk the end record fits nowhere, and the log must come out
+   whole rather than half moved: this session's line far from the end, and
+   not one byte free. The small file system is mounted where the machine
+   lets a test do so. */
+TEST_F(RecorderCase, EndOnAFullDiskLeavesTheLogWhole)
+{
+    std::string full = folder + "\\full", unix = UnixPath(full);
+    CreateDirectoryA(full.c_str(), NULL);
+    Release(first = Launch("", folder, "/bin/mount -t tmpfs -o size=64k morvalen-full " + unix));
+    if (!WaitFor([&] { return DiskBytes(full) == 65536; }, 5000))
+        GTEST_SKIP() << "no small file system could be mounted on " << unix;
+    struct Unmount {
+        std::string folder, unix;
+        ~Unmount()
+        {
+            Launched off = Launch("", folder, "/bin/umount " + unix);
+            Release(off);
+            WaitFor([&] { return DiskBytes(folder + "\\full") != 65536; }, 5000);
+        }
+    } unmount = {folder, unix};
+
+    HWND window = Start("full\\log");
+    std::string log = Log("full\\log.txt");
+    std::string line = StartRecordAt(At(2026, 12, 6, 8, 0), "bob") + "     26/12/06(" + Weekday(0) + ") 09:00     01:00";
+    while (log.size() + line.size() <= 65536)
+        log += line;
+    log += std::string(65536 - log.size(), 'x');
+    WriteBytes(full + "\\log.txt", log);
+    ASSERT_EQ(Log("full\\log.txt"), log);
+
+    PostMessageA(window, WM_DESTROY, 0, 0);
+    EXPECT_EQ(WaitForExit(first, 10000), 0);
+    EXPECT_EQ(Log("full\\log.txt"), log);
+}
+
+/*
+ * Sessions of one PC sharing one log, each with a recorder of its own on a
+ * desktop of its own, as Windows keeps each session's windows apart, so
+ * they do not find each other. Steps are a session's letter and + for its
+ * start, - for its end.
+ */
+class SharedLog : public RecorderCase {
+protected:
+    struct Session {
+        const char *user, *desktop;
+    } sessions[3] = {{"alice", "morvalen-a"}, {"bob", "morvalen-b"}, {"carol", "morvalen-c"}};
+
+    void TearDown() override
+    {
+        for (Session &session : sessions)
+            Stop(session);
+        RecorderCase::TearDown();
+    }
+
+    /* The way an installer stops the copy of its own session. */
+    void Stop(const Session &session)
+    {
+        Launched stop = Launch("/uninstall", folder, "", session.desktop);
+        EXPECT_EQ(WaitForExit(stop, 10000), 0);
+        Release(stop);
+    }
+
+    void Step(char who, char what)
+    {
+        Session &session = sessions[who - 'A'];
+        if (what == '-')
+            return Stop(session);
+        /* Wine takes the user name from the Unix side. */
+        Launched start = Launch("", folder, "/usr/bin/env USER=" + std::string(session.user) + " /usr/bin/wine " +
+                                                BuildFolder() + "\\tests\\ondesktop.exe " + session.desktop +
+                                                " " + ProgramPath());
+        Release(start);
+    }
+
+    /* The log after the steps that at has minutes for. */
+    std::string Expected(const std::string &steps, const std::vector<SYSTEMTIME> &at)
+    {
+        std::string log = kLogHeader;
+        for (size_t i = 0; i < at.size(); i++) {
+            if (steps[2 * i + 1] != '+')
+                continue;
+            log += StartRecordAt(at[i], sessions[steps[2 * i] - 'A'].user);
+            size_t end = steps.find(std::string(1, steps[2 * i]) + "-");
+            if (end != std::string::npos && end / 2 < at.size())
+                log += EndRecordAt(at[i], at[end / 2]);
+        }
+        return log;
+    }
+};
+
+TEST_F(SharedLog, EachEndCompletesItsOwnLine)
+{
+    for (std::string steps : {"A+B+A-B-", "A+B+B-A-", "A+B+C+B-A-C-"}) {
+        DeleteFileA("morvalenlog.txt");
+        Moment span = {Now()};
+        for (size_t i = 0; i < steps.size() / 2; i++) {
+            Step(steps[2 * i], steps[2 * i + 1]);
+            ASSERT_TRUE(WaitFor([&] {
+                span.to = Now();
+                return MatchesIn(Log(), span, i + 1, [&](const std::vector<SYSTEMTIME> &at) {
+                    return Expected(steps, at);
+                });
+            }, 10000)) << steps.substr(0, 2 * i + 2) << ":" << Utf8(Log());
+        }
+    }
 }
