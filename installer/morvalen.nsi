@@ -11,6 +11,9 @@
 Target ${TARGET}
 Unicode true
 SetCompressor /SOLID lzma
+; No file times in the installer: two builds of one commit give the same
+; bytes, and the installed files carry the time they were installed.
+SetDateSave off
 ManifestDPIAware true
 
 !include MUI2.nsh

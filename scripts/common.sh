@@ -6,7 +6,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build
 # wine32:i386 runs the 32-bit product: Debian's i386 multiarch side of the
 # same Wine release as wine64.
-PACKAGES="mingw-w64 wine64 wine32:i386 xvfb xdotool x11-utils imagemagick locales fonts-ipafont-gothic
+PACKAGES="mingw-w64 wine64 wine32:i386 xvfb xdotool x11-utils imagemagick icoutils locales fonts-ipafont-gothic
           cmake ninja-build googletest nsis python3"
 
 as_root() {

@@ -11,8 +11,6 @@
 #include "mainwnd.h"
 #include "../messages/messages.h"
 
-#include <shellapi.h>
-
 static bool LinkHot;
 static HCURSOR HandCursor;      /* loaded at the first opening, then kept */
 static WNDPROC LinkDefaultProc;
@@ -77,7 +75,7 @@ static INT_PTR CALLBACK CommandDialogProc(HWND dialog, UINT message, WPARAM wPar
 
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_LINK && HIWORD(wParam) == STN_CLICKED) {
-            ShellExecuteA(GetDesktopWindow(), NULL, MORVALEN_SITE_URL, NULL, NULL, SW_SHOWNORMAL);
+            OpenWithShell(MORVALEN_SITE_URL);
             EndDialog(dialog, 1);
             return TRUE;
         }

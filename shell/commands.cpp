@@ -6,7 +6,18 @@
 #include "../messages/messages.h"
 #include "../recorder/logfile.h"
 
-#include <shellapi.h>
+/* Opens a file or a web page with the program the system associates with
+   it. shell32 is loaded only now: loaded at start, with all it brings,
+   it took longer than the rest of the recorder's start. It stays loaded,
+   since the shell may keep threads of its own running in it. */
+bool OpenWithShell(const char *target)
+{
+    typedef HINSTANCE(WINAPI * ShellExecuteFunction)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    HMODULE shell = LoadLibraryA("shell32.dll");
+    ShellExecuteFunction execute =
+        shell ? (ShellExecuteFunction)(void *)GetProcAddress(shell, "ShellExecuteA") : NULL;
+    return execute && (INT_PTR)execute(GetDesktopWindow(), NULL, target, NULL, NULL, SW_SHOWNORMAL) > 32;
+}
 
 void RunCommand(int code)
 {
@@ -37,8 +48,7 @@ void ShowLogCommand()
     if (GetFileAttributesA(LogPath) == INVALID_FILE_ATTRIBUTES &&
         GetLastError() == ERROR_FILE_NOT_FOUND)
         RewriteLogFile();
-    HINSTANCE opened = ShellExecuteA(GetDesktopWindow(), NULL, LogPath, NULL, NULL, SW_SHOWNORMAL);
-    if ((INT_PTR)opened <= 32)
+    if (!OpenWithShell(LogPath))
         ReportLogOpenFailure();
 }
 

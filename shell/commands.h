@@ -7,6 +7,7 @@
 
 enum { CMD_SHOWLOG = 0, CMD_INITLOG = 1, CMD_QUIT = 2 };
 
+bool OpenWithShell(const char *target);
 void RunCommand(int code);
 void ShowLogCommand();
 void InitializeLogCommand();

@@ -100,7 +100,14 @@ static int AppMain(HINSTANCE instance, HINSTANCE previous, const char *tail, int
     return (int)message.wParam;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int show)
+/* The process starts here, with no C runtime: nothing in the program needs
+   one, and loading and starting it was most of the time to the first
+   record. The stack is realigned because Windows gives the 32-bit entry
+   only a 4-byte alignment. */
+extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup()
 {
-    return AppMain(instance, previous, CommandTail(GetCommandLineA()), show);
+    STARTUPINFOA startup;
+    GetStartupInfoA(&startup);
+    int show = startup.dwFlags & STARTF_USESHOWWINDOW ? startup.wShowWindow : SW_SHOWDEFAULT;
+    ExitProcess(AppMain(GetModuleHandleA(NULL), NULL, CommandTail(GetCommandLineA()), show));
 }
