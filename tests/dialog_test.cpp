@@ -6,24 +6,17 @@
 
 #include "../res/resource.h"
 
-static const std::string kQuitAsk = Sjis(
-    "Windowsの終了時刻ではなく、現在の時刻が終了時刻として記録されます。\n終了してもよろしいですか？");
-
 /* Runs a command of the X display's own tools, as a person at it would. */
 static void XInput(const std::string &arguments)
 {
-    Launched tool = Launch("", ".", "/usr/bin/xdotool " + arguments);
-    WaitForExit(tool, 5000);
-    Release(tool);
+    RunToEnd("/usr/bin/xdotool " + arguments, ".", 5000);
 }
 
-/* Moves the pointer onto the middle of a window, as a mouse would. */
 static void PointAt(HWND window)
 {
     RECT r;
     GetWindowRect(window, &r);
-    XInput("mousemove " + std::to_string((r.left + r.right) / 2) + " " +
-           std::to_string((r.top + r.bottom) / 2));
+    XInput("mousemove " + std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2));
 }
 
 static bool Checked(HWND dialog, int id)
@@ -36,18 +29,30 @@ static void Click(HWND dialog, int id)
     SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
-/* Pixels of the link's text: orange while hot, blue otherwise. */
-static int Pixels(HWND window, bool (*like)(COLORREF))
+/* The control that has the keyboard focus in the dialog's thread. */
+static int Focused(HWND dialog)
+{
+    GUITHREADINFO info = {sizeof info};
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &info);
+    return GetDlgCtrlID(info.hwndFocus);
+}
+
+/* Pixels of the link's text in a colour: orange while hot, else blue. */
+static int Pixels(HWND window, bool orange)
 {
     RECT r;
     GetWindowRect(window, &r);
     int count = 0;
     for (COLORREF c : GrabScreen(r))
-        count += like(c);
+        count += orange ? GetRValue(c) > 200 && GetGValue(c) > 80 && GetGValue(c) < 180 && GetBValue(c) < 80
+                        : GetBValue(c) > 180 && GetRValue(c) < 80 && GetGValue(c) < 80;
     return count;
 }
-static bool Orange(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) > 80 && GetGValue(c) < 180 && GetBValue(c) < 80; }
-static bool Blue(COLORREF c) { return GetBValue(c) > 180 && GetRValue(c) < 80 && GetGValue(c) < 80; }
+
+static bool Lit(HWND link, bool orange)
+{
+    return WaitFor([&] { return Pixels(link, orange) > 10 && Pixels(link, !orange) == 0; }, 3000);
+}
 
 class Dialog : public RecorderCase {
 protected:
@@ -62,11 +67,8 @@ protected:
     /* A later launch asks the running copy for its dialog. */
     HWND OpenDialog()
     {
-        Launched later = Launch("", folder);
-        EXPECT_EQ(WaitForExit(later, 5000), 0);
-        Release(later);
+        EXPECT_EQ(RunToEnd("\"" + ProgramPath() + "\"", folder, 5000), 0);
         BoxInfo dialog = FindBox(first.pid, 5000);
-        EXPECT_TRUE(dialog.window);
         EXPECT_EQ(dialog.caption, "Morvalen for Windows");
         EXPECT_EQ(dialog.owner, window);
         return dialog.window;
@@ -89,19 +91,24 @@ protected:
     }
 };
 
-TEST_F(Dialog, OpensWithShowLogSelectedAndNeverTwice)
+TEST_F(Dialog, OpensWithShowLogSelectedTabsInOrderAndNeverTwice)
 {
     std::string log = Log();
     HWND dialog = OpenDialog();
     SaveScreenshot("dialog");
     EXPECT_TRUE(Checked(dialog, IDC_SHOWLOG) && !Checked(dialog, IDC_INITLOG) && !Checked(dialog, IDC_QUIT));
-    Click(dialog, IDC_INITLOG);
-    EXPECT_TRUE(Checked(dialog, IDC_INITLOG) && !Checked(dialog, IDC_SHOWLOG));
+
+    /* The choices are one group: Tab goes from the checked one to OK,
+       Cancel and back; an arrow moves the choice within the group. */
+    const int order[] = {IDC_SHOWLOG, IDOK, IDCANCEL, IDC_SHOWLOG};
+    for (int i = 0; i < 4; i++) {
+        EXPECT_TRUE(WaitFor([&] { return Focused(dialog) == order[i]; }, 2000)) << "tab stop " << i;
+        XInput(i < 3 ? "key Tab" : "key Down");
+    }
+    EXPECT_TRUE(WaitFor([&] { return Checked(dialog, IDC_INITLOG) && !Checked(dialog, IDC_SHOWLOG); }, 2000));
 
     /* A third launch brings the open dialog forward and asks for no other. */
-    Launched third = Launch("", folder);
-    EXPECT_EQ(WaitForExit(third, 5000), 0);
-    Release(third);
+    EXPECT_EQ(RunToEnd("\"" + ProgramPath() + "\"", folder, 5000), 0);
     EXPECT_FALSE(WaitFor([&] { return FindBox(first.pid, 0, dialog).window != NULL; }, 1000));
     EXPECT_EQ(GetForegroundWindow(), dialog);
 
@@ -117,27 +124,26 @@ TEST_F(Dialog, OpensWithShowLogSelectedAndNeverTwice)
 TEST_F(Dialog, EnterRunsTheChoiceEscapeAndTheCloseBoxCancel)
 {
     std::string log = Log();
-    HWND dialog = OpenDialog();
-    Click(dialog, IDC_QUIT);
-    XInput("key Return");
-    BoxInfo box = FindBox(first.pid, 5000, dialog);
-    ASSERT_TRUE(box.window) << "Enter did not run the command";
-    EXPECT_EQ(box.text, kQuitAsk) << Utf8(box.text);
-    EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
-    SaveScreenshot("quit-question");
-    PressButton(box.window, IDNO);
-    ExpectNothingHappened(log);
-
-    dialog = OpenDialog();
-    Click(dialog, IDC_QUIT);
-    XInput("key Escape");
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 5000)) << "Escape";
-    ExpectNothingHappened(log);
-
-    dialog = OpenDialog();
-    Click(dialog, IDC_QUIT);
-    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 5000)) << "close box";
+    struct { const char *how; std::function<void(HWND)> press; bool runs; } rows[] = {
+        {"Escape", [](HWND) { XInput("key Escape"); }, false},
+        {"close box", [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }, false},
+        {"Enter", [](HWND) { XInput("key Return"); }, true},
+    };
+    for (auto &row : rows) {
+        HWND dialog = OpenDialog();
+        Click(dialog, IDC_QUIT);
+        row.press(dialog);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 5000)) << row.how;
+        if (!row.runs)
+            continue;
+        BoxInfo box = FindBox(first.pid, 5000);
+        ASSERT_TRUE(box.window) << "Enter did not run the command";
+        EXPECT_EQ(box.text, Sjis("Windowsの終了時刻ではなく、現在の時刻が終了時刻として記録されます。\n"
+                                 "終了してもよろしいですか？")) << Utf8(box.text);
+        EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
+        SaveScreenshot("quit-question");
+        PressButton(box.window, IDNO);
+    }
     ExpectNothingHappened(log);
 }
 
@@ -148,7 +154,7 @@ TEST_F(Dialog, LinkLightsUnderThePointerAndItsClickRunsNothing)
     HWND link = GetDlgItem(dialog, IDC_LINK);
     HWND question = GetWindow(GetDlgItem(dialog, IDC_SHOWLOG), GW_HWNDPREV);
     PointAt(question);
-    EXPECT_TRUE(WaitFor([&] { return Pixels(link, Blue) > 10 && Pixels(link, Orange) == 0; }, 3000));
+    EXPECT_TRUE(Lit(link, false)) << "blue at first";
 
     /* Labels and radio buttons stand on the dialog's own face. */
     size_t face = 0, ink = 0, all = 0;
@@ -166,17 +172,15 @@ TEST_F(Dialog, LinkLightsUnderThePointerAndItsClickRunsNothing)
     }, 3000)) << "the question on the dialog face: " << face << " face and " << ink << " ink of " << all;
 
     PointAt(link);
-    EXPECT_TRUE(WaitFor([&] { return Pixels(link, Orange) > 10 && Pixels(link, Blue) == 0; }, 3000));
+    EXPECT_TRUE(Lit(link, true)) << "orange under the pointer";
     CURSORINFO cursor = {sizeof cursor};
     GetCursorInfo(&cursor);
     EXPECT_NE(cursor.hCursor, LoadCursor(NULL, IDC_ARROW)) << "no hand cursor";
     SaveScreenshot("dialog-link-hot");
-
     PointAt(question);
-    EXPECT_TRUE(WaitFor([&] { return Pixels(link, Blue) > 10 && Pixels(link, Orange) == 0; }, 3000));
-
+    EXPECT_TRUE(Lit(link, false)) << "blue again off the link";
     PointAt(link);
-    EXPECT_TRUE(WaitFor([&] { return Pixels(link, Orange) > 10; }, 3000));
+    EXPECT_TRUE(Lit(link, true));
     XInput("click 1");
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 5000)) << "the link's click";
     ExpectNothingHappened(log);
@@ -201,32 +205,28 @@ TEST_F(Dialog, QuitAsksAndYesCompletesTheLineWithTheCurrentTime)
 
 TEST_F(Dialog, SessionEndingWhileTheQuitQuestionIsOpenRecordsTheEnd)
 {
-    BoxInfo box = Choose(IDC_QUIT);
-    ASSERT_TRUE(box.window);
+    ASSERT_TRUE(Choose(IDC_QUIT).window);
     Moment ended = {Now()};
-    Launched wineboot = Launch("", folder, "wineboot.exe --end-session --shutdown");
-    EXPECT_NE(WaitForExit(wineboot, 60000), -1);
-    Release(wineboot);
+    EXPECT_NE(RunToEnd("wineboot.exe --end-session --shutdown", folder), -1);
     EXPECT_NE(WaitForExit(first, 10000), -1);
     ended.to = Now();
     EXPECT_TRUE(HasOneSession(Log(), ended)) << Utf8(Log());
 }
 
+/* A log in a folder of its own keeps its archives there. */
 TEST_F(Dialog, InitialiseArchivesTheLogAndStartsItAfreshWithTheOpenLine)
 {
     /* An older session's line, then this one's start. */
-    std::string older = kLogHeader + "\r\nsomeone          26/12/06(" + Weekday(0) + ") 08:00     26/12/06(" +
+    std::string older = kLogHeader + StartRecordAt(At(2026, 12, 6, 8, 0), "someone") + "     26/12/06(" +
                         Weekday(0) + ") 09:00     01:00";
-    PostMessageA(window, WM_DESTROY, 0, 0);
-    WaitForExit(first, 5000);
-    Release(first);
-    WriteBytes("morvalenlog.txt", older);
-    window = Start();
-    std::string before = Log();
+    KillRecorders();
+    CreateDirectoryA("logs", NULL);
+    WriteBytes("logs\\pc1.txt", older);
+    window = Start("logs\\pc1");
+    std::string before = Log("logs\\pc1.txt"), opened = before.substr(older.size());
     char archive[32];
-    snprintf(archive, sizeof archive, "morvalenlog_%02d-%02d-%02d.txt", started.from.wYear % 100,
+    snprintf(archive, sizeof archive, "logs\\pc1_%02d-%02d-%02d.txt", started.from.wYear % 100,
              started.from.wMonth, started.from.wDay);
-    std::string opened = before.substr(older.size());
 
     BoxInfo box = Choose(IDC_INITLOG);
     ASSERT_TRUE(box.window);
@@ -234,30 +234,42 @@ TEST_F(Dialog, InitialiseArchivesTheLogAndStartsItAfreshWithTheOpenLine)
         << Utf8(box.text);
     SaveScreenshot("initialise-question");
     PressButton(box.window, IDYES);
-    EXPECT_TRUE(WaitFor([&] { return Log() == kLogHeader + opened; }, 5000)) << Utf8(Log());
+    EXPECT_TRUE(WaitFor([&] { return Log("logs\\pc1.txt") == kLogHeader + opened; }, 5000));
     EXPECT_EQ(ReadBytes(archive), before);
 
     /* The same start date again: the copy fails and says so, the log is
-       rewritten all the same, and the first archive stays as it was. */
-    WriteBytes("morvalenlog.txt", Log() + "extra");
-    box = Choose(IDC_INITLOG);
-    ASSERT_TRUE(box.window);
-    PressButton(box.window, IDYES);
-    BoxInfo failed = FindBox(first.pid, 5000);
-    ASSERT_TRUE(failed.window);
-    SaveScreenshot("archive-failure");
-    EXPECT_EQ(failed.text, Sjis("ファイルはすでに存在します。 過去の記録を保存することができませんでした。 初期化を続行します。"))
-        << Utf8(failed.text);
-    PressButton(failed.window, IDOK);
-    EXPECT_TRUE(WaitFor([&] { return Log() == kLogHeader + opened; }, 5000)) << Utf8(Log());
-    EXPECT_EQ(ReadBytes(archive), before);
+       rewritten all the same, and the first archive stays as it was. Then
+       a log held by another program: both fail, and both say so. */
+    for (bool held : {false, true}) {
+        WriteBytes("logs\\pc1.txt", kLogHeader + opened + "extra");
+        HANDLE lock = held ? CreateFileA("logs\\pc1.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL) : NULL;
+        box = Choose(IDC_INITLOG);
+        ASSERT_TRUE(box.window);
+        PressButton(box.window, IDYES);
+        BoxInfo failed = FindBox(first.pid, 5000);
+        ASSERT_TRUE(failed.window);
+        SaveScreenshot("archive-failure");
+        std::string reason = held ? Sjis("共有違反です。 ") : Sjis("ファイルはすでに存在します。 ");
+        EXPECT_EQ(failed.text, reason + Sjis("過去の記録を保存することができませんでした。 初期化を続行します。"))
+            << Utf8(failed.text);
+        PressButton(failed.window, IDOK);
+        if (held) {
+            failed = FindBox(first.pid, 5000);
+            EXPECT_EQ(failed.text, reason + "logs\\pc1.txt" + kCannotOpen) << Utf8(failed.text);
+            PressButton(failed.window, IDOK);
+            CloseHandle(lock);
+        }
+        std::string log = held ? kLogHeader + opened + "extra" : kLogHeader + opened;
+        EXPECT_TRUE(WaitFor([&] { return Log("logs\\pc1.txt") == log; }, 5000)) << Utf8(Log("logs\\pc1.txt"));
+        EXPECT_EQ(ReadBytes(archive), before);
+    }
 
     /* No changes nothing. */
-    WriteBytes("morvalenlog.txt", Log() + "extra");
     box = Choose(IDC_INITLOG);
     ASSERT_TRUE(box.window);
     PressButton(box.window, IDNO);
-    ExpectNothingHappened(kLogHeader + opened + "extra");
+    EXPECT_EQ(FindBox(first.pid, 500).window, (HWND)NULL);
+    EXPECT_EQ(Log("logs\\pc1.txt"), kLogHeader + opened + "extra");
 }
 
 /* Wine's notepad, which .txt files are associated with, showing the log. */
@@ -284,19 +296,16 @@ static void CloseViewer(HWND viewer)
 TEST_F(Dialog, ShowLogOpensTheViewerAndRewritesAMissingLog)
 {
     std::string log = Log();
-    Choose(IDC_SHOWLOG, 0);
-    HWND viewer = FindViewer(10000);
-    ASSERT_TRUE(viewer) << "the log was not opened";
-    EXPECT_EQ(FindBox(first.pid, 0).window, (HWND)NULL) << "a failure reported";
-    CloseViewer(viewer);
-    EXPECT_EQ(Log(), log);
-
-    DeleteFileA("morvalenlog.txt");
-    Choose(IDC_SHOWLOG, 0);
-    viewer = FindViewer(10000);
-    EXPECT_TRUE(viewer);
-    EXPECT_EQ(Log(), log) << "the missing log was not written afresh";
-    CloseViewer(viewer);
+    for (bool deleted : {false, true}) {
+        if (deleted)
+            DeleteFileA("morvalenlog.txt");
+        Choose(IDC_SHOWLOG, 0);
+        HWND viewer = FindViewer(10000);
+        ASSERT_TRUE(viewer) << "the log was not opened";
+        EXPECT_EQ(FindBox(first.pid, 0).window, (HWND)NULL) << "a failure reported";
+        EXPECT_EQ(Log(), log) << (deleted ? "the missing log was not written afresh" : "");
+        CloseViewer(viewer);
+    }
 
     /* A log in a folder that does not exist cannot be shown at all. */
     KillRecorders();
@@ -309,8 +318,7 @@ TEST_F(Dialog, ShowLogOpensTheViewerAndRewritesAMissingLog)
     WaitUntilWaiting();
     box = Choose(IDC_SHOWLOG);
     ASSERT_TRUE(box.window);
-    EXPECT_NE(box.text.find("nodir\\pc1.txt" + Sjis("を開くことができません。 作業は中断されました。")), std::string::npos)
-        << Utf8(box.text);
+    EXPECT_NE(box.text.find("nodir\\pc1.txt" + kCannotOpen), std::string::npos) << Utf8(box.text);
     SaveScreenshot("open-failure");
     PressButton(box.window, IDOK);
     EXPECT_EQ(FindWindowA("Notepad", NULL), (HWND)NULL);

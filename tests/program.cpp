@@ -4,7 +4,6 @@
 #include "program.h"
 
 #include <cstdio>
-#include <vector>
 
 std::string ProgramPath()
 {
@@ -15,20 +14,14 @@ Launched Launch(const std::string &tail, const std::string &folder, const std::s
                 const char *desktop)
 {
     std::string line = commandLine.empty() ? "\"" + ProgramPath() + "\" " + tail : commandLine;
-    STARTUPINFOA startup = {};
+    STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION info = {};
-    startup.cb = sizeof startup;
     startup.lpDesktop = (char *)desktop;
     std::vector<char> writable(line.begin(), line.end());
     writable.push_back('\0');
-    Launched launched = {};
-    if (CreateProcessA(NULL, writable.data(), NULL, NULL, FALSE, 0, NULL, folder.c_str(),
-                       &startup, &info)) {
-        launched.process = info.hProcess;
-        launched.thread = info.hThread;
-        launched.pid = info.dwProcessId;
-    }
-    return launched;
+    if (!CreateProcessA(NULL, writable.data(), NULL, NULL, FALSE, 0, NULL, folder.c_str(), &startup, &info))
+        return Launched();
+    return Launched{info.hProcess, info.hThread, info.dwProcessId};
 }
 
 int WaitForExit(const Launched &launched, DWORD timeoutMs)
@@ -49,6 +42,14 @@ void Release(Launched &launched)
     launched = Launched();
 }
 
+int RunToEnd(const std::string &commandLine, const std::string &folder, DWORD timeoutMs)
+{
+    Launched run = Launch("", folder, commandLine);
+    int code = WaitForExit(run, timeoutMs);
+    Release(run);
+    return code;
+}
+
 HWND FindRecorder(DWORD timeoutMs)
 {
     HWND window = NULL;
@@ -67,7 +68,7 @@ DWORD ProcessOf(HWND window)
 void KillRecorders()
 {
     HWND window;
-    while ((window = FindWindowA("MorvalenWindowClass", "Morvalen Application")) != NULL) {
+    while ((window = FindRecorder(0)) != NULL) {
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(window));
         if (!process)
             break;
@@ -79,22 +80,7 @@ void KillRecorders()
 
 const std::string kLogHeader = "// Morvalen for Windows " + Sjis("ログファイル") + " //\r\n\r\n" +
     Sjis("ユーザー名　　　 起動時刻　　　　　　　 終了時刻　　　　　　　 使用時間");
-
-static std::string Field(std::string name)
-{
-    if (name.size() < 17)
-        name.resize(17, ' ');
-    return name;
-}
-
-std::string UserField()
-{
-    char name[512];
-    DWORD size = sizeof name;
-    if (!GetUserNameA(name, &size))
-        lstrcpyA(name, "-- none --");
-    return Field(name);
-}
+const std::string kCannotOpen = Sjis("を開くことができません。 作業は中断されました。");
 
 static std::string Stamp(const SYSTEMTIME &t)
 {
@@ -104,14 +90,17 @@ static std::string Stamp(const SYSTEMTIME &t)
     return text;
 }
 
-std::string StartRecordAt(const SYSTEMTIME &start)
+std::string StartRecordAt(const SYSTEMTIME &start, const std::string &user)
 {
-    return "\r\n" + UserField() + Stamp(start);
-}
-
-std::string StartRecordAt(const SYSTEMTIME &start, std::string user)
-{
-    return "\r\n" + Field(user) + Stamp(start);
+    char name[512] = "-- none --";
+    DWORD size = sizeof name;
+    if (!user.empty())
+        lstrcpyA(name, user.c_str());
+    else if (!GetUserNameA(name, &size))
+        lstrcpyA(name, "-- none --");
+    std::string field = name;
+    field.resize(std::max<size_t>(field.size(), 17), ' ');
+    return "\r\n" + field + Stamp(start);
 }
 
 static ULONGLONG Minutes(const SYSTEMTIME &t)
@@ -138,7 +127,7 @@ SYSTEMTIME Now()
     return t;
 }
 
-/* The minutes from one reading of the clock to another, as SYSTEMTIMEs. */
+/* The minutes from one reading of the clock to another. */
 static std::vector<SYSTEMTIME> Span(const SYSTEMTIME &from, const SYSTEMTIME &to)
 {
     std::vector<SYSTEMTIME> minutes;
@@ -179,4 +168,53 @@ bool MatchesIn(const std::string &bytes, const Moment &span, size_t count,
         return false;
     };
     return choose(0);
+}
+
+void RecorderCase::SetUp()
+{
+    KillRecorders();
+    folder = EnterFreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
+void RecorderCase::TearDown()
+{
+    KillRecorders();
+    Release(first);
+}
+
+bool RecorderCase::WaitUntilWaiting()
+{
+    return WaitFor([&] { return GetPriorityClass(first.process) == IDLE_PRIORITY_CLASS; }, 5000);
+}
+
+HWND RecorderCase::Start(const std::string &tail)
+{
+    Release(first);
+    started.from = Now();
+    first = Launch(tail, folder);
+    HWND window = FindRecorder(5000);
+    WaitUntilWaiting();
+    started.to = Now();
+    return window;
+}
+
+int RecorderCase::Stop(HWND window, Moment &ended)
+{
+    ended.from = Now();
+    PostMessageA(window, WM_DESTROY, 0, 0);
+    int code = WaitForExit(first, 10000);
+    ended.to = Now();
+    return code;
+}
+
+std::string RecorderCase::Log(const std::string &name)
+{
+    return ReadBytes(folder + "\\" + name);
+}
+
+bool RecorderCase::HasOneSession(const std::string &bytes, const Moment &ended)
+{
+    return MatchesAt(bytes, started, ended, [](const SYSTEMTIME &s, const SYSTEMTIME &e) {
+        return kLogHeader + StartRecordAt(s) + EndRecordAt(s, e);
+    });
 }

@@ -26,6 +26,8 @@ Launched Launch(const std::string &tail, const std::string &folder,
 /* Waits for the process to end; its exit code, or -1 if it did not end. */
 int WaitForExit(const Launched &launched, DWORD timeoutMs);
 void Release(Launched &launched);
+/* Runs a command line in folder to its end; its exit code, or -1. */
+int RunToEnd(const std::string &commandLine, const std::string &folder, DWORD timeoutMs = 60000);
 
 /* The running copy's hidden window, waited for. */
 HWND FindRecorder(DWORD timeoutMs);
@@ -35,9 +37,9 @@ void KillRecorders();
 
 /* What a header, a start record and an end record look like. */
 extern const std::string kLogHeader;
-std::string UserField();
-std::string StartRecordAt(const SYSTEMTIME &start);
-std::string StartRecordAt(const SYSTEMTIME &start, std::string user);
+extern const std::string kCannotOpen;
+/* The start record of user, or of the user this process sees. */
+std::string StartRecordAt(const SYSTEMTIME &start, const std::string &user = "");
 std::string EndRecordAt(const SYSTEMTIME &start, const SYSTEMTIME &end);
 
 /* The local time, read before and after something the program did: its
@@ -63,50 +65,20 @@ protected:
     Launched first = {};
     Moment started = {};
 
-    void SetUp() override
-    {
-        KillRecorders();
-        folder = EnterFreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    }
-
-    void TearDown() override
-    {
-        KillRecorders();
-        Release(first);
-    }
+    void SetUp() override;
+    void TearDown() override;
 
     /* The first recorder has written (or reported) its start record and
        waits: that is when it drops to idle priority. */
-    bool WaitUntilWaiting()
-    {
-        return WaitFor([&] { return GetPriorityClass(first.process) == IDLE_PRIORITY_CLASS; }, 5000);
-    }
-
-    /* Launches the recorder and waits until it has written its start
-       record. */
-    HWND Start(const std::string &tail = "")
-    {
-        started.from = Now();
-        first = Launch(tail, folder);
-        HWND window = FindRecorder(5000);
-        WaitUntilWaiting();
-        started.to = Now();
-        return window;
-    }
-
+    bool WaitUntilWaiting();
+    /* Launches the recorder and waits until it has written its start. */
+    HWND Start(const std::string &tail = "");
+    /* Ends the first recorder with a posted WM_DESTROY; its exit code. */
+    int Stop(HWND window, Moment &ended);
     /* A log file of the first recorder, read whole. */
-    std::string Log(const std::string &name = "morvalenlog.txt")
-    {
-        return ReadBytes(folder + "\\" + name);
-    }
-
+    std::string Log(const std::string &name = "morvalenlog.txt");
     /* Header, this session's start record and an end record. */
-    bool HasOneSession(const std::string &bytes, const Moment &ended)
-    {
-        return MatchesAt(bytes, started, ended, [](const SYSTEMTIME &s, const SYSTEMTIME &e) {
-            return kLogHeader + StartRecordAt(s) + EndRecordAt(s, e);
-        });
-    }
+    bool HasOneSession(const std::string &bytes, const Moment &ended);
 };
 
 #endif

@@ -1,8 +1,24 @@
 /*
  * The hidden recorder as launched for real: its start record, its window
- * and priority, and every way its session ends.
+ * and priority, every way its session ends, and what other programs and
+ * other sessions do to its log meanwhile.
  */
 #include "program.h"
+
+TEST(Product, CarriesItsVersion)
+{
+    std::string path = ProgramPath();
+    std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), NULL));
+    ASSERT_TRUE(!data.empty() && GetFileVersionInfoA(path.c_str(), 0, (DWORD)data.size(), data.data()));
+    VS_FIXEDFILEINFO *fixed;
+    char *name = NULL;
+    UINT length;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", (void **)&fixed, &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x0001001Fu);
+    EXPECT_EQ(fixed->dwFileVersionLS, 815u);
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\041104b0\\ProductName", (void **)&name, &length));
+    EXPECT_EQ(std::string(name), "Morvalen for Windows");
+}
 
 TEST_F(RecorderCase, FirstLaunchRecordsTheStartAndWaitsHiddenAtIdlePriority)
 {
@@ -21,30 +37,50 @@ TEST_F(RecorderCase, FirstLaunchRecordsTheStartAndWaitsHiddenAtIdlePriority)
     EXPECT_EQ(GetThreadPriority(first.thread), THREAD_PRIORITY_IDLE);
 }
 
-TEST_F(RecorderCase, PostedDestroyAndCloseRequestRecordTheEndAndExit)
+/* However the session ends, the recorder records the end once and goes:
+   told by another program, by a launch with a switch, or by Windows. A
+   launch with a switch records nothing of its own. */
+TEST_F(RecorderCase, EveryWayTheSessionEndsRecordsTheEnd)
 {
-    for (UINT message : {WM_DESTROY, WM_CLOSE}) {
+    std::string other = folder + "\\other";
+    CreateDirectoryA(other.c_str(), NULL);
+    auto launch = [&](const char *tail) {
+        Launched later = Launch(tail, other);
+        BoxInfo box = FindBox(later.pid, tail[1] == 'I' ? 10000 : 300);
+        if (tail[1] == 'I') {
+            /* /install also warns, system-modal and owned by no window */
+            EXPECT_EQ(box.caption, "Morvalen for Windows");
+            EXPECT_EQ(box.text, Sjis("現在実行中のMorvalen for Windowsが検出されました。\n\nこれらの実行ファイル、およびスタートアップ"
+                                     "フォルダに登録されているショートカットを削除した後、再度インストーラーを起動してください。"));
+            EXPECT_EQ(box.owner, (HWND)NULL);
+            EXPECT_TRUE(GetWindowLongA(box.window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "system-modal";
+            PressButton(box.window, IDOK);
+        } else {
+            EXPECT_EQ(box.window, (HWND)NULL) << tail;
+        }
+        EXPECT_EQ(WaitForExit(later, 5000), 0) << tail;
+        Release(later);
+    };
+    struct { const char *how; std::function<void(HWND)> end; } rows[] = {
+        {"WM_DESTROY", [](HWND window) { PostMessageA(window, WM_DESTROY, 0, 0); }},
+        {"WM_CLOSE", [](HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }},
+        {"/uninstall", [&](HWND) { launch("/uninstall"); }},
+        {"/UNINSTALL", [&](HWND) { launch("/UNINSTALL"); }},
+        {"/INSTALL", [&](HWND) { launch("/INSTALL"); }},
+        {"Windows", [&](HWND) { EXPECT_NE(RunToEnd("wineboot.exe --end-session --shutdown", folder), -1); }},
+    };
+    for (auto &row : rows) {
         DeleteFileA("morvalenlog.txt");
         HWND window = Start();
         Moment ended = {Now()};
-        PostMessageA(window, message, 0, 0);
-        EXPECT_EQ(WaitForExit(first, 5000), 0) << "message " << message;
+        row.end(window);
+        /* Windows ends the process itself, with a code of its own. */
+        int code = WaitForExit(first, 10000);
+        EXPECT_TRUE(std::string(row.how) == "Windows" ? code != -1 : code == 0) << row.how << ": " << code;
         ended.to = Now();
-        EXPECT_TRUE(HasOneSession(Log(), ended)) << Utf8(Log());
-        Release(first);
+        EXPECT_TRUE(HasOneSession(Log(), ended)) << row.how << ": " << Utf8(Log());
     }
-}
-
-TEST_F(RecorderCase, WindowsEndingTheSessionRecordsTheEnd)
-{
-    Start();
-    Moment ended = {Now()};
-    Launched wineboot = Launch("", folder, "wineboot.exe --end-session --shutdown");
-    EXPECT_NE(WaitForExit(wineboot, 60000), -1) << "wineboot did not finish";
-    Release(wineboot);
-    EXPECT_NE(WaitForExit(first, 10000), -1) << "Wine left the recorder running";
-    ended.to = Now();
-    EXPECT_TRUE(HasOneSession(Log(), ended)) << Utf8(Log());
+    EXPECT_TRUE(RemoveDirectoryA(other.c_str())) << "a launch with a switch wrote something";
 }
 
 TEST_F(RecorderCase, CancelledEndWritesNothingAndALaterEndWritesOnce)
@@ -71,6 +107,42 @@ TEST_F(RecorderCase, CancelledEndWritesNothingAndALaterEndWritesOnce)
     EXPECT_TRUE(IsWindow(window));
 }
 
+/* A backup tool or another recorder holding the log without sharing is
+   waited for about a second; held longer, the start is reported and the
+   end still written, as a whole line. */
+TEST_F(RecorderCase, LogHeldByAnotherProgramIsWaitedForThenReported)
+{
+    for (bool briefly : {true, false}) {
+        WriteBytes("morvalenlog.txt", "before");
+        HANDLE held = CreateFileA("morvalenlog.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        DWORD began = GetTickCount();
+        started.from = Now();
+        first = Launch("", folder);
+        if (briefly) {
+            Sleep(300);     /* the other program's time with the log */
+            CloseHandle(held);
+            EXPECT_EQ(FindBox(first.pid, 2000).window, (HWND)NULL) << "reported though the log came free";
+        } else {
+            BoxInfo box = FindBox(first.pid, 10000);
+            EXPECT_GE(GetTickCount() - began, 900u) << "reported before the retries were over";
+            CloseHandle(held);
+            EXPECT_EQ(box.text, Sjis("共有違反です。 morvalenlog.txt") + kCannotOpen) << Utf8(box.text);
+            EXPECT_EQ(box.caption, "Morvalen for Windows");
+            EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+            EXPECT_EQ(box.owner, FindRecorder(0)) << "the report is owned by the hidden window";
+            PressButton(box.window, IDOK);
+        }
+        EXPECT_TRUE(WaitUntilWaiting());
+        started.to = Now();
+        Moment ended;
+        EXPECT_EQ(Stop(FindRecorder(0), ended), 0);
+        EXPECT_TRUE(MatchesAt(Log(), started, ended, [](const SYSTEMTIME &s, const SYSTEMTIME &e) {
+            return "before" + StartRecordAt(s) + EndRecordAt(s, e);
+        })) << (briefly ? "briefly: " : "longer: ") << Utf8(Log());
+        Release(first);
+    }
+}
+
 /* What another program or another session's recorder may do to the log
    while this session runs; the end record still completes this session's
    line, or writes a whole line, and leaves every other byte as it was. */
@@ -95,54 +167,21 @@ TEST_F(RecorderCase, LogChangedByOthersDuringTheSessionStillGetsItsEnd)
          [&](const std::string &s, const std::string &e) { return kLogHeader + s + e + bulk; }},
         /* the log is read back in pieces of 64 KB: this line's 37-byte
            record across the edge of one */
-        {"64 KB less 18 bytes after this one", [&](const std::string &log) { WriteBytes("morvalenlog.txt", log + bulk.substr(0, 65518)); },
+        {"64 KB less 18 bytes after this one",
+         [&](const std::string &log) { WriteBytes("morvalenlog.txt", log + bulk.substr(0, 65518)); },
          [&](const std::string &s, const std::string &e) { return kLogHeader + s + e + bulk.substr(0, 65518); }},
     };
     for (auto &row : rows) {
         DeleteFileA("morvalenlog.txt");
         HWND window = Start();
         row.meanwhile(Log());
-        Moment ended = {Now()};
-        PostMessageA(window, WM_DESTROY, 0, 0);
-        EXPECT_EQ(WaitForExit(first, 10000), 0) << row.what;
-        ended.to = Now();
+        Moment ended;
+        EXPECT_EQ(Stop(window, ended), 0) << row.what;
         std::string after = Log();
         EXPECT_TRUE(MatchesAt(after, started, ended, [&](const SYSTEMTIME &s, const SYSTEMTIME &e) {
             return row.log(StartRecordAt(s), EndRecordAt(s, e));
         })) << row.what << ": " << Utf8(after.substr(0, 400));
-        Release(first);
     }
-}
-
-TEST_F(RecorderCase, LogLockedAtStartIsReportedAfterTheRetriesAndTheEndStillWritten)
-{
-    WriteBytes("morvalenlog.txt", "before");
-    HANDLE held = CreateFileA("morvalenlog.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-    DWORD began = GetTickCount();
-    started.from = Now();
-    first = Launch("", folder);
-    BoxInfo box = FindBox(first.pid, 10000);
-    DWORD shown = GetTickCount() - began;
-    started.to = Now();
-    CloseHandle(held);
-
-    ASSERT_TRUE(box.window);
-    EXPECT_GE(shown, 900u) << "reported before the retries were over";
-    EXPECT_EQ(box.caption, "Morvalen for Windows");
-    EXPECT_EQ(box.text, Sjis("共有違反です。 morvalenlog.txtを開くことができません。 作業は中断されました。"));
-    HWND window = FindRecorder(1000);
-    EXPECT_EQ(box.owner, window) << "the report is owned by the hidden window";
-    PressButton(box.window, IDOK);
-
-    /* The start was not recorded; the end is appended to the log as found. */
-    WaitUntilWaiting();
-    Moment ended = {Now()};
-    PostMessageA(window, WM_DESTROY, 0, 0);
-    EXPECT_EQ(WaitForExit(first, 5000), 0);
-    ended.to = Now();
-    EXPECT_TRUE(MatchesAt(Log(), started, ended, [](const SYSTEMTIME &s, const SYSTEMTIME &e) {
-        return "before" + StartRecordAt(s) + EndRecordAt(s, e);
-    })) << Utf8(Log());
 }
 
 /* The Unix side's name of a folder, for the Unix tools a test runs. */
@@ -173,21 +212,21 @@ TEST_F(RecorderCase, EndOnAFullDiskLeavesTheLogWhole)
 {
     std::string full = folder + "\\full", unix = UnixPath(full);
     CreateDirectoryA(full.c_str(), NULL);
-    Release(first = Launch("", folder, "/bin/mount -t tmpfs -o size=64k morvalen-full " + unix));
+    RunToEnd("/bin/mount -t tmpfs -o size=64k morvalen-full " + unix, folder, 0);
     if (!WaitFor([&] { return DiskBytes(full) == 65536; }, 5000))
         GTEST_SKIP() << "no small file system could be mounted on " << unix;
     struct Unmount {
         std::string folder, unix;
         ~Unmount()
         {
-            Launched off = Launch("", folder, "/bin/umount " + unix);
-            Release(off);
+            RunToEnd("/bin/umount " + unix, folder, 0);
             WaitFor([&] { return DiskBytes(folder + "\\full") != 65536; }, 5000);
         }
     } unmount = {folder, unix};
 
     HWND window = Start("full\\log");
     std::string log = Log("full\\log.txt");
+    Moment ended;
     std::string line = StartRecordAt(At(2026, 12, 6, 8, 0), "bob") + "     26/12/06(" + Weekday(0) + ") 09:00     01:00";
     while (log.size() + line.size() <= 65536)
         log += line;
@@ -195,8 +234,7 @@ TEST_F(RecorderCase, EndOnAFullDiskLeavesTheLogWhole)
     WriteBytes(full + "\\log.txt", log);
     ASSERT_EQ(Log("full\\log.txt"), log);
 
-    PostMessageA(window, WM_DESTROY, 0, 0);
-    EXPECT_EQ(WaitForExit(first, 10000), 0);
+    EXPECT_EQ(Stop(window, ended), 0);
     EXPECT_EQ(Log("full\\log.txt"), log);
 }
 

@@ -1,27 +1,19 @@
 /*
- * Test support: text conversion, files, waits and message boxes.
+ * Test support: text conversion, files, waits, windows and the screen.
  */
 #include "support.h"
 
-#include <thread>
-
-std::string Sjis(const char *utf8)
-{
-    wchar_t wide[2048];
-    char bytes[4096];
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 2048);
-    n = WideCharToMultiByte(932, 0, wide, n, bytes, sizeof bytes, NULL, NULL);
-    return std::string(bytes, n > 0 ? n - 1 : 0);
-}
-
-std::string Utf8(const std::string &sjis)
+static std::string Convert(UINT from, UINT to, const std::string &text)
 {
     wchar_t wide[4096];
     char bytes[8192];
-    int n = MultiByteToWideChar(932, 0, sjis.data(), (int)sjis.size(), wide, 4096);
-    n = WideCharToMultiByte(CP_UTF8, 0, wide, n, bytes, sizeof bytes, NULL, NULL);
+    int n = MultiByteToWideChar(from, 0, text.data(), (int)text.size(), wide, 4096);
+    n = WideCharToMultiByte(to, 0, wide, n, bytes, sizeof bytes, NULL, NULL);
     return std::string(bytes, n > 0 ? n : 0);
 }
+
+std::string Sjis(const char *utf8) { return Convert(CP_UTF8, 932, utf8); }
+std::string Utf8(const std::string &sjis) { return Convert(932, CP_UTF8, sjis); }
 
 std::string Weekday(int dayOfWeek)
 {
@@ -31,14 +23,8 @@ std::string Weekday(int dayOfWeek)
 
 SYSTEMTIME At(int year, int month, int day, int hour, int minute, int second)
 {
-    SYSTEMTIME t = {};
+    SYSTEMTIME t = {(WORD)year, (WORD)month, 0, (WORD)day, (WORD)hour, (WORD)minute, (WORD)second, 0};
     FILETIME f;
-    t.wYear = (WORD)year;
-    t.wMonth = (WORD)month;
-    t.wDay = (WORD)day;
-    t.wHour = (WORD)hour;
-    t.wMinute = (WORD)minute;
-    t.wSecond = (WORD)second;
     /* A round trip fills in the day of the week. */
     SystemTimeToFileTime(&t, &f);
     FileTimeToSystemTime(&f, &t);
@@ -48,11 +34,11 @@ SYSTEMTIME At(int year, int month, int day, int hour, int minute, int second)
 std::string ReadBytes(const std::string &path)
 {
     std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return "<missing>";
-    char chunk[4096];
+    char chunk[65536];
     DWORD got;
     while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got)
         bytes.append(chunk, got);
@@ -77,18 +63,18 @@ static void RemoveTree(const std::string &folder)
 {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = folder + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    while (search != INVALID_HANDLE_VALUE) {
+        std::string name = found.cFileName, path = folder + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (name != "." && name != "..")
                 RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+        } else {
+            DeleteFileA(path.c_str());
+        }
+        if (!FindNextFileA(search, &found)) {
+            FindClose(search);
+            break;
+        }
     }
     RemoveDirectoryA(folder.c_str());
 }
@@ -105,15 +91,22 @@ std::string EnterFreshFolder(const char *name)
     return folder;
 }
 
+std::string BuildFolder()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string folder = path;
+    folder = folder.substr(0, folder.rfind('\\'));
+    return folder.substr(0, folder.rfind('\\'));
+}
+
 bool WaitFor(const std::function<bool()> &done, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
+    for (DWORD start = GetTickCount();; Sleep(20)) {
         if (done())
             return true;
         if (GetTickCount() - start >= timeoutMs)
             return false;
-        Sleep(20);
     }
 }
 
@@ -138,20 +131,6 @@ std::vector<HWND> Windows(HWND parent)
     return found;
 }
 
-/* The first visible dialog-class window of process pid other than except. */
-static HWND MatchBox(DWORD pid, HWND except)
-{
-    for (HWND window : Windows()) {
-        char cls[64];
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        GetClassNameA(window, cls, sizeof cls);
-        if (owner == pid && window != except && IsWindowVisible(window) && !lstrcmpA(cls, "#32770"))
-            return window;
-    }
-    return NULL;
-}
-
 static std::string TextOf(HWND window)
 {
     char text[2048] = "";
@@ -159,64 +138,52 @@ static std::string TextOf(HWND window)
     return text;
 }
 
-BoxInfo FindBox(DWORD pid, DWORD timeoutMs, HWND except)
+BoxInfo FindBox(DWORD pid, DWORD timeoutMs, HWND except, const std::string &caption)
 {
     BoxInfo box = {};
-    WaitFor([&] { return (box.window = MatchBox(pid, except)) != NULL; }, timeoutMs);
+    WaitFor([&] {
+        for (HWND window : Windows()) {
+            char cls[64];
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            GetClassNameA(window, cls, sizeof cls);
+            if ((!pid || owner == pid) && window != except && IsWindowVisible(window) &&
+                !lstrcmpA(cls, "#32770") && !TextOf(window).compare(0, caption.size(), caption))
+                return (box.window = window) != NULL;
+        }
+        return false;
+    }, timeoutMs);
     if (box.window) {
         box.owner = GetWindow(box.window, GW_OWNER);
         box.caption = TextOf(box.window);
-        /* A message box keeps its text in the static control 0xFFFF. */
         box.text = TextOf(GetDlgItem(box.window, 0xFFFF));
         /* Wine's box template holds every button and hides the unused. */
-        for (int id = IDOK; id <= IDNO; id++) {
-            HWND button = GetDlgItem(box.window, id);
-            if (button && IsWindowVisible(button))
+        for (int id = IDOK; id <= IDNO; id++)
+            if (IsWindowVisible(GetDlgItem(box.window, id)))
                 box.buttons.push_back(id);
-        }
     }
     return box;
 }
 
 bool PressButton(HWND window, int id)
 {
-    HWND button = GetDlgItem(window, id);
-    if (!button)
-        return false;
-    PostMessageA(button, BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0);
     return WaitFor([&] { return !IsWindow(window); }, 5000);
 }
 
-BoxInfo AnswerBoxOf(const std::function<void()> &action, int button)
-{
-    std::thread worker(action);
-    BoxInfo box = FindBox(GetCurrentProcessId(), 5000);
-    if (box.window)
-        PressButton(box.window, button);
-    worker.join();
-    return box;
-}
-
-/* Copies a screen rectangle into a top-down 32-bit DIB. */
+/* A screen rectangle as top-down 32-bit pixels, 0x00RRGGBB. */
 static std::vector<DWORD> CopyScreen(const RECT &rect, BITMAPINFOHEADER &header)
 {
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    header = {};
-    header.biSize = sizeof header;
-    header.biWidth = width;
-    header.biHeight = -height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
+    header = {sizeof header, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     std::vector<DWORD> pixels((size_t)width * height);
     HDC screen = GetDC(NULL);
     HDC memory = CreateCompatibleDC(screen);
-    void *bits = NULL;
-    HBITMAP bitmap = CreateDIBSection(screen, (BITMAPINFO *)&header, DIB_RGB_COLORS, &bits, NULL, 0);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    memcpy(pixels.data(), bits, pixels.size() * 4);
     SelectObject(memory, old);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), (BITMAPINFO *)&header, DIB_RGB_COLORS);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(NULL, screen);
@@ -228,33 +195,20 @@ std::vector<COLORREF> GrabScreen(const RECT &rect)
     BITMAPINFOHEADER header;
     std::vector<COLORREF> colours;
     for (DWORD pixel : CopyScreen(rect, header))
-        colours.push_back(RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF));
+        colours.push_back(RGB(pixel >> 16, pixel >> 8, pixel));
     return colours;
-}
-
-std::string BuildFolder()
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string folder = path;
-    folder = folder.substr(0, folder.rfind('\\'));
-    return folder.substr(0, folder.rfind('\\'));
 }
 
 void SaveScreenshot(const std::string &name)
 {
     std::string folder = BuildFolder() + "\\screenshots";
     CreateDirectoryA(folder.c_str(), NULL);
-
     RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     BITMAPINFOHEADER header;
     std::vector<DWORD> pixels = CopyScreen(screen, header);
     for (DWORD &pixel : pixels)
         pixel |= 0xFF000000;    /* opaque, or viewers show nothing */
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + (DWORD)pixels.size() * 4;
+    BITMAPFILEHEADER file = {0x4D42, 0, 0, 0, sizeof file + sizeof header};
     std::string bytes((const char *)&file, sizeof file);
     bytes.append((const char *)&header, sizeof header);
     bytes.append((const char *)pixels.data(), pixels.size() * 4);

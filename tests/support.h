@@ -1,6 +1,6 @@
 /*
  * Test support shared by every test program: CP932 text, whole-file bytes,
- * bounded waits, and finding and answering real message boxes.
+ * bounded waits, real message boxes and the screen.
  */
 #ifndef MORVALEN_TEST_SUPPORT_H
 #define MORVALEN_TEST_SUPPORT_H
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-/* The ANSI bytes the program writes, from readable UTF-8 in the test. */
+/* The ANSI bytes the program writes, from readable UTF-8 in the test, and
+   back for failure messages. */
 std::string Sjis(const char *utf8);
-/* The other way, for readable failure messages. */
 std::string Utf8(const std::string &sjis);
 
 /* Two-byte weekday abbreviation of the Japanese locale (0 = Sunday). */
@@ -25,12 +25,14 @@ bool FileExists(const std::string &path);
 
 /* A new empty folder under the temporary folder, made the current one. */
 std::string EnterFreshFolder(const char *name);
+/* build/<preset>: the folder above the tests' own. */
+std::string BuildFolder();
 
 /* Polls every 20 ms; true as soon as done() is, false after timeoutMs. */
 bool WaitFor(const std::function<bool()> &done, DWORD timeoutMs);
 
 /* Wine takes the logged-on user's name from WINEUSERNAME; unset, the
-   name cannot be obtained at all. */
+   name cannot be obtained at all. Only this process sees the change. */
 void SetUserName(const char *name);
 
 /* The top-level windows, or every window inside parent, in z-order. */
@@ -40,22 +42,16 @@ struct BoxInfo {
     HWND window;
     HWND owner;
     std::string caption;
-    std::string text;
+    std::string text;           /* a message box's text, from control 0xFFFF */
     std::vector<int> buttons;   /* ids of the buttons shown, in id order */
 };
 
-/* The first visible message box (#32770) of process pid other than
-   except, or window null. */
-BoxInfo FindBox(DWORD pid, DWORD timeoutMs, HWND except = NULL);
-/* Clicks the box's button with the given id and waits for the box to go. */
+/* The first visible dialog-class window (a message box, a dialog, a
+   wizard) of process pid, or of any process if pid is 0, whose caption
+   starts with caption, other than except; window null if none came. */
+BoxInfo FindBox(DWORD pid, DWORD timeoutMs, HWND except = NULL, const std::string &caption = "");
+/* Clicks the button with the given id and waits for the window to go. */
 bool PressButton(HWND window, int id);
-
-/* Runs action on a second thread of this process, waits for the message
-   box it shows, reads it, answers it with button, and joins the thread. */
-BoxInfo AnswerBoxOf(const std::function<void()> &action, int button);
-
-/* build/<preset>: the folder above the tests' own. */
-std::string BuildFolder();
 
 /* The screen's pixels in rect (screen coordinates), row by row. */
 std::vector<COLORREF> GrabScreen(const RECT &rect);
