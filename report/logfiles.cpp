@@ -86,8 +86,12 @@ void LogReader::Line(const char *line, int length, bool tooLong)
         read = ReadLogLine(line, length);
     if (read.kind == LineBlank)
         return;
+    int user = -1;
+    if (read.kind == LineRecord)
+        user = tally.UserOf(line, read.nameLength, file.utf8 ? CP_UTF8 : LogCodePage);
     if (pending) {
-        tally.AddOpen(pendingUser, pendingStart, false, index, pendingLine);
+        bool twin = user == pendingUser && read.start == pendingStart;
+        tally.AddOpen(pendingUser, pendingStart, false, twin, index, pendingLine);
         pending = false;
     }
 
@@ -101,9 +105,8 @@ void LogReader::Line(const char *line, int length, bool tooLong)
             file.utf8 = file.utf8 || std::search(line, line + length, log, log + 6) != line + length;
         }
         break;
-    case LineRecord: {
+    case LineRecord:
         file.isLog = true;
-        int user = tally.UserOf(line, read.nameLength, file.utf8 ? CP_UTF8 : LogCodePage);
         if (read.ended) {
             tally.AddEnded(user, read.start, read.end, index, lineNumber);
         } else {
@@ -113,7 +116,6 @@ void LogReader::Line(const char *line, int length, bool tooLong)
             pendingLine = lineNumber;
         }
         break;
-    }
     case LineOther:
         /* Under another code page the column titles are not ours to
            recognise; they are the third line after a title all the same. */
@@ -134,7 +136,8 @@ void LogReader::Line(const char *line, int length, bool tooLong)
 void LogReader::End()
 {
     if (pending)
-        tally.AddOpen(pendingUser, pendingStart, true, index, pendingLine);
+        tally.AddOpen(pendingUser, pendingStart, true, false, index, pendingLine);
+    tally.EndFile();
     File().lines = lineNumber;
     if (!File().isLog)
         return;

@@ -1,12 +1,14 @@
 /*
  * Usage report: the tally of sessions and days.
  *
- * The same user and start seen twice (the open line an archive shares
- * with the log that was initialised from it, a file given twice) is one
- * session. A completed record is counted at once; an open one waits until
- * every log has been read, so that a completed twin always wins, and
- * among open twins one that is not the last line of its log (so it
- * crashed) wins over one that looks still running.
+ * The same user and start seen in several files (the open line an archive
+ * shares with the log that was initialised from it, a file given twice)
+ * is one session; inside one file they are sessions of their own, as when
+ * the recorder crashed and started again within the minute. A completed
+ * record is counted at once unless an earlier file had its start; an
+ * open one waits until every log has been read, so that a completed twin
+ * always wins, and among open twins one that is not the last line of its
+ * log (so it crashed) wins over one that looks still running.
  */
 #include "tally.h"
 
@@ -71,16 +73,19 @@ Day &Tally::DayAt(User &user, int day)
     return user.days[day - user.firstDay];
 }
 
-/* Marks the start as counted; false if it already was. */
-bool Tally::FirstSighting(int user, int start)
+bool Tally::CountedBefore(int user, int start) const
 {
-    Day &day = DayAt(users[user], DayOf(start));
     int minute = MinuteOfDay(start);
-    unsigned long long bit = 1ULL << (minute % 64);
-    if (day.starts[minute / 64] & bit)
-        return false;
-    day.starts[minute / 64] |= bit;
-    return true;
+    return users[user].DayAt(DayOf(start)).starts[minute / 64] >> (minute % 64) & 1;
+}
+
+void Tally::EndFile()
+{
+    for (const std::pair<int, int> &key : fileStarts) {
+        int minute = MinuteOfDay(key.second);
+        DayAt(users[key.first], DayOf(key.second)).starts[minute / 64] |= 1ULL << (minute % 64);
+    }
+    fileStarts.clear();
 }
 
 /* A session's last minute is the one before its end. */
@@ -158,21 +163,23 @@ void Tally::Emit(const Session &session)
 
 void Tally::AddEnded(int user, int start, int end, int file, int line)
 {
-    if (!FirstSighting(user, start))
+    if (CountedBefore(user, start))
         return;
+    fileStarts.push_back(std::make_pair(user, start));
     Session session = {user, start, end, std::max(end - start, 0), end < start ? MarkClockBack : 0,
                        file, line};
     Emit(session);
 }
 
-void Tally::AddOpen(int user, int start, bool last, int file, int line)
+void Tally::AddOpen(int user, int start, bool last, bool twin, int file, int line)
 {
-    Open record = {user, start, file, line, last};
+    Open record = {user, start, file, line, last, twin};
     open.push_back(record);
 }
 
 void Tally::Finish()
 {
+    EndFile();
     std::sort(open.begin(), open.end(), [](const Open &a, const Open &b) {
         if (a.user != b.user)
             return a.user < b.user;
@@ -182,8 +189,13 @@ void Tally::Finish()
             return !a.last;
         return a.file != b.file ? a.file < b.file : a.line < b.line;
     });
-    for (const Open &record : open) {
-        if (!FirstSighting(record.user, record.start))
+    for (size_t i = 0, next; i < open.size(); i = next) {
+        const Open &record = open[i];
+        bool twin = false;
+        for (next = i; next < open.size() && open[next].user == record.user &&
+                       open[next].start == record.start; next++)
+            twin = twin || open[next].twin;
+        if (CountedBefore(record.user, record.start) && !twin)
             continue;
         Session session = {record.user, record.start, record.start, 0, MarkCrashed,
                            record.file, record.line};

@@ -5,7 +5,8 @@
  *
  * Memory grows with users and days, not with lines: each user keeps one
  * cell per day, and a cell knows its minutes in use and the session
- * starts it has already counted as bitmaps of the day's 1440 minutes.
+ * starts that earlier files had as bitmaps of the day's 1440 minutes.
+ * Only the starts of the file being read are listed one by one.
  */
 #ifndef REPORT_TALLY_H
 #define REPORT_TALLY_H
@@ -44,7 +45,7 @@ struct Day {
     short lastEnd;      /* minute of the day up to 1440, -1 for none */
     unsigned char marks;
     unsigned long long used[DayWords];
-    unsigned long long starts[DayWords];
+    unsigned long long starts[DayWords];    /* counted from earlier files */
 };
 
 struct User {
@@ -81,8 +82,12 @@ public:
 
     int UserOf(const char *name, int length, UINT codePage);
     void AddEnded(int user, int start, int end, int file, int line);
-    /* A start record without its end; last: no line follows it in its log. */
-    void AddOpen(int user, int start, bool last, int file, int line);
+    /* A start record without its end. last: no line follows it in its
+       log; twin: the next line is a record of the same user and start
+       (a crash and a new session within the minute). */
+    void AddOpen(int user, int start, bool last, bool twin, int file, int line);
+    /* After each file: its starts now count against the next files. */
+    void EndFile();
     /* Settles the open records, once every log has been read. */
     void Finish();
 
@@ -104,16 +109,17 @@ public:
 private:
     struct Open {
         int user, start, file, line;
-        bool last;
+        bool last, twin;
     };
 
     Day &DayAt(User &user, int day);
-    bool FirstSighting(int user, int start);
+    bool CountedBefore(int user, int start) const;
     bool Overlaps(int start, int end) const;
     void Count(const Session &session);
     void Emit(const Session &session);
 
     std::vector<Open> open;
+    std::vector<std::pair<int, int>> fileStarts;   /* user and start */
     std::map<Text, int> byRaw, byName;
     Text lastRaw;
     int lastUser;
