@@ -5,7 +5,7 @@
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build
 PACKAGES="mingw-w64 wine64 xvfb xdotool x11-utils imagemagick locales fonts-ipafont-gothic
-          cmake ninja-build googletest nsis python3"
+          cmake ninja-build googletest nsis python3 chromium"
 
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
