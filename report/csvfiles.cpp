@@ -10,6 +10,8 @@
 #include "outfile.h"
 #include "resource.h"
 
+#include <cstring>
+
 static void AppendField(Text &out, const char *field, size_t length)
 {
     bool formula = length && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@');
@@ -39,47 +41,90 @@ static void AppendField(Text &out, const Text &field)
     AppendField(out, field.data(), field.size());
 }
 
-static void AppendDateAndClock(Text &out, int moment)
-{
-    AppendDate(out, DayOf(moment));
-    out += ',';
-    AppendClock(out, MinuteOfDay(moment));
-}
-
-SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &read)
-    : out(file), tally(counted), reading(read)
+SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &reading)
+    : out(file), tally(counted)
 {
     states[MarkRunning] = LoadBytes(IDS_RUNNING, LogCodePage);
     states[MarkCrashed] = LoadBytes(IDS_CRASHED, LogCodePage);
     states[MarkClockBack] = LoadBytes(IDS_CLOCKBACK, LogCodePage);
+    for (const SourceFile &source : reading.files) {
+        fileFields.push_back(Text());
+        AppendField(fileFields.back(), source.shown);
+    }
     out.Put(LoadBytes(IDS_SESSIONSHEADER, LogCodePage) + "\r\n");
 }
 
+static char *PutText(char *at, const Text &text)
+{
+    memcpy(at, text.data(), text.size());
+    return at + text.size();
+}
+
+static char *PutDigits(char *at, unsigned value, int digits)
+{
+    char reversed[12];
+    int n = 0;
+    do {
+        reversed[n++] = (char)('0' + value % 10);
+        value /= 10;
+    } while (value || n < digits);
+    while (n)
+        *at++ = reversed[--n];
+    return at;
+}
+
+/* ",yyyy/mm/dd,HH:mm" */
+static char *PutStamp(char *at, int moment)
+{
+    int year, month, day, minute = MinuteOfDay(moment);
+    DateOf(DayOf(moment), &year, &month, &day);
+    *at++ = ',';
+    at = PutDigits(at, year, 4);
+    *at++ = '/';
+    at = PutDigits(at, month, 2);
+    *at++ = '/';
+    at = PutDigits(at, day, 2);
+    *at++ = ',';
+    at = PutDigits(at, minute / 60, 2);
+    *at++ = ':';
+    return PutDigits(at, minute % 60, 2);
+}
+
 /* Name, start date and time, end date and time (none for a session that
-   has not ended), minutes, h:mm, state, file, line. */
+   has not ended), minutes, h:mm, state, file, line. Made in place: this
+   runs once for every line of every log. */
 void SessionsCsv::Write(const Session &session)
 {
-    row.clear();
-    AppendField(row, tally.users[session.user].csvName);
-    row += ',';
-    AppendDateAndClock(row, session.start);
-    row += ',';
-    if (session.mark == MarkRunning || session.mark == MarkCrashed)
-        row += ',';
-    else
-        AppendDateAndClock(row, session.end);
-    row += ',';
-    AppendNumber(row, session.minutes);
-    row += ',';
-    AppendDuration(row, session.minutes);
-    row += ',';
-    row += states[session.mark];
-    row += ',';
-    AppendField(row, reading.files[session.file].shown);
-    row += ',';
-    AppendNumber(row, session.line);
-    row += "\r\n";
-    out.Put(row);
+    while ((int)userFields.size() <= session.user) {
+        userFields.push_back(Text());
+        AppendField(userFields.back(), tally.users[userFields.size() - 1].csvName);
+    }
+    const Text &name = userFields[session.user], &file = fileFields[session.file];
+    const Text &state = states[session.mark];
+    row.resize(name.size() + file.size() + state.size() + 96);
+    char *at = PutText(row.data(), name);
+    at = PutStamp(at, session.start);
+    if (session.mark == MarkRunning || session.mark == MarkCrashed) {
+        *at++ = ',';
+        *at++ = ',';
+    } else {
+        at = PutStamp(at, session.end);
+    }
+    *at++ = ',';
+    at = PutDigits(at, session.minutes, 1);
+    *at++ = ',';
+    at = PutDigits(at, session.minutes / 60, 1);
+    *at++ = ':';
+    at = PutDigits(at, session.minutes % 60, 2);
+    *at++ = ',';
+    at = PutText(at, state);
+    *at++ = ',';
+    at = PutText(at, file);
+    *at++ = ',';
+    at = PutDigits(at, session.line, 1);
+    *at++ = '\r';
+    *at++ = '\n';
+    out.Put(row.data(), at - row.data());
 }
 
 /* One row per user and day, empty days included: name, date, weekday,

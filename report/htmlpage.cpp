@@ -241,26 +241,30 @@ void Page::Totals(const std::vector<int> &order)
     Put("</table>\n");
 }
 
+/* The first minute from from on whose bit is set (or clear), or 1440. */
+static int NextMinute(const unsigned long long *bits, int from, bool set)
+{
+    while (from < MinutesPerDay) {
+        unsigned long long word = (set ? bits[from / 64] : ~bits[from / 64]) >> (from % 64);
+        if (word)
+            return std::min(from + __builtin_ctzll(word), MinutesPerDay);
+        from = (from / 64 + 1) * 64;
+    }
+    return MinutesPerDay;
+}
+
 void Page::Timeline(const Day &cell, int day)
 {
     int midnight = day * MinutesPerDay;
     /* Each run of minutes in use is one bar. */
-    for (int minute = 0; minute < MinutesPerDay;) {
-        unsigned long long word = cell.used[minute / 64] >> (minute % 64);
-        if (!word) {
-            minute = (minute / 64 + 1) * 64;
-            continue;
-        }
-        minute += __builtin_ctzll(word);
-        int end = minute;
-        while (end < MinutesPerDay && (cell.used[end / 64] >> (end % 64) & 1))
-            end++;
+    for (int minute = NextMinute(cell.used, 0, true); minute < MinutesPerDay;) {
+        int end = NextMinute(cell.used, minute, false);
         Put("<i style=\"left:");
         AppendShare(html, minute);
         Put(";width:");
         AppendShare(html, end - minute);
         Put("\"></i>");
-        minute = end;
+        minute = NextMinute(cell.used, end, true);
     }
     for (const Event &event : running) {
         int from = std::max(event.start, midnight), to = std::min(event.end, midnight + MinutesPerDay);

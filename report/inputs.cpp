@@ -91,17 +91,26 @@ static bool IsArchiveTail(const wchar_t *tail)
     return tail[13] == L'\0';
 }
 
-static void AddLog(std::vector<SourceFile> &files, const WText &path)
+/* Adds the archives of the log found among names (sorted: the names
+   starting with "base_" are next to each other), then the log itself. */
+static void AddLog(std::vector<SourceFile> &files, const WText &folder, const WText &log,
+                   const std::vector<WText> &names)
 {
-    if (EndsWithTxt(path)) {
-        WText folder = FolderOf(path);
-        size_t slash = path.find_last_of(L"\\/");
-        WText base = path.substr(slash + 1, path.size() - slash - 5);
-        for (const WText &name : TextFiles(folder, base + L"_"))
-            if (name.size() == base.size() + 13 && IsArchiveTail(name.c_str() + base.size()))
-                AddFile(files, Join(folder, name));
-    }
-    AddFile(files, path);
+    WText base = log.substr(0, log.size() - 4), prefix = base + L"_";
+    for (auto at = std::lower_bound(names.begin(), names.end(), prefix, NameBefore);
+         at != names.end() && at->size() >= prefix.size() && SamePath(at->substr(0, prefix.size()), prefix);
+         ++at)
+        if (at->size() == base.size() + 13 && IsArchiveTail(at->c_str() + base.size()))
+            AddFile(files, Join(folder, *at));
+    AddFile(files, Join(folder, log));
+}
+
+/* A folder is listed once; each log comes with its archives. */
+static void AddFolder(std::vector<SourceFile> &files, const WText &folder)
+{
+    std::vector<WText> names = TextFiles(folder, L"");
+    for (const WText &name : names)
+        AddLog(files, folder, name, names);
 }
 
 void CollectInputs(const std::vector<WText> &inputs, std::vector<SourceFile> &files)
@@ -109,11 +118,14 @@ void CollectInputs(const std::vector<WText> &inputs, std::vector<SourceFile> &fi
     for (const WText &input : inputs) {
         WText path = FullPath(input);
         DWORD attributes = GetFileAttributesW(path.c_str());
+        size_t slash = path.find_last_of(L"\\/");
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            for (const WText &name : TextFiles(path, L""))
-                AddLog(files, Join(path, name));
+            AddFolder(files, path);
+        } else if (EndsWithTxt(path)) {
+            WText name = path.substr(slash + 1), folder = FolderOf(path);
+            AddLog(files, folder, name, TextFiles(folder, name.substr(0, name.size() - 4) + L"_"));
         } else {
-            AddLog(files, path);
+            AddFile(files, path);
         }
     }
 }

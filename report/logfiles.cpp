@@ -156,7 +156,7 @@ void ReadLogFile(Reading &reading, int index, Tally &tally)
     }
 
     LogReader reader(reading, index, tally);
-    std::vector<char> piece(LongestLine + PieceSize);
+    static std::vector<char> piece(LongestLine + PieceSize);
     int kept = 0;           /* an unfinished line carried to the next piece */
     bool tooLong = false;   /* inside a line too long to be a record */
     Text longStart;

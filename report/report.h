@@ -76,8 +76,10 @@ public:
 private:
     OutFile &out;
     const Tally &tally;
-    const Reading &reading;
-    Text row, states[MarkClockBack + 1];
+    /* Each name and file as a finished field, made once. */
+    std::vector<Text> userFields, fileFields;
+    Text states[MarkClockBack + 1];
+    std::vector<char> row;
 };
 void WriteDaysCsv(OutFile &out, const Tally &tally);
 void WriteHtmlPage(OutFile &out, const Tally &tally, const Reading &reading, const Options &options);

@@ -26,23 +26,31 @@ const Day &User::DayAt(int day) const
 
 Tally::Tally(int first, int last, int reportTime)
     : firstDay(first), lastDay(last), now(reportTime), sink(NULL), shownFirst(first),
-      shownLast(last), lastUser(-1)
+      shownLast(last)
 {
+    for (Recent &recent : recents)
+        recent.user = -1;
 }
 
 /* The log's bytes name a user; the same name from a CP932 log and from
-   one saved as UTF-8 is the same user. */
+   one saved as UTF-8 is the same user. Lines of a few users alternate, so
+   the bytes last seen are looked up first, in a small table by hash. */
 int Tally::UserOf(const char *name, int length, UINT codePage)
 {
     char tag = codePage == LogCodePage ? 's' : 'u';
-    if (lastUser >= 0 && (int)lastRaw.size() == length + 1 && lastRaw[0] == tag &&
-        memcmp(lastRaw.data() + 1, name, length) == 0)
-        return lastUser;
-    lastRaw.assign(1, tag);
-    lastRaw.append(name, length);
-    std::map<Text, int>::iterator raw = byRaw.find(lastRaw);
+    unsigned hash = 2166136261u ^ (unsigned char)tag;
+    for (int i = 0; i < length; i++)
+        hash = (hash ^ (unsigned char)name[i]) * 16777619u;
+    Recent &recent = recents[hash % RecentCount];
+    if (recent.user >= 0 && (int)recent.raw.size() == length + 1 && recent.raw[0] == tag &&
+        memcmp(recent.raw.data() + 1, name, length) == 0)
+        return recent.user;
+
+    recent.raw.assign(1, tag);
+    recent.raw.append(name, length);
+    std::map<Text, int>::iterator raw = byRaw.find(recent.raw);
     if (raw != byRaw.end())
-        return lastUser = raw->second;
+        return recent.user = raw->second;
 
     WText wide = Widen(name, length, codePage);
     Text utf8 = Narrow(wide, CP_UTF8);
@@ -55,8 +63,8 @@ int Tally::UserOf(const char *name, int length, UINT codePage)
         users.push_back(user);
         known = byName.insert(std::make_pair(utf8, (int)users.size() - 1)).first;
     }
-    byRaw[lastRaw] = known->second;
-    return lastUser = known->second;
+    byRaw[recent.raw] = known->second;
+    return recent.user = known->second;
 }
 
 Day &Tally::DayAt(User &user, int day)
@@ -94,16 +102,15 @@ bool Tally::Overlaps(int start, int end) const
     return DayOf(end > start ? end - 1 : start) >= firstDay && DayOf(start) <= lastDay;
 }
 
+/* Sets the bits from to to, a word at a time. */
 static void SetMinutes(unsigned long long *bits, int from, int to)
 {
-    for (int m = from; m < to;) {
-        if (m % 64 == 0 && to - m >= 64) {
-            bits[m / 64] = ~0ULL;
-            m += 64;
-        } else {
-            bits[m / 64] |= 1ULL << (m % 64);
-            m++;
-        }
+    while (from < to) {
+        int word = from / 64, last = std::min(to, (word + 1) * 64);
+        int count = last - from;
+        unsigned long long mask = count == 64 ? ~0ULL : ((1ULL << count) - 1) << (from % 64);
+        bits[word] |= mask;
+        from = last;
     }
 }
 

@@ -121,8 +121,12 @@ private:
     std::vector<Open> open;
     std::vector<std::pair<int, int>> fileStarts;   /* user and start */
     std::map<Text, int> byRaw, byName;
-    Text lastRaw;
-    int lastUser;
+    struct Recent {
+        Text raw;   /* a code page tag and the name's bytes */
+        int user;
+    };
+    static const int RecentCount = 64;
+    Recent recents[RecentCount];
 };
 
 #endif
