@@ -18,6 +18,10 @@ static const DWORD PieceSize = 1 << 20;
 static const int LongestLine = 1024;
 static const int ShownBytes = 80;
 
+/* One buffer for every file. At file scope: a function's static would
+   need the C++ library's guard, which brings its exceptions along. */
+static std::vector<char> Piece;
+
 /* The recorder holds the log for a moment while it writes; wait about a
    second for it, as the recorder itself waits for a reader. */
 static HANDLE OpenShared(const WText &path)
@@ -156,7 +160,8 @@ void ReadLogFile(Reading &reading, int index, Tally &tally)
     }
 
     LogReader reader(reading, index, tally);
-    static std::vector<char> piece(LongestLine + PieceSize);
+    std::vector<char> &piece = Piece;
+    piece.resize(LongestLine + PieceSize);
     int kept = 0;           /* an unfinished line carried to the next piece */
     bool tooLong = false;   /* inside a line too long to be a record */
     Text longStart;
