@@ -408,3 +408,36 @@ TEST(ReportInput, WithoutSilentAProblemIsABoxAndNoFileOpensTheDialog)
     Release(report);
     EXPECT_EQ(Listing(folder), "");
 }
+
+/* Dropping logs on the program gives it their paths without /S: the
+   report is written and its page handed to the default browser, here a
+   stand-in for .html that notes the path it was given. */
+TEST(ReportInput, DroppedLogsOpenThePageInTheDefaultBrowser)
+{
+    std::string folder = EnterFreshFolder("ReportDropped");
+    WriteBytes("log.txt", kLogHeader + Line("root             26/12/07(月) 09:05     26/12/07(月) 17:45     08:40"));
+    HKEY html, command;
+    DWORD created;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".html", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &html, &created),
+              ERROR_SUCCESS);
+    char old[256] = "";
+    DWORD size = sizeof old;
+    RegQueryValueExA(html, NULL, NULL, NULL, (BYTE *)old, &size);
+    RegSetValueExA(html, NULL, 0, REG_SZ, (const BYTE *)"MorvalenTest.page", 18);
+    std::string open = "cmd.exe /c echo %1> \"" + folder + "\\opened.txt\"";
+    RegCreateKeyExA(HKEY_CLASSES_ROOT, "MorvalenTest.page\\shell\\open\\command", 0, NULL, 0, KEY_ALL_ACCESS,
+                    NULL, &command, NULL);
+    RegSetValueExA(command, NULL, 0, REG_SZ, (const BYTE *)open.c_str(), (DWORD)open.size() + 1);
+    RegCloseKey(command);
+
+    EXPECT_EQ(RunReport("log.txt", folder), 0);
+    std::string opened = folder + "\\morvalen-report.html\r\n";
+    EXPECT_TRUE(WaitFor([&] { return ReadBytes("opened.txt") == opened; }, 10000)) << ReadBytes("opened.txt");
+
+    if (created == REG_CREATED_NEW_KEY)
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, ".html");
+    else
+        RegSetValueExA(html, NULL, 0, REG_SZ, (const BYTE *)old, (DWORD)strlen(old) + 1);
+    RegCloseKey(html);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "MorvalenTest.page");
+}
