@@ -32,7 +32,7 @@ WText FolderOf(const WText &path)
     return path.substr(0, slash > 0 && path[slash - 1] == L':' ? slash + 1 : slash);
 }
 
-static WText Join(const WText &folder, const WText &name)
+WText Join(const WText &folder, const WText &name)
 {
     WText path = folder;
     if (!path.empty() && path.back() != L'\\' && path.back() != L'/')
@@ -40,7 +40,7 @@ static WText Join(const WText &folder, const WText &name)
     return path + name;
 }
 
-static WText FullPath(const WText &path)
+WText FullPath(const WText &path)
 {
     DWORD n = GetFullPathNameW(path.c_str(), 0, NULL, NULL);
     if (!n)

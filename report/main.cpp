@@ -103,7 +103,7 @@ static bool ChooseLogs(std::vector<WText> &inputs)
     if (!*name)
         inputs.push_back(first);
     for (; *name; name += lstrlenW(name) + 1)
-        inputs.push_back(WText(first) + L"\\" + name);
+        inputs.push_back(Join(first, name));
     return true;
 }
 

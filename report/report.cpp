@@ -12,23 +12,12 @@ const wchar_t *const PageName = L"morvalen-report.html";
 const wchar_t *const DaysName = L"morvalen-days.csv";
 const wchar_t *const SessionsName = L"morvalen-sessions.csv";
 
-static WText Join(const WText &folder, const wchar_t *name)
-{
-    WText path = folder;
-    if (!path.empty() && path.back() != L'\\')
-        path += L'\\';
-    return path + name;
-}
-
 /* Beside the first input: a file's folder, a folder's parent. */
 static WText OutputFolder(const Options &options)
 {
     if (!options.outFolder.empty())
-        return options.outFolder;
-    WText first = options.inputs[0];
-    DWORD n = GetFullPathNameW(first.c_str(), 0, NULL, NULL);
-    WText full(n, L'\0');
-    full.resize(GetFullPathNameW(first.c_str(), n, &full[0], NULL));
+        return FullPath(options.outFolder);
+    WText full = FullPath(options.inputs[0]);
     while (full.size() > 3 && full.back() == L'\\')
         full.pop_back();
     return FolderOf(full);

@@ -58,9 +58,11 @@ struct Problem {
     WText details;
 };
 
-/* inputs.cpp: the files the inputs stand for. */
+/* inputs.cpp: the files the inputs stand for, and paths. */
 void CollectInputs(const std::vector<WText> &inputs, std::vector<SourceFile> &files);
+WText FullPath(const WText &path);
 WText FolderOf(const WText &path);
+WText Join(const WText &folder, const WText &name);
 bool SamePath(const WText &a, const WText &b);
 
 /* logfiles.cpp: one file into the tally. */
