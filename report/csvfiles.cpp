@@ -12,33 +12,26 @@
 
 #include <cstring>
 
-static void AppendField(Text &out, const char *field, size_t length)
+static void AppendField(Text &out, const Text &field)
 {
-    bool formula = length && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@');
-    bool quoted = formula;
-    for (size_t i = 0; i < length && !quoted; i++)
-        quoted = field[i] == ',' || field[i] == '"' || field[i] == '\r' || field[i] == '\n';
-    if (!quoted) {
-        out.append(field, length);
+    char first = field.empty() ? '\0' : field[0];
+    bool formula = first == '=' || first == '+' || first == '-' || first == '@';
+    if (!formula && field.find_first_of(",\"\r\n") == Text::npos) {
+        out += field;
         return;
     }
     out += '"';
     if (formula)
         out += "=\"\"";
-    for (size_t i = 0; i < length; i++) {
-        if (field[i] == '"')
+    for (char c : field) {
+        if (c == '"')
             out += formula ? "\"\"\"\"" : "\"\"";
         else
-            out += field[i];
+            out += c;
     }
     if (formula)
         out += "\"\"";
     out += '"';
-}
-
-static void AppendField(Text &out, const Text &field)
-{
-    AppendField(out, field.data(), field.size());
 }
 
 SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &reading)
