@@ -53,34 +53,21 @@ static char *PutText(char *at, const Text &text)
     return at + text.size();
 }
 
-static char *PutDigits(char *at, unsigned value, int digits)
-{
-    char reversed[12];
-    int n = 0;
-    do {
-        reversed[n++] = (char)('0' + value % 10);
-        value /= 10;
-    } while (value || n < digits);
-    while (n)
-        *at++ = reversed[--n];
-    return at;
-}
-
 /* ",yyyy/mm/dd,HH:mm" */
 static char *PutStamp(char *at, int moment)
 {
     int year, month, day, minute = MinuteOfDay(moment);
     DateOf(DayOf(moment), &year, &month, &day);
     *at++ = ',';
-    at = PutDigits(at, year, 4);
+    at = PutNumber(at, year, 4);
     *at++ = '/';
-    at = PutDigits(at, month, 2);
+    at = PutNumber(at, month, 2);
     *at++ = '/';
-    at = PutDigits(at, day, 2);
+    at = PutNumber(at, day, 2);
     *at++ = ',';
-    at = PutDigits(at, minute / 60, 2);
+    at = PutNumber(at, minute / 60, 2);
     *at++ = ':';
-    return PutDigits(at, minute % 60, 2);
+    return PutNumber(at, minute % 60, 2);
 }
 
 /* Name, start date and time, end date and time (none for a session that
@@ -104,17 +91,17 @@ void SessionsCsv::Write(const Session &session)
         at = PutStamp(at, session.end);
     }
     *at++ = ',';
-    at = PutDigits(at, session.minutes, 1);
+    at = PutNumber(at, session.minutes, 1);
     *at++ = ',';
-    at = PutDigits(at, session.minutes / 60, 1);
+    at = PutNumber(at, session.minutes / 60, 1);
     *at++ = ':';
-    at = PutDigits(at, session.minutes % 60, 2);
+    at = PutNumber(at, session.minutes % 60, 2);
     *at++ = ',';
     at = PutText(at, state);
     *at++ = ',';
     at = PutText(at, file);
     *at++ = ',';
-    at = PutDigits(at, session.line, 1);
+    at = PutNumber(at, session.line, 1);
     *at++ = '\r';
     *at++ = '\n';
     out.Put(row.data(), at - row.data());

@@ -27,7 +27,7 @@ Text Narrow(const WText &text, UINT codePage)
     return bytes;
 }
 
-void AppendNumber(Text &out, unsigned value, int digits)
+char *PutNumber(char *at, unsigned value, int digits)
 {
     char reversed[16];
     int n = 0;
@@ -36,7 +36,14 @@ void AppendNumber(Text &out, unsigned value, int digits)
         value /= 10;
     } while (value || n < digits);
     while (n)
-        out += reversed[--n];
+        *at++ = reversed[--n];
+    return at;
+}
+
+void AppendNumber(Text &out, unsigned value, int digits)
+{
+    char number[16];
+    out.append(number, PutNumber(number, value, digits) - number);
 }
 
 void AppendDuration(Text &out, int minutes)

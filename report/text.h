@@ -39,7 +39,9 @@ const UINT LogCodePage = 932;
 WText Widen(const char *bytes, size_t length, UINT codePage);
 Text Narrow(const WText &text, UINT codePage);
 
-/* value in decimal, with leading zeros up to digits. */
+/* value in decimal, with leading zeros up to digits; PutNumber writes it
+   at at (at most 10 bytes) and returns the end. */
+char *PutNumber(char *at, unsigned value, int digits);
 void AppendNumber(Text &out, unsigned value, int digits = 1);
 /* minutes as h:mm, hours not capped. */
 void AppendDuration(Text &out, int minutes);
