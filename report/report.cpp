@@ -8,9 +8,9 @@
 #include "outfile.h"
 #include "resource.h"
 
-const wchar_t *const PageName = L"morvalen-report.html";
-const wchar_t *const DaysName = L"morvalen-days.csv";
-const wchar_t *const SessionsName = L"morvalen-sessions.csv";
+static const wchar_t PageName[] = L"morvalen-report.html";
+static const wchar_t DaysName[] = L"morvalen-days.csv";
+static const wchar_t SessionsName[] = L"morvalen-sessions.csv";
 
 /* Beside the first input: a file's folder, a folder's parent. */
 static WText OutputFolder(const Options &options)

@@ -86,11 +86,6 @@ private:
 void WriteDaysCsv(OutFile &out, const Tally &tally);
 void WriteHtmlPage(OutFile &out, const Tally &tally, const Reading &reading, const Options &options);
 
-/* The output files' names. */
-extern const wchar_t *const PageName;
-extern const wchar_t *const DaysName;
-extern const wchar_t *const SessionsName;
-
 /* report.cpp: reads, counts and writes; on NothingWritten, problem says why. */
 Outcome MakeReport(const Options &options, WText *page, Problem *problem);
 
