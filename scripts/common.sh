@@ -5,9 +5,9 @@
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build
 # wine32:i386 runs the 32-bit product: Debian's i386 multiarch side of the
-# same Wine release as wine64.
+# same Wine release as wine64. Chromium loads the report's page.
 PACKAGES="mingw-w64 wine64 wine32:i386 xvfb xdotool x11-utils imagemagick icoutils locales fonts-ipafont-gothic
-          cmake ninja-build googletest nsis python3"
+          cmake ninja-build googletest nsis python3 chromium"
 
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi

@@ -1,7 +1,7 @@
-# The product as it would be copied to a Windows PC: a 32-bit GUI program
-# that imports only the system DLLs it needs at start (no C runtime, shell32
-# only when something is opened) and stays within 24 KB with its resources.
-# Run with -DEXE=<morvalen.exe> -DOBJDUMP=<objdump>.
+# A product as it would be copied to a Windows PC: a 32-bit GUI program
+# that imports no DLL but the system ones it is allowed and stays within its
+# size with its resources. Run with -DEXE=<exe> -DOBJDUMP=<objdump>
+# -DMAX_BYTES=<n> -DDLLS=<a.dll,b.dll>.
 cmake_minimum_required(VERSION 3.25)
 set(ENV{LC_ALL} C)   # objdump translates its headings
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
@@ -16,25 +16,21 @@ endif()
 if(NOT dump MATCHES "Subsystem[ \t]+0+2[ \t]")
     list(APPEND problems "not the GUI subsystem")
 endif()
-
-set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll)
+string(REPLACE "," ";" DLLS "${DLLS}")
 string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
-set(names "")
 foreach(line IN LISTS imports)
     string(REPLACE "DLL Name: " "" dll "${line}")
     string(TOLOWER "${dll}" dll)
-    list(APPEND names ${dll})
-    if(NOT dll IN_LIST allowed)
+    if(NOT dll IN_LIST DLLS)
         list(APPEND problems "imports ${dll}")
     endif()
 endforeach()
-
 file(SIZE ${EXE} size)
-if(size GREATER 24576)
-    list(APPEND problems "${size} bytes, over 24 KB")
+if(size GREATER MAX_BYTES)
+    list(APPEND problems "${size} bytes, over ${MAX_BYTES}")
 endif()
 
-message(STATUS "${EXE}: ${size} bytes, imports ${names}")
+message(STATUS "${EXE}: ${size} bytes, ${imports}")
 if(problems)
     message(FATAL_ERROR "${problems}")
 endif()

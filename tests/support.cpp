@@ -208,7 +208,8 @@ void SaveScreenshot(const std::string &name)
     std::vector<DWORD> pixels = CopyScreen(screen, header);
     for (DWORD &pixel : pixels)
         pixel |= 0xFF000000;    /* opaque, or viewers show nothing */
-    BITMAPFILEHEADER file = {0x4D42, 0, 0, 0, sizeof file + sizeof header};
+    BITMAPFILEHEADER file = {0x4D42, (DWORD)(sizeof file + sizeof header + pixels.size() * 4), 0, 0,
+                             sizeof file + sizeof header};
     std::string bytes((const char *)&file, sizeof file);
     bytes.append((const char *)&header, sizeof header);
     bytes.append((const char *)pixels.data(), pixels.size() * 4);

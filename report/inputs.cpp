@@ -1,0 +1,131 @@
+/*
+ * Usage report: the files that the command line's logs and folders stand
+ * for. A folder means every .txt in it; a log brings its archives,
+ * NAME_yy-MM-dd.txt beside it, which come first because they are older.
+ * A file reached twice is read once.
+ */
+#include "report.h"
+
+#include <algorithm>
+
+bool SamePath(const WText &a, const WText &b)
+{
+    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+static bool NameBefore(const WText &a, const WText &b)
+{
+    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
+}
+
+static bool EndsWithTxt(const WText &name)
+{
+    return name.size() > 4 && SamePath(name.substr(name.size() - 4), L".txt");
+}
+
+WText FolderOf(const WText &path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    if (slash == WText::npos)
+        return L".";
+    /* "C:\" keeps its backslash: "C:" alone is the drive's current folder. */
+    return path.substr(0, slash > 0 && path[slash - 1] == L':' ? slash + 1 : slash);
+}
+
+WText Join(const WText &folder, const WText &name)
+{
+    WText path = folder;
+    if (!path.empty() && path.back() != L'\\' && path.back() != L'/')
+        path += L'\\';
+    return path + name;
+}
+
+WText FullPath(const WText &path)
+{
+    DWORD n = GetFullPathNameW(path.c_str(), 0, NULL, NULL);
+    if (!n)
+        return path;
+    WText full(n, L'\0');
+    n = GetFullPathNameW(path.c_str(), n, &full[0], NULL);
+    full.resize(n);
+    return full;
+}
+
+/* The .txt files of a folder whose names start with prefix, by name. */
+static std::vector<WText> TextFiles(const WText &folder, const WText &prefix)
+{
+    std::vector<WText> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Join(folder, prefix + L"*.txt").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        WText name = found.cFileName;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && EndsWithTxt(name))
+            names.push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end(), NameBefore);
+    return names;
+}
+
+static void AddFile(std::vector<SourceFile> &files, const WText &path)
+{
+    for (const SourceFile &file : files)
+        if (SamePath(file.path, path))
+            return;
+    SourceFile file = {path, Text(), 0, false, false, 0};
+    files.push_back(file);
+}
+
+/* "_yy-MM-dd.txt" */
+static bool IsArchiveTail(const wchar_t *tail)
+{
+    static const wchar_t shape[] = L"_00-00-00.txt";
+    for (int i = 0; shape[i]; i++) {
+        bool digit = tail[i] >= L'0' && tail[i] <= L'9';
+        wchar_t lower = tail[i] >= L'A' && tail[i] <= L'Z' ? tail[i] + 32 : tail[i];
+        if (shape[i] == L'0' ? !digit : lower != shape[i])
+            return false;
+    }
+    return tail[13] == L'\0';
+}
+
+/* Adds the archives of the log found among names (sorted: the names
+   starting with "base_" are next to each other), then the log itself. */
+static void AddLog(std::vector<SourceFile> &files, const WText &folder, const WText &log,
+                   const std::vector<WText> &names)
+{
+    WText base = log.substr(0, log.size() - 4), prefix = base + L"_";
+    for (auto at = std::lower_bound(names.begin(), names.end(), prefix, NameBefore);
+         at != names.end() && at->size() >= prefix.size() && SamePath(at->substr(0, prefix.size()), prefix);
+         ++at)
+        if (at->size() == base.size() + 13 && IsArchiveTail(at->c_str() + base.size()))
+            AddFile(files, Join(folder, *at));
+    AddFile(files, Join(folder, log));
+}
+
+/* A folder is listed once; each log comes with its archives. */
+static void AddFolder(std::vector<SourceFile> &files, const WText &folder)
+{
+    std::vector<WText> names = TextFiles(folder, L"");
+    for (const WText &name : names)
+        AddLog(files, folder, name, names);
+}
+
+void CollectInputs(const std::vector<WText> &inputs, std::vector<SourceFile> &files)
+{
+    for (const WText &input : inputs) {
+        WText path = FullPath(input);
+        DWORD attributes = GetFileAttributesW(path.c_str());
+        size_t slash = path.find_last_of(L"\\/");
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            AddFolder(files, path);
+        } else if (EndsWithTxt(path)) {
+            WText name = path.substr(slash + 1), folder = FolderOf(path);
+            AddLog(files, folder, name, TextFiles(folder, name.substr(0, name.size() - 4) + L"_"));
+        } else {
+            AddFile(files, path);
+        }
+    }
+}

@@ -1,0 +1,203 @@
+/*
+ * Usage report: reading one log file, line by line, into the tally.
+ *
+ * The file is read in large pieces and never held whole; a line longer
+ * than any record can be is kept only by its start, so a binary file or a
+ * line of 100 KB costs no more than a normal one. Lines end with CRLF, or
+ * LF after an editor has been at them. A file with neither a header nor a
+ * record is not a log: it is named in the report and its lines are not
+ * listed as unreadable.
+ */
+#include "report.h"
+#include "logline.h"
+
+#include <algorithm>
+#include <cstring>
+
+static const DWORD PieceSize = 1 << 20;
+static const int LongestLine = 1024;
+static const int ShownBytes = 80;
+
+/* One buffer for every file. At file scope: a function's static would
+   need the C++ library's guard, which brings its exceptions along. */
+static std::vector<char> Piece;
+
+/* The recorder holds the log for a moment while it writes; wait about a
+   second for it, as the recorder itself waits for a reader. */
+static HANDLE OpenShared(const WText &path)
+{
+    for (int attempt = 0;; attempt++) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  NULL, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || attempt == 20)
+            return file;
+        Sleep(50);
+    }
+}
+
+/* The start of an unreadable line as the page shows it. */
+static Text ShownText(const char *line, int length, UINT codePage)
+{
+    WText wide = Widen(line, length < ShownBytes ? length : ShownBytes, codePage);
+    for (wchar_t &c : wide)
+        if (c < L' ')
+            c = 0xFFFD;
+    return Narrow(wide, CP_UTF8);
+}
+
+namespace {
+
+class LogReader {
+public:
+    LogReader(Reading &reading, int index, Tally &tally)
+        : reading(reading), index(index), tally(tally), lineNumber(0), titleFirst(false),
+          pending(false), badCount(0)
+    {
+    }
+
+    void Line(const char *line, int length, bool tooLong);
+    void End();
+
+private:
+    SourceFile &File() { return reading.files[index]; }
+
+    Reading &reading;
+    int index;
+    Tally &tally;
+    int lineNumber;
+    bool titleFirst;
+    /* An open record waits for the next line: if there is one, its
+       session crashed. */
+    bool pending;
+    int pendingUser, pendingStart, pendingLine;
+    int badCount;
+    std::vector<BadLine> bad;
+};
+
+}
+
+void LogReader::Line(const char *line, int length, bool tooLong)
+{
+    static const char bom[] = "\xef\xbb\xbf";
+    SourceFile &file = File();
+    if (++lineNumber == 1 && length >= 3 && memcmp(line, bom, 3) == 0) {
+        file.utf8 = true;
+        line += 3;
+        length -= 3;
+    }
+    LogLine read = {LineOther, 0, 0, false, 0};
+    if (!tooLong)
+        read = ReadLogLine(line, length);
+    if (read.kind == LineBlank)
+        return;
+    int user = -1;
+    if (read.kind == LineRecord)
+        user = tally.UserOf(line, read.nameLength, file.utf8 ? CP_UTF8 : LogCodePage);
+    if (pending) {
+        bool twin = user == pendingUser && read.start == pendingStart;
+        tally.AddOpen(pendingUser, pendingStart, false, twin, index, pendingLine);
+        pending = false;
+    }
+
+    switch (read.kind) {
+    case LineTitle:
+        file.isLog = true;
+        if (lineNumber == 1) {
+            titleFirst = true;
+            /* ログ in UTF-8: the log was saved again in that code page. */
+            static const char log[] = "\xe3\x83\xad\xe3\x82\xb0";
+            file.utf8 = file.utf8 || std::search(line, line + length, log, log + 6) != line + length;
+        }
+        break;
+    case LineRecord:
+        file.isLog = true;
+        if (read.ended) {
+            tally.AddEnded(user, read.start, read.end, index, lineNumber);
+        } else {
+            pending = true;
+            pendingUser = user;
+            pendingStart = read.start;
+            pendingLine = lineNumber;
+        }
+        break;
+    case LineOther:
+        /* Under another code page the column titles are not ours to
+           recognise; they are the third line after a title all the same. */
+        if (lineNumber == 3 && titleFirst)
+            break;
+        if (bad.size() < BadLinesShown) {
+            BadLine shown = {index, lineNumber,
+                             ShownText(line, length, file.utf8 ? CP_UTF8 : LogCodePage)};
+            bad.push_back(shown);
+        }
+        badCount++;
+        break;
+    default:
+        break;
+    }
+}
+
+void LogReader::End()
+{
+    if (pending)
+        tally.AddOpen(pendingUser, pendingStart, true, false, index, pendingLine);
+    tally.EndFile();
+    File().lines = lineNumber;
+    if (!File().isLog)
+        return;
+    for (const BadLine &line : bad)
+        if (reading.badLines.size() < BadLinesShown)
+            reading.badLines.push_back(line);
+    reading.badLineCount += badCount;
+}
+
+void ReadLogFile(Reading &reading, int index, Tally &tally)
+{
+    HANDLE file = OpenShared(reading.files[index].path);
+    if (file == INVALID_HANDLE_VALUE) {
+        reading.files[index].error = GetLastError();
+        return;
+    }
+
+    LogReader reader(reading, index, tally);
+    std::vector<char> &piece = Piece;
+    piece.resize(LongestLine + PieceSize);
+    int kept = 0;           /* an unfinished line carried to the next piece */
+    bool tooLong = false;   /* inside a line too long to be a record */
+    Text longStart;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, piece.data() + kept, PieceSize, &got, NULL)) {
+            reading.files[index].error = GetLastError();
+            break;
+        }
+        char *at = piece.data(), *end = piece.data() + kept + got;
+        if (!got) {
+            if (tooLong)
+                reader.Line(longStart.data(), (int)longStart.size(), true);
+            else if (kept)
+                reader.Line(at, at[kept - 1] == '\r' ? kept - 1 : kept, false);
+            break;
+        }
+        for (char *stop; (stop = (char *)memchr(at, '\n', end - at)) != NULL; at = stop + 1) {
+            int length = (int)(stop - at);
+            if (tooLong) {
+                reader.Line(longStart.data(), (int)longStart.size(), true);
+                tooLong = false;
+                continue;
+            }
+            reader.Line(at, length && at[length - 1] == '\r' ? length - 1 : length, false);
+        }
+        kept = (int)(end - at);
+        if (!tooLong && kept > LongestLine) {
+            tooLong = true;
+            longStart.assign(at, ShownBytes);
+        }
+        if (tooLong)
+            kept = 0;
+        else
+            memmove(piece.data(), at, kept);
+    }
+    CloseHandle(file);
+    reader.End();
+}

@@ -1,0 +1,92 @@
+/*
+ * Usage report: buffered output into a temporary file, renamed at the end.
+ */
+#include "outfile.h"
+
+static const size_t BufferSize = 256 * 1024;
+
+OutFile::OutFile() : error(0), file(INVALID_HANDLE_VALUE)
+{
+}
+
+OutFile::~OutFile()
+{
+    Discard();
+}
+
+bool OutFile::Create(const WText &folder)
+{
+    wchar_t name[MAX_PATH];
+    if (!GetTempFileNameW(folder.c_str(), L"mvr", 0, name)) {
+        error = GetLastError();
+        return false;
+    }
+    temp = name;
+    file = CreateFileW(name, GENERIC_WRITE, 0, NULL, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        DeleteFileW(name);
+        temp.clear();
+        return false;
+    }
+    buffer.reserve(BufferSize + 4096);
+    return true;
+}
+
+void OutFile::Flush()
+{
+    DWORD written;
+    if (!buffer.empty() && !error &&
+        (!WriteFile(file, buffer.data(), (DWORD)buffer.size(), &written, NULL) ||
+         written != buffer.size()))
+        error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    buffer.clear();
+}
+
+void OutFile::Put(const char *bytes, size_t length)
+{
+    buffer.append(bytes, length);
+    if (buffer.size() >= BufferSize)
+        Flush();
+}
+
+bool OutFile::Close()
+{
+    Flush();
+    if (file != INVALID_HANDLE_VALUE && !CloseHandle(file) && !error)
+        error = GetLastError();
+    file = INVALID_HANDLE_VALUE;
+    return !error;
+}
+
+bool OutFile::Replace(const WText &target)
+{
+    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        error = GetLastError();
+        return false;
+    }
+    temp.clear();
+    return true;
+}
+
+void OutFile::Discard()
+{
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+    if (!temp.empty())
+        DeleteFileW(temp.c_str());
+    temp.clear();
+}
+
+bool CanReplace(const WText &target, DWORD *error)
+{
+    HANDLE held = CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, 0, NULL);
+    if (held != INVALID_HANDLE_VALUE) {
+        CloseHandle(held);
+        return true;
+    }
+    *error = GetLastError();
+    return *error == ERROR_FILE_NOT_FOUND;
+}

@@ -1,0 +1,40 @@
+/*
+ * Usage report: one output file, written through a buffer into a
+ * temporary file beside its final name and renamed over the old file only
+ * when every output is complete, so no half-written file is ever left.
+ */
+#ifndef REPORT_OUTFILE_H
+#define REPORT_OUTFILE_H
+
+#include "text.h"
+
+class OutFile {
+public:
+    OutFile();
+    ~OutFile();
+
+    /* A new temporary file in folder; false with error set. */
+    bool Create(const WText &folder);
+    void Put(const char *bytes, size_t length);
+    void Put(const Text &text) { Put(text.data(), text.size()); }
+    /* Writes what is buffered and closes; false if any write failed. */
+    bool Close();
+    bool Replace(const WText &target);
+    void Discard();
+
+    DWORD error;
+
+private:
+    void Flush();
+
+    HANDLE file;
+    WText temp;
+    Text buffer;
+};
+
+/* True if target is absent or may be replaced now; a file held open by
+   another program, a spreadsheet most often, is found before any output
+   is renamed. */
+bool CanReplace(const WText &target, DWORD *error);
+
+#endif

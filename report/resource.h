@@ -1,0 +1,52 @@
+/*
+ * Usage report: resource ids shared by the code and report.rc. The
+ * strings start at 256, apart from the recorder's, so both string tables
+ * can be linked into one test program.
+ */
+#ifndef REPORT_RESOURCE_H
+#define REPORT_RESOURCE_H
+
+/* The box caption, the open dialog and the options */
+#define IDS_TITLE           256
+#define IDS_OPENFILTER      257
+#define IDS_USAGE           258
+#define IDS_BADOPTION       259
+#define IDS_NOLOG           260
+#define IDS_NOTALOG         261
+#define IDS_CANNOTWRITE     262
+#define IDS_ISINPUT         263
+
+/* The CSV files; the weekdays and marks are shared with the page */
+#define IDS_DAYSHEADER      272
+#define IDS_SESSIONSHEADER  273
+#define IDS_WEEKDAYS        274
+#define IDS_FROMBEFORE      275
+#define IDS_RUNSON          276
+#define IDS_RUNNING         277
+#define IDS_CRASHED         278
+#define IDS_CLOCKBACK       279
+
+/* The page */
+#define IDS_PERIOD          288
+#define IDS_MADE            289
+#define IDS_SOURCES         290
+#define IDS_LINES           291
+#define IDS_UTF8            292
+#define IDS_BADLINES        293
+#define IDS_FIRSTSHOWN      294
+#define IDS_LINEAT          295
+#define IDS_TOTALS          296
+#define IDS_TOTAL           297
+#define IDS_DAYSUSED        298
+#define IDS_AVERAGE         299
+#define IDS_COLUMNS         300
+#define IDS_YEAR            301
+#define IDS_MONTH           302
+#define IDS_DAYUNIT         303
+#define IDS_NOSESSIONS      304
+#define IDS_LEGEND          305
+#define IDS_USER            306
+
+#define IDI_REPORT          1
+
+#endif

@@ -1,0 +1,83 @@
+/*
+ * Usage report: code-page conversions, numbers and the string table.
+ */
+#include "text.h"
+
+WText Widen(const char *bytes, size_t length, UINT codePage)
+{
+    WText wide;
+    if (!length)
+        return wide;
+    int n = MultiByteToWideChar(codePage, 0, bytes, (int)length, NULL, 0);
+    wide.resize(n > 0 ? n : 0);
+    if (n > 0)
+        MultiByteToWideChar(codePage, 0, bytes, (int)length, &wide[0], n);
+    return wide;
+}
+
+Text Narrow(const WText &text, UINT codePage)
+{
+    Text bytes;
+    if (text.empty())
+        return bytes;
+    int n = WideCharToMultiByte(codePage, 0, text.data(), (int)text.size(), NULL, 0, NULL, NULL);
+    bytes.resize(n > 0 ? n : 0);
+    if (n > 0)
+        WideCharToMultiByte(codePage, 0, text.data(), (int)text.size(), &bytes[0], n, NULL, NULL);
+    return bytes;
+}
+
+char *PutNumber(char *at, unsigned value, int digits)
+{
+    char reversed[16];
+    int n = 0;
+    do {
+        reversed[n++] = (char)('0' + value % 10);
+        value /= 10;
+    } while (value || n < digits);
+    while (n)
+        *at++ = reversed[--n];
+    return at;
+}
+
+void AppendNumber(Text &out, unsigned value, int digits)
+{
+    char number[16];
+    out.append(number, PutNumber(number, value, digits) - number);
+}
+
+void AppendDuration(Text &out, int minutes)
+{
+    AppendNumber(out, minutes / 60);
+    out += ':';
+    AppendNumber(out, minutes % 60, 2);
+}
+
+/* With a zero size LoadStringW hands out the resource's own text, which
+   is not terminated; its length is the result. */
+WText LoadWide(UINT id)
+{
+    const wchar_t *text = NULL;
+    int n = LoadStringW(GetModuleHandleW(NULL), id, (LPWSTR)&text, 0);
+    return n > 0 ? WText(text, n) : WText();
+}
+
+Text LoadBytes(UINT id, UINT codePage)
+{
+    return Narrow(LoadWide(id), codePage);
+}
+
+WText SystemReason(DWORD code)
+{
+    wchar_t *system = NULL;
+    WText reason;
+    if (FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
+                       NULL, code, 0, (LPWSTR)&system, 0, NULL) && system)
+        reason = system;
+    if (system)
+        LocalFree(system);
+    while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
+        reason.pop_back();
+    return reason;
+}

@@ -1,0 +1,56 @@
+/*
+ * Usage report: strings, conversions between the log's code pages and
+ * UTF-16, zero-padded numbers, and the string table.
+ *
+ * The C++ library's own std::string is compiled with exceptions and would
+ * bring their whole machinery into the exe; a string over a plain
+ * allocator is compiled here instead, without them.
+ */
+#ifndef REPORT_TEXT_H
+#define REPORT_TEXT_H
+
+#include <windows.h>
+#include <cstdlib>
+#include <string>
+
+template <class T> struct PlainAllocator {
+    typedef T value_type;
+    PlainAllocator() {}
+    template <class U> PlainAllocator(const PlainAllocator<U> &) {}
+    T *allocate(size_t n)
+    {
+        void *p = malloc(n * sizeof(T));
+        if (!p)
+            abort();
+        return (T *)p;
+    }
+    void deallocate(T *p, size_t) { free(p); }
+    bool operator==(const PlainAllocator &) const { return true; }
+    bool operator!=(const PlainAllocator &) const { return false; }
+};
+
+/* Bytes: CP932 as in the logs and the CSV files, or UTF-8 for the page. */
+typedef std::basic_string<char, std::char_traits<char>, PlainAllocator<char>> Text;
+/* File paths and texts on their way between code pages. */
+typedef std::basic_string<wchar_t, std::char_traits<wchar_t>, PlainAllocator<wchar_t>> WText;
+
+const UINT LogCodePage = 932;
+
+WText Widen(const char *bytes, size_t length, UINT codePage);
+Text Narrow(const WText &text, UINT codePage);
+
+/* value in decimal, with leading zeros up to digits; PutNumber writes it
+   at at (at most 10 bytes) and returns the end. */
+char *PutNumber(char *at, unsigned value, int digits);
+void AppendNumber(Text &out, unsigned value, int digits = 1);
+/* minutes as h:mm, hours not capped. */
+void AppendDuration(Text &out, int minutes);
+
+/* A text of the string table, whole. */
+WText LoadWide(UINT id);
+Text LoadBytes(UINT id, UINT codePage);
+
+/* The system's sentence for an error code, without its line break. */
+WText SystemReason(DWORD code);
+
+#endif

@@ -1,0 +1,29 @@
+#!/bin/sh
+# The report page as a browser sees it: Debian's Chromium loads the page
+# that the end-to-end report case wrote, offline and headless; its DOM must
+# hold a month of day rows, the crashed session's mark and a bar, and
+# nothing may come from elsewhere. The screenshot is kept to look at.
+#   report_page.sh PAGE SCREENSHOTS-FOLDER
+set -eu
+page=$1
+shots=$2
+profile=$(mktemp -d)
+trap 'rm -rf "$profile"' EXIT
+browse() {
+    timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+        --disable-background-networking --disable-component-update --disable-sync \
+        --user-data-dir="$profile" "$@" "file://$page" 2>"$profile/stderr"
+}
+fail() { echo "$1"; cat "$profile/stderr"; exit 1; }
+
+dom=$(browse --dump-dom) || fail "chromium could not load $page"
+rows=$(printf '%s' "$dom" | grep -o '<tr[^>]*data-day="[0-9-]*"' | wc -l)
+[ "$rows" -ge 28 ] && [ "$rows" -le 31 ] || fail "$rows day rows, not a month"
+printf '%s' "$dom" | grep -q '<span class="x">異常終了</span>' || fail "no crash mark in the day table"
+printf '%s' "$dom" | grep -q '<b class="x" title="異常終了' || fail "no crash mark on the timeline"
+printf '%s' "$dom" | grep -q '<h3>[0-9]*年[0-9]*月</h3>' || fail "no month heading"
+if grep -Eq '(src|href)="[a-z]+:|@import|url\(' "$page"; then fail "the page refers elsewhere"; fi
+
+mkdir -p "$shots"
+browse --screenshot="$shots/report.png" --window-size=1100,1000 || fail "no screenshot"
+[ -s "$shots/report.png" ] || fail "empty screenshot"

@@ -1,0 +1,454 @@
+/*
+ * The usage report: log lines read into fields, sessions counted into
+ * days, and the real morvalen-report.exe over logs the real recorder
+ * wrote and over bad input.
+ */
+#include "program.h"
+
+#include "calendar.h"
+#include "logline.h"
+#include "report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+static std::string ReportPath()
+{
+    return BuildFolder() + "\\morvalen-report.exe";
+}
+
+/* A line as the test writes it, CP932 bytes. */
+static std::string Line(const char *utf8)
+{
+    return "\r\n" + Sjis(utf8);
+}
+
+/* "kind", or "name|start|end" for a record, end "open" if it has none. */
+static std::string Fields(const std::string &line)
+{
+    static const char *const kinds[] = {"blank", "title", "columns", "record", "other"};
+    LogLine read = ReadLogLine(line.data(), (int)line.size());
+    if (read.kind != LineRecord)
+        return kinds[read.kind];
+    auto stamp = [](int moment) {
+        Text text;
+        AppendDate(text, DayOf(moment));
+        text += ' ';
+        AppendClock(text, MinuteOfDay(moment));
+        return std::string(text.c_str());
+    };
+    return Utf8(line.substr(0, read.nameLength)) + "|" + stamp(read.start) + "|" +
+           (read.ended ? stamp(read.end) : "open");
+}
+
+TEST(ReportLine, ReadsTheRecordersLayoutAndNothingElse)
+{
+    struct {
+        const char *line, *fields;
+    } rows[] = {
+        {"root             26/12/07(月) 09:05     26/12/07(月) 17:45     08:40",
+         "root|2026/12/07 09:05|2026/12/07 17:45"},
+        {"root             26/12/07(月) 09:05", "root|2026/12/07 09:05|open"},
+        {"averyverylongusername26/12/07(月) 09:05", "averyverylongusername|2026/12/07 09:05|open"},
+        {"John Smith       26/02/28(土) 23:59", "John Smith|2026/02/28 23:59|open"},
+        {"山田　太郎       26/12/07(月) 09:05     26/12/08(火) 00:00     14:55",
+         "山田　太郎|2026/12/07 09:05|2026/12/08 00:00"},
+        {"-- none --       26/12/07(月) 09:05", "-- none --|2026/12/07 09:05|open"},
+        {"a(b) c           26/12/07(Mon) 09:05     27/01/21(Thu) 09:05     99:59",
+         "a(b) c|2026/12/07 09:05|2027/01/21 09:05"},
+        {"ユーザー名       26/12/07(月) 09:05", "ユーザー名|2026/12/07 09:05|open"},
+        {"// Morvalen for Windows ログファイル //", "title"},
+        {"ユーザー名　　　 起動時刻　　　　　　　 終了時刻　　　　　　　 使用時間", "columns"},
+        {"", "blank"},
+        {"   ", "blank"},
+        {"     26/12/07(月) 17:45     08:40", "other"},                 /* an end record alone */
+        {"root            26/12/07(月) 09:05", "other"},                 /* user field of 16 */
+        {"root             26/02/29(日) 09:05", "other"},                /* no such day */
+        {"root             26/12/07(月) 24:00", "other"},
+        {"root             26/12/07() 09:05", "other"},
+        {"root             26/12/07(月) 09:05 ", "other"},
+        {"root             26/12/07(月) 09:05    26/12/07(月) 17:45     08:40", "other"},
+        {"root             26/12/07(月) 09:05     26/12/07(月) 17:45     8:40", "other"},
+        {"                 26/12/07(月) 09:05", "other"},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(Fields(Sjis(row.line)), row.fields) << row.line;
+}
+
+/* The CSV rows as CP932 bytes, each with its CRLF. */
+static std::string Rows(const std::vector<const char *> &rows)
+{
+    std::string bytes;
+    for (const char *row : rows)
+        bytes += Sjis(row) + "\r\n";
+    return bytes;
+}
+
+/* The rows of a days file that have a session. */
+static std::string UsedDays(const std::string &csv)
+{
+    std::string used;
+    for (size_t at = csv.find("\r\n") + 2; at < csv.size();) {
+        size_t end = csv.find("\r\n", at) + 2;
+        std::string row = csv.substr(at, end - at);
+        if (row.find(",0,0:00,0,\r\n") == std::string::npos)
+            used += row;
+        at = end;
+    }
+    return used;
+}
+
+static int MomentOf(int year, int month, int day, int hour, int minute)
+{
+    return DayNumber(year, month, day) * MinutesPerDay + hour * 60 + minute;
+}
+
+TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
+{
+    struct LogFile {
+        const char *name;
+        std::vector<const char *> lines;
+        bool utf8;
+    };
+    struct {
+        const char *label;
+        std::vector<LogFile> files;
+        std::vector<const wchar_t *> inputs;
+        std::vector<const char *> sessions, days;
+        int from, to;   /* days of December 2026; 0: not given */
+    } rows[] = {
+        {"midnight", {{"log.txt", {"root             26/12/06(日) 22:00     26/12/07(月) 01:30     03:30"}}},
+         {L"log.txt"},
+         {"root,2026/12/06,22:00,2026/12/07,01:30,210,3:30,,log.txt,4"},
+         {"root,2026/12/06,日,22:00,,120,2:00,1,翌日へ", "root,2026/12/07,月,,01:30,90,1:30,1,前日から"}},
+        {"over four days, past the capped usage",
+         {{"log.txt", {"root             26/12/01(火) 09:00     26/12/05(土) 17:00     99:59"}}},
+         {L"log.txt"},
+         {"root,2026/12/01,09:00,2026/12/05,17:00,6240,104:00,,log.txt,4"},
+         {"root,2026/12/01,火,09:00,,900,15:00,1,翌日へ", "root,2026/12/02,水,,,1440,24:00,1,前日から 翌日へ",
+          "root,2026/12/03,木,,,1440,24:00,1,前日から 翌日へ", "root,2026/12/04,金,,,1440,24:00,1,前日から 翌日へ",
+          "root,2026/12/05,土,,17:00,1020,17:00,1,前日から"}},
+        {"crashed, then running over midnight up to the report's time",
+         {{"log.txt", {"root             26/12/06(日) 08:00", "root             26/12/06(日) 23:00"}}},
+         {L"log.txt"},
+         {"root,2026/12/06,08:00,,,0,0:00,異常終了,log.txt,4", "root,2026/12/06,23:00,,,780,13:00,実行中,log.txt,5"},
+         {"root,2026/12/06,日,08:00,,60,1:00,2,翌日へ 異常終了", "root,2026/12/07,月,,,720,12:00,1,前日から 実行中"}},
+        {"clock set back, and an end at midnight",
+         {{"log.txt", {"root             26/12/07(月) 10:00     26/12/07(月) 09:30     00:00",
+                       "root             26/12/06(日) 23:00     26/12/07(月) 00:00     01:00"}}},
+         {L"log.txt"},
+         {"root,2026/12/07,10:00,2026/12/07,09:30,0,0:00,時計の戻り,log.txt,4",
+          "root,2026/12/06,23:00,2026/12/07,00:00,60,1:00,,log.txt,5"},
+         {"root,2026/12/06,日,23:00,24:00,60,1:00,1,", "root,2026/12/07,月,10:00,,0,0:00,1,時計の戻り"}},
+        {"the archive's open line completed in the log",
+         {{"log_26-12-05.txt", {"root             26/12/04(金) 09:00     26/12/04(金) 18:00     09:00",
+                                "root             26/12/05(土) 09:00"}},
+          {"log.txt", {"root             26/12/05(土) 09:00     26/12/05(土) 12:00     03:00"}}},
+         {L"log.txt"},
+         {"root,2026/12/04,09:00,2026/12/04,18:00,540,9:00,,log_26-12-05.txt,4",
+          "root,2026/12/05,09:00,2026/12/05,12:00,180,3:00,,log.txt,4"},
+         {"root,2026/12/04,金,09:00,18:00,540,9:00,1,", "root,2026/12/05,土,09:00,12:00,180,3:00,1,"}},
+        {"the archive's open line still running in the log",
+         {{"log_26-12-07.txt", {"root             26/12/07(月) 09:00"}},
+          {"log.txt", {"root             26/12/07(月) 09:00"}}},
+         {L"log.txt"},
+         {"root,2026/12/07,09:00,,,180,3:00,実行中,log_26-12-07.txt,4"},
+         {"root,2026/12/07,月,09:00,,180,3:00,1,実行中"}},
+        {"a file given twice and a copy of it",
+         {{"a.txt", {"root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00"}},
+          {"b.txt", {"root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00"}}},
+         {L"a.txt", L".", L"A.TXT"},
+         {"root,2026/12/03,09:00,2026/12/03,10:00,60,1:00,,a.txt,4"},
+         {"root,2026/12/03,木,09:00,10:00,60,1:00,1,"}},
+        {"a crash and a new session within the minute, in a log and its copy",
+         {{"a.txt", {"root             26/12/03(木) 09:00", "root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00"}},
+          {"b.txt", {"root             26/12/03(木) 09:00", "root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00"}}},
+         {L"a.txt", L"b.txt"},
+         {"root,2026/12/03,09:00,2026/12/03,10:00,60,1:00,,a.txt,5", "root,2026/12/03,09:00,,,0,0:00,異常終了,a.txt,4"},
+         {"root,2026/12/03,木,09:00,10:00,60,1:00,2,異常終了"}},
+        {"names Excel would misread",
+         {{"log.txt", {"-- none --       26/12/03(木) 09:00     26/12/03(木) 10:00     01:00",
+                       "Sato, \"K\"        26/12/03(木) 11:00     26/12/03(木) 12:00     01:00"}}},
+         {L"log.txt"},
+         {"\"=\"\"-- none --\"\"\",2026/12/03,09:00,2026/12/03,10:00,60,1:00,,log.txt,4",
+          "\"Sato, \"\"K\"\"\",2026/12/03,11:00,2026/12/03,12:00,60,1:00,,log.txt,5"},
+         {"\"=\"\"-- none --\"\"\",2026/12/03,木,09:00,10:00,60,1:00,1,",
+          "\"Sato, \"\"K\"\"\",2026/12/03,木,11:00,12:00,60,1:00,1,"}},
+        {"a log saved again as UTF-8 names the same user",
+         {{"a.txt", {"山田　太郎       26/12/03(木) 09:00     26/12/03(木) 10:00     01:00"}},
+          {"u.txt", {"山田　太郎       26/12/03(木) 13:00     26/12/03(木) 14:00     01:00"}, true}},
+         {L"a.txt", L"u.txt"},
+         {"山田　太郎,2026/12/03,09:00,2026/12/03,10:00,60,1:00,,a.txt,4",
+          "山田　太郎,2026/12/03,13:00,2026/12/03,14:00,60,1:00,,u.txt,4"},
+         {"山田　太郎,2026/12/03,木,09:00,14:00,120,2:00,2,"}},
+        {"only the range",
+         {{"log.txt", {"root             26/11/30(月) 22:00     26/12/01(火) 02:00     04:00",
+                       "root             26/12/02(水) 09:00     26/12/02(水) 10:00     01:00",
+                       "root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00"}}},
+         {L"log.txt"},
+         {"root,2026/11/30,22:00,2026/12/01,02:00,240,4:00,,log.txt,4",
+          "root,2026/12/02,09:00,2026/12/02,10:00,60,1:00,,log.txt,5"},
+         {"root,2026/12/01,火,,02:00,120,2:00,1,前日から", "root,2026/12/02,水,09:00,10:00,60,1:00,1,"},
+         1, 2},
+    };
+    for (const auto &row : rows) {
+        std::string folder = EnterFreshFolder("ReportDays");
+        for (const LogFile &file : row.files) {
+            std::string bytes = kLogHeader;
+            for (const char *line : file.lines)
+                bytes += Line(line);
+            WriteBytes(file.name, file.utf8 ? "\xef\xbb\xbf" + std::string(Utf8(bytes)) : bytes);
+        }
+        Options options = {};
+        for (const wchar_t *input : row.inputs)
+            options.inputs.push_back(input);
+        options.outFolder = Widen(folder.c_str(), folder.size(), CP_ACP);
+        options.from = DayNumber(2000, 1, 1);
+        options.to = DayNumber(2099, 12, 31);
+        options.now = MomentOf(2026, 12, 7, 12, 0);
+        if (row.from) {
+            options.fromGiven = options.toGiven = true;
+            options.from = DayNumber(2026, 12, row.from);
+            options.to = DayNumber(2026, 12, row.to);
+        }
+        WText page;
+        Problem problem = {};
+        EXPECT_EQ(MakeReport(options, &page, &problem), AllRead) << row.label;
+        std::string sessions = ReadBytes("morvalen-sessions.csv");
+        EXPECT_EQ(sessions.substr(sessions.find("\r\n") + 2), Rows(row.sessions)) << row.label;
+        EXPECT_EQ(UsedDays(ReadBytes("morvalen-days.csv")), Rows(row.days)) << row.label;
+    }
+}
+
+/* Runs the report and waits for it; its exit code, or -1. */
+static int RunReport(const std::string &arguments, const std::string &folder)
+{
+    Launched report = Launch("", folder, "\"" + ReportPath() + "\" " + arguments);
+    int code = WaitForExit(report, 30000);
+    Release(report);
+    return code;
+}
+
+/* The names in a folder, sorted, each followed by a blank. */
+static std::string Listing(const std::string &folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    while (search != INVALID_HANDLE_VALUE) {
+        if (found.cFileName[0] != '.')
+            names.push_back(found.cFileName);
+        if (!FindNextFileA(search, &found))
+            break;
+    }
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    std::string listing;
+    for (const std::string &name : names)
+        listing += name + " ";
+    return listing;
+}
+
+/* A session's stamp in a log line at byte offset at: yy/MM/dd and HH:mm. */
+struct Stamp {
+    int year, month, day, hour, minute;
+};
+static Stamp StampAt(const std::string &line, size_t at)
+{
+    Stamp s = {};
+    sscanf(line.c_str() + at, "%d/%d/%d", &s.year, &s.month, &s.day);
+    sscanf(line.c_str() + at + 13, "%d:%d", &s.hour, &s.minute);
+    s.year += 2000;
+    return s;
+}
+
+static std::string Duration(int minutes)
+{
+    return std::to_string(minutes) + "," + std::to_string(minutes / 60) + ":" + (minutes % 60 < 10 ? "0" : "") +
+           std::to_string(minutes % 60);
+}
+
+static std::string CsvStamp(const Stamp &s)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%04d/%02d/%02d,%02d:%02d", s.year, s.month, s.day, s.hour, s.minute);
+    return text;
+}
+
+class ReportProgram : public RecorderCase {};
+
+/* Three sessions of the real recorder, the second ended by a crash, in a
+   folder with Japanese characters and blanks in its name: the report's
+   CSV files hold exactly their stamps, a month of days around them. */
+TEST_F(ReportProgram, RecorderLogsGiveTheCsvBytes)
+{
+    folder += "\\" + Sjis("使用 記録");
+    CreateDirectoryA(folder.c_str(), NULL);
+    for (int session = 0; session < 3; session++) {
+        Start();
+        if (session == 1)
+            TerminateProcess(first.process, 1);
+        else
+            PostMessageA(FindRecorder(1000), WM_DESTROY, 0, 0);
+        ASSERT_NE(WaitForExit(first, 5000), -1);
+        Release(first);
+    }
+    std::string log = Log(), pageFolder = BuildFolder() + "\\report-page";
+    CreateDirectoryA(pageFolder.c_str(), NULL);
+    ASSERT_EQ(RunReport("/S \"/out:" + pageFolder + "\" \"" + folder + "\\morvalenlog.txt\"", folder), 0);
+    std::string reportLog = folder + "\\morvalenlog.txt";
+    EXPECT_EQ(ReadBytes(reportLog), log) << "the log was changed";
+
+    /* The records, from the log's own byte columns. */
+    std::vector<std::string> records;
+    for (size_t at = log.find("\r\n", kLogHeader.size()); at != std::string::npos;) {
+        size_t end = log.find("\r\n", at + 2);
+        records.push_back(log.substr(at + 2, end == std::string::npos ? end : end - at - 2));
+        at = end;
+    }
+    ASSERT_EQ(records.size(), 3u) << Utf8(log);
+    Stamp starts[3], ends[3];
+    int minutes[3];
+    for (int i = 0; i < 3; i++) {
+        starts[i] = StampAt(records[i], 17);
+        ends[i] = i == 1 ? starts[i] : StampAt(records[i], 40);
+        minutes[i] = (ends[i].hour - starts[i].hour) * 60 + ends[i].minute - starts[i].minute;
+    }
+    char name[512];
+    DWORD size = sizeof name;
+    GetUserNameA(name, &size);
+    std::string user = name;
+    std::string sessions = Sjis("ユーザー名,起動日,起動時刻,終了日,終了時刻,使用時間(分),使用時間,状態,ファイル,行\r\n");
+    std::string shown = "," + reportLog + ",";
+    for (int i : {0, 2, 1}) {
+        sessions += user + "," + CsvStamp(starts[i]) + "," + (i == 1 ? "," : CsvStamp(ends[i])) + "," +
+                    Duration(minutes[i]) + (i == 1 ? Sjis(",異常終了") : ",") + shown + std::to_string(i + 4) + "\r\n";
+    }
+    EXPECT_EQ(ReadBytes(pageFolder + "\\morvalen-sessions.csv"), sessions);
+
+    std::string days = Sjis("ユーザー名,日付,曜日,最初の起動,最後の終了,使用時間(分),使用時間,セッション数,備考\r\n");
+    Stamp s = starts[0];
+    for (int day = 1; day <= DaysInMonth(s.year, s.month); day++) {
+        char date[16];
+        snprintf(date, sizeof date, "%04d/%02d/%02d,", s.year, s.month, day);
+        days += user + "," + date + Weekday(WeekdayOf(DayNumber(s.year, s.month, day))) + ",";
+        if (day != s.day) {
+            days += ",,0,0:00,0,\r\n";
+            continue;
+        }
+        int total = minutes[0] + minutes[2];
+        days += CsvStamp(s).substr(11) + "," + CsvStamp(ends[2]).substr(11) + "," + Duration(total) + ",3," +
+                Sjis("異常終了") + "\r\n";
+    }
+    EXPECT_EQ(ReadBytes(pageFolder + "\\morvalen-days.csv"), days);
+}
+
+/* Each bad input gets its exit code, no input is changed and no partial
+   or temporary file is left: the folder holds exactly what it should. */
+TEST(ReportInput, BadInputGetsItsExitCodeAndLeavesNoPartialFile)
+{
+    const std::string good = kLogHeader + Line("root             26/12/07(月) 09:05     26/12/07(月) 17:45     08:40");
+    const std::string outputs = "morvalen-days.csv morvalen-report.html morvalen-sessions.csv ";
+    struct {
+        const char *label;
+        std::vector<std::pair<const char *, std::string>> files;
+        const char *arguments;
+        int code;
+        std::string after;
+        const char *held;   /* kept open without sharing during the run */
+    } rows[] = {
+        {"a log", {{"log.txt", good}}, "/S log.txt", 0, "log.txt " + outputs},
+        {"an empty file", {{"a.txt", ""}}, "/S a.txt", 2, "a.txt "},
+        {"binary garbage", {{"a.txt", std::string("\0\x01\xff\r\n\x83", 6) + std::string(200000, '\x9f')}},
+         "/S a.txt", 2, "a.txt "},
+        {"a folder without logs", {{"logs\\notes.txt", "hello"}}, "/S logs", 2, "logs "},
+        {"a missing file", {}, "/S missing.txt", 2, ""},
+        {"nothing given", {{"log.txt", good}}, "/S", 2, "log.txt "},
+        {"an unknown option", {{"log.txt", good}}, "/S /x log.txt", 2, "log.txt "},
+        {"no such date", {{"log.txt", good}}, "/S /from:2026-02-29 log.txt", 2, "log.txt "},
+        {"a range ending before it starts", {{"log.txt", good}}, "/S /from:2026-12-08 /to:2026-12-07 log.txt", 2,
+         "log.txt "},
+        {"a missing output folder", {{"log.txt", good}}, "/S /out:nowhere log.txt", 2, "log.txt "},
+        {"an output file held open", {{"log.txt", good}, {"morvalen-days.csv", "old"}}, "/S log.txt", 2,
+         "log.txt morvalen-days.csv ", "morvalen-days.csv"},
+        {"a log named like an output", {{"morvalen-days.csv", good}}, "/S morvalen-days.csv", 2,
+         "morvalen-days.csv "},
+        {"a line of 100 KB, a UTF-8 log, a locked log and a non-log in a folder",
+         {{"logs\\log.txt", good + "\r\n" + std::string(100000, 'x') + Line("root             26/12/08(火) 09:05")},
+          {"logs\\u.txt", "\xef\xbb\xbf" + Utf8(good)}, {"logs\\locked.txt", good}, {"logs\\notes.txt", "hello"}},
+         "/S logs", 1, "logs " + outputs, "logs\\locked.txt"},
+    };
+    for (const auto &row : rows) {
+        std::string folder = EnterFreshFolder("ReportInput");
+        CreateDirectoryA("logs", NULL);
+        for (const auto &file : row.files)
+            WriteBytes(file.first, file.second);
+        if (row.files.empty() || strncmp(row.files[0].first, "logs", 4) != 0)
+            RemoveDirectoryA("logs");
+        HANDLE held = row.held ? CreateFileA(row.held, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL)
+                               : INVALID_HANDLE_VALUE;
+        EXPECT_EQ(RunReport(row.arguments, folder), row.code) << row.label;
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        EXPECT_EQ(Listing(folder), row.after) << row.label;
+        for (const auto &file : row.files)
+            EXPECT_EQ(ReadBytes(file.first), file.second) << row.label << ": " << file.first << " changed";
+    }
+}
+
+/* Without /S a problem is a box naming the file and the system's reason,
+   and no file given means the open dialog. */
+TEST(ReportInput, WithoutSilentAProblemIsABoxAndNoFileOpensTheDialog)
+{
+    std::string folder = EnterFreshFolder("ReportBoxes");
+    Launched report = Launch("", folder, "\"" + ReportPath() + "\" missing.txt");
+    BoxInfo box = FindBox(report.pid, 10000);
+    EXPECT_EQ(box.caption, Sjis("使用時間の集計"));
+    EXPECT_EQ(box.text, Sjis("ログが見つかりませんでした。\n") + folder + "\\missing.txt: " +
+                            Narrow(SystemReason(ERROR_FILE_NOT_FOUND), LogCodePage).c_str());
+    PressButton(box.window, IDOK);
+    EXPECT_EQ(WaitForExit(report, 10000), 2);
+    Release(report);
+
+    report = Launch("", folder, "\"" + ReportPath() + "\"");
+    box = FindBox(report.pid, 10000);
+    EXPECT_EQ(box.caption, Sjis("使用時間の集計")) << "the open dialog";
+    PressButton(box.window, IDCANCEL);
+    EXPECT_EQ(WaitForExit(report, 10000), 2);
+    Release(report);
+    EXPECT_EQ(Listing(folder), "");
+}
+
+/* Dropping logs on the program gives it their paths without /S: the
+   report is written and its page handed to the default browser, here a
+   stand-in for .html that notes the path it was given. */
+TEST(ReportInput, DroppedLogsOpenThePageInTheDefaultBrowser)
+{
+    std::string folder = EnterFreshFolder("ReportDropped");
+    WriteBytes("log.txt", kLogHeader + Line("root             26/12/07(月) 09:05     26/12/07(月) 17:45     08:40"));
+    HKEY html, command;
+    DWORD created;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".html", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &html, &created),
+              ERROR_SUCCESS);
+    char old[256] = "";
+    DWORD size = sizeof old;
+    RegQueryValueExA(html, NULL, NULL, NULL, (BYTE *)old, &size);
+    RegSetValueExA(html, NULL, 0, REG_SZ, (const BYTE *)"MorvalenTest.page", 18);
+    std::string open = "cmd.exe /c echo %1> \"" + folder + "\\opened.txt\"";
+    RegCreateKeyExA(HKEY_CLASSES_ROOT, "MorvalenTest.page\\shell\\open\\command", 0, NULL, 0, KEY_ALL_ACCESS,
+                    NULL, &command, NULL);
+    RegSetValueExA(command, NULL, 0, REG_SZ, (const BYTE *)open.c_str(), (DWORD)open.size() + 1);
+    RegCloseKey(command);
+
+    EXPECT_EQ(RunReport("log.txt", folder), 0);
+    std::string opened = folder + "\\morvalen-report.html\r\n";
+    EXPECT_TRUE(WaitFor([&] { return ReadBytes("opened.txt") == opened; }, 10000)) << ReadBytes("opened.txt");
+
+    if (created == REG_CREATED_NEW_KEY)
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, ".html");
+    else
+        RegSetValueExA(html, NULL, 0, REG_SZ, (const BYTE *)old, (DWORD)strlen(old) + 1);
+    RegCloseKey(html);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "MorvalenTest.page");
+}
