@@ -1,7 +1,8 @@
 ; Morvalen for Windows: the per-user installer and its uninstaller.
 ;
 ; installer/CMakeLists.txt defines TARGET (the NSIS stub), VERSION, COMPANY,
-; SITE_URL, COPYRIGHT, PROGRAM (the built morvalen.exe), ICON and OUTFILE.
+; SITE_URL, COPYRIGHT, PROGRAM (the built morvalen.exe), REPORT (the built
+; morvalen-report.exe), ICON and OUTFILE.
 ;
 ; Silent use, e.g. from a log-on script run as each user:
 ;   morvalen-setup.exe /S [/LOGDIR=folder] [/LOGNAME=name] [/D=program folder]
@@ -24,6 +25,9 @@ ManifestDPIAware true
 !define PRODUCT "Morvalen for Windows"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Morvalen"
 !define STARTUP_LINK "$SMSTARTUP\${PRODUCT}.lnk"
+; The usage report on the installed log, in a Start-menu folder of its own.
+!define MENU_FOLDER "$SMPROGRAMS\${PRODUCT}"
+!define REPORT_LINK "${MENU_FOLDER}\使用時間の集計.lnk"
 !define DEFAULT_LOGNAME "morvalenlog"
 ; The running copy is found by its hidden window.
 !define WINDOW_CLASS "MorvalenWindowClass"
@@ -398,6 +402,7 @@ Section
     Sleep 250
   ${Loop}
   SetOverwrite on
+  File "${REPORT}"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ${If} $LogFolderChosen != 1
@@ -422,6 +427,9 @@ Section
   ; recorder started below: a bare log name lives there.
   SetOutPath $LogFolder
   CreateShortCut "${STARTUP_LINK}" "$INSTDIR\morvalen.exe" "$R0" "$INSTDIR\morvalen.exe" 0 SW_SHOWNORMAL "" "ログオンからの使用時間を記録します"
+  ; Given the log by name, the report takes its archives along.
+  CreateDirectory "${MENU_FOLDER}"
+  CreateShortCut "${REPORT_LINK}" "$INSTDIR\morvalen-report.exe" '"$LogFolder\$LogName.txt"' "$INSTDIR\morvalen-report.exe" 0 SW_SHOWNORMAL "" "日ごとの最初の起動、最後の終了と使用時間をまとめます"
 
   WriteRegStr HKCU "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKCU "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
@@ -475,6 +483,9 @@ Section Uninstall
   ${EndIf}
   Delete "$INSTDIR\uninstall.exe"
   Delete "${STARTUP_LINK}"
+  Delete "$INSTDIR\morvalen-report.exe"
+  Delete "${REPORT_LINK}"
+  RMDir "${MENU_FOLDER}"
   DeleteRegKey HKCU "${UNINST_KEY}"
   RMDir "$INSTDIR"
   DetailPrint "ログファイルは削除していません: $LogFolder\$LogName.txt"

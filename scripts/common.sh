@@ -87,10 +87,19 @@ fresh_prefix() {
     done
     # Windows opens .txt files with notepad; Wine's prefix has the verb
     # but not the extension's link to it.
+    # Windows opens .txt and .html files with their programs; without Wine
+    # Gecko's set-up the prefix has the verbs but not the extensions' links.
     $WINE reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1
-    # Web pages opened by a test go to a browser that does nothing, not to
-    # whatever browser the machine has.
-    $WINE reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d true /f >/dev/null 2>&1
+    $WINE reg add 'HKCR\.html' /ve /d htmlfile /f >/dev/null 2>&1
+    wineserver -w
+}
+
+# What the programs open in a web browser goes to a stand-in that notes
+# each address in C:\browsed.txt, for the tests to read.
+stand_in_browser() {
+    printf '#!/bin/sh\necho "$1" >>"%s/drive_c/browsed.txt"\n' "$WINEPREFIX" >"$WINEPREFIX/browser"
+    chmod +x "$WINEPREFIX/browser"
+    $WINE reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$WINEPREFIX/browser" /f >/dev/null 2>&1
     wineserver -w
 }
 

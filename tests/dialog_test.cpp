@@ -6,6 +6,8 @@
 
 #include "../res/resource.h"
 
+#include <cstring>
+
 /* Runs a command of the X display's own tools, as a person at it would. */
 static void XInput(const std::string &arguments)
 {
@@ -64,10 +66,11 @@ protected:
         window = Start();
     }
 
-    /* A later launch asks the running copy for its dialog. */
-    HWND OpenDialog()
+    /* A later launch, with any log name, asks the running copy for its
+       dialog and records nothing of its own. */
+    HWND OpenDialog(const std::string &tail = "", const std::string &from = ".")
     {
-        EXPECT_EQ(RunToEnd("\"" + ProgramPath() + "\"", folder, 5000), 0);
+        EXPECT_EQ(RunToEnd("\"" + ProgramPath() + "\" " + tail, from, 5000), 0);
         BoxInfo dialog = FindBox(first.pid, 5000);
         EXPECT_EQ(dialog.caption, "Morvalen for Windows");
         EXPECT_EQ(dialog.owner, window);
@@ -116,32 +119,33 @@ TEST_F(Dialog, OpensWithShowLogSelectedTabsInOrderAndNeverTwice)
     PressButton(dialog, IDCANCEL);
     ExpectNothingHappened(log);
 
-    dialog = OpenDialog();
-    EXPECT_TRUE(Checked(dialog, IDC_SHOWLOG) && !Checked(dialog, IDC_INITLOG)) << "choice remembered";
-    PressButton(dialog, IDCANCEL);
+    std::string other = folder + "\\other";
+    CreateDirectoryA(other.c_str(), NULL);
+    for (const char *tail : {"other", "/install now"}) {
+        dialog = OpenDialog(tail, other);
+        EXPECT_TRUE(Checked(dialog, IDC_SHOWLOG) && !Checked(dialog, IDC_INITLOG)) << "choice remembered";
+        PressButton(dialog, IDCANCEL);
+    }
+    EXPECT_EQ(Listing(other) + Log(), log);
 }
 
 TEST_F(Dialog, EnterRunsTheChoiceEscapeAndTheCloseBoxCancel)
 {
     std::string log = Log();
-    struct { const char *how; std::function<void(HWND)> press; bool runs; } rows[] = {
-        {"Escape", [](HWND) { XInput("key Escape"); }, false},
-        {"close box", [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }, false},
-        {"Enter", [](HWND) { XInput("key Return"); }, true},
-    };
-    for (auto &row : rows) {
+    for (std::string key : {"Escape", "close box", "Return"}) {
         HWND dialog = OpenDialog();
         Click(dialog, IDC_QUIT);
-        row.press(dialog);
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 5000)) << row.how;
-        if (!row.runs)
-            continue;
-        BoxInfo box = FindBox(first.pid, 5000);
-        ASSERT_TRUE(box.window) << "Enter did not run the command";
-        EXPECT_EQ(box.text, Sjis("Windowsの終了時刻ではなく、現在の時刻が終了時刻として記録されます。\n"
-                                 "終了してもよろしいですか？")) << Utf8(box.text);
-        EXPECT_EQ(box.buttons, (std::vector<int>{IDYES, IDNO}));
-        SaveScreenshot("quit-question");
+        if (key == "close box")
+            PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        else
+            XInput("key " + key);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 5000)) << key;
+        BoxInfo box = FindBox(first.pid, key == "Return" ? 5000 : 300);
+        EXPECT_EQ(box.text, key != "Return" ? "" : Sjis("Windowsの終了時刻ではなく、現在の時刻が終了時刻として記録されます。\n"
+                                                        "終了してもよろしいですか？")) << key << ": " << Utf8(box.text);
+        EXPECT_EQ(box.buttons, key != "Return" ? std::vector<int>() : (std::vector<int>{IDYES, IDNO}));
+        if (box.window)
+            SaveScreenshot("quit-question");
         PressButton(box.window, IDNO);
     }
     ExpectNothingHappened(log);
@@ -181,143 +185,116 @@ TEST_F(Dialog, LinkLightsUnderThePointerAndItsClickRunsNothing)
     EXPECT_TRUE(Lit(link, false)) << "blue again off the link";
     PointAt(link);
     EXPECT_TRUE(Lit(link, true));
+    DeleteFileA("C:\\browsed.txt");
     XInput("click 1");
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 5000)) << "the link's click";
+    EXPECT_TRUE(WaitFor([] { return ReadBytes("C:\\browsed.txt") == "https://morvalen.example/\n"; }, 5000))
+        << "the maker's page was not opened: " << ReadBytes("C:\\browsed.txt");
     ExpectNothingHappened(log);
 }
 
+/* The quit question: No changes nothing; Yes completes the line with the
+   current time; and Windows may end the session while it is open. */
 TEST_F(Dialog, QuitAsksAndYesCompletesTheLineWithTheCurrentTime)
 {
     std::string log = Log();
-    BoxInfo box = Choose(IDC_QUIT);
-    ASSERT_TRUE(box.window);
-    PressButton(box.window, IDNO);
+    PressButton(Choose(IDC_QUIT).window, IDNO);
     ExpectNothingHappened(log);
-
-    box = Choose(IDC_QUIT);
-    ASSERT_TRUE(box.window);
-    Moment ended = {Now()};
-    PressButton(box.window, IDYES);
-    EXPECT_EQ(WaitForExit(first, 5000), 0);
-    ended.to = Now();
-    EXPECT_TRUE(HasOneSession(Log(), ended)) << Utf8(Log());
+    for (bool yes : {true, false}) {
+        if (!yes && DeleteFileA("morvalenlog.txt"))
+            window = Start();
+        BoxInfo box = Choose(IDC_QUIT);
+        Moment ended = {Now()};
+        if (yes)
+            PressButton(box.window, IDYES);
+        else
+            EXPECT_NE(RunToEnd("wineboot.exe --end-session --shutdown", folder), -1);
+        EXPECT_NE(WaitForExit(first, 10000), -1);
+        ended.to = Now();
+        EXPECT_TRUE(HasOneSession(Log(), ended)) << (yes ? "yes: " : "session ended: ") << Utf8(Log());
+    }
 }
 
-TEST_F(Dialog, SessionEndingWhileTheQuitQuestionIsOpenRecordsTheEnd)
-{
-    ASSERT_TRUE(Choose(IDC_QUIT).window);
-    Moment ended = {Now()};
-    EXPECT_NE(RunToEnd("wineboot.exe --end-session --shutdown", folder), -1);
-    EXPECT_NE(WaitForExit(first, 10000), -1);
-    ended.to = Now();
-    EXPECT_TRUE(HasOneSession(Log(), ended)) << Utf8(Log());
-}
-
-/* A log in a folder of its own keeps its archives there. */
+/* Initialised three times on one start date, the log in a folder of its
+   own with its archives: first archived and started afresh; then the
+   archive exists, which is said, and the log is started afresh all the
+   same; then the log is held by another program, and both fail and say
+   so. No changes nothing. */
 TEST_F(Dialog, InitialiseArchivesTheLogAndStartsItAfreshWithTheOpenLine)
 {
-    /* An older session's line, then this one's start. */
     std::string older = kLogHeader + StartRecordAt(At(2026, 12, 6, 8, 0), "someone") + "     26/12/06(" +
                         Weekday(0) + ") 09:00     01:00";
     KillRecorders();
     CreateDirectoryA("logs", NULL);
     WriteBytes("logs\\pc1.txt", older);
     window = Start("logs\\pc1");
-    std::string before = Log("logs\\pc1.txt"), opened = before.substr(older.size());
+    std::string before = Log("logs\\pc1.txt"), fresh = kLogHeader + before.substr(older.size());
     char archive[32];
     snprintf(archive, sizeof archive, "logs\\pc1_%02d-%02d-%02d.txt", started.from.wYear % 100,
              started.from.wMonth, started.from.wDay);
-
-    BoxInfo box = Choose(IDC_INITLOG);
-    ASSERT_TRUE(box.window);
-    EXPECT_EQ(box.text, Sjis("過去の記録は") + archive + Sjis("として保存されます。\n初期化してもよろしいですか？"))
-        << Utf8(box.text);
-    SaveScreenshot("initialise-question");
-    PressButton(box.window, IDYES);
-    EXPECT_TRUE(WaitFor([&] { return Log("logs\\pc1.txt") == kLogHeader + opened; }, 5000));
-    EXPECT_EQ(ReadBytes(archive), before);
-
-    /* The same start date again: the copy fails and says so, the log is
-       rewritten all the same, and the first archive stays as it was. Then
-       a log held by another program: both fail, and both say so. */
-    for (bool held : {false, true}) {
-        WriteBytes("logs\\pc1.txt", kLogHeader + opened + "extra");
-        HANDLE lock = held ? CreateFileA("logs\\pc1.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL) : NULL;
-        box = Choose(IDC_INITLOG);
-        ASSERT_TRUE(box.window);
-        PressButton(box.window, IDYES);
-        BoxInfo failed = FindBox(first.pid, 5000);
-        ASSERT_TRUE(failed.window);
-        SaveScreenshot("archive-failure");
-        std::string reason = held ? Sjis("共有違反です。 ") : Sjis("ファイルはすでに存在します。 ");
-        EXPECT_EQ(failed.text, reason + Sjis("過去の記録を保存することができませんでした。 初期化を続行します。"))
-            << Utf8(failed.text);
-        PressButton(failed.window, IDOK);
-        if (held) {
-            failed = FindBox(first.pid, 5000);
-            EXPECT_EQ(failed.text, reason + "logs\\pc1.txt" + kCannotOpen) << Utf8(failed.text);
-            PressButton(failed.window, IDOK);
-            CloseHandle(lock);
+    std::string exists = Sjis("ファイルはすでに存在します。 "), shared = Sjis("共有違反です。 ");
+    std::string failed = Sjis("過去の記録を保存することができませんでした。 初期化を続行します。");
+    struct { int answer; bool held; std::vector<std::string> reports; std::string log, after; } rows[] = {
+        {IDYES, false, {}, before, fresh},
+        {IDYES, false, {exists + failed}, fresh + "more", fresh},
+        {IDYES, true, {shared + failed, shared + "logs\\pc1.txt" + kCannotOpen}, fresh + "more", fresh + "more"},
+        {IDNO, false, {}, fresh + "more", fresh + "more"},
+    };
+    for (auto &row : rows) {
+        WriteBytes("logs\\pc1.txt", row.log);
+        HANDLE lock = row.held ? CreateFileA("logs\\pc1.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL) : NULL;
+        BoxInfo box = Choose(IDC_INITLOG);
+        EXPECT_EQ(box.text, Sjis("過去の記録は") + archive + Sjis("として保存されます。\n初期化してもよろしいですか？"))
+            << Utf8(box.text);
+        SaveScreenshot("initialise-question");
+        PressButton(box.window, row.answer);
+        for (const std::string &report : row.reports) {
+            box = FindBox(first.pid, 5000);
+            SaveScreenshot("initialise-failure");
+            EXPECT_EQ(box.text, report) << Utf8(box.text);
+            PressButton(box.window, IDOK);
         }
-        std::string log = held ? kLogHeader + opened + "extra" : kLogHeader + opened;
-        EXPECT_TRUE(WaitFor([&] { return Log("logs\\pc1.txt") == log; }, 5000)) << Utf8(Log("logs\\pc1.txt"));
+        EXPECT_EQ(FindBox(first.pid, 300).window, (HWND)NULL) << "a report too many";
+        if (lock)
+            CloseHandle(lock);
+        EXPECT_TRUE(WaitFor([&] { return Log("logs\\pc1.txt") == row.after; }, 5000)) << Utf8(Log("logs\\pc1.txt"));
         EXPECT_EQ(ReadBytes(archive), before);
     }
-
-    /* No changes nothing. */
-    box = Choose(IDC_INITLOG);
-    ASSERT_TRUE(box.window);
-    PressButton(box.window, IDNO);
-    EXPECT_EQ(FindBox(first.pid, 500).window, (HWND)NULL);
-    EXPECT_EQ(Log("logs\\pc1.txt"), kLogHeader + opened + "extra");
-}
-
-/* Wine's notepad, which .txt files are associated with, showing the log. */
-static HWND FindViewer(DWORD timeoutMs)
-{
-    HWND viewer = NULL;
-    WaitFor([&] {
-        char title[256] = "";
-        viewer = FindWindowA("Notepad", NULL);
-        GetWindowTextA(viewer, title, sizeof title);
-        return viewer && std::string(title).find("morvalenlog.txt") != std::string::npos;
-    }, timeoutMs);
-    return viewer;
-}
-
-static void CloseViewer(HWND viewer)
-{
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, ProcessOf(viewer));
-    PostMessageA(viewer, WM_CLOSE, 0, 0);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
 }
 
 TEST_F(Dialog, ShowLogOpensTheViewerAndRewritesAMissingLog)
 {
+    /* Wine's notepad, which .txt files are associated with, showing the log. */
+    auto viewer = [] {
+        HWND notepad = NULL;
+        char title[256] = "";
+        WaitFor([&] {
+            GetWindowTextA(notepad = FindWindowA("Notepad", NULL), title, sizeof title);
+            return notepad && strstr(title, "morvalenlog.txt");
+        }, 10000);
+        return notepad;
+    };
     std::string log = Log();
     for (bool deleted : {false, true}) {
         if (deleted)
             DeleteFileA("morvalenlog.txt");
         Choose(IDC_SHOWLOG, 0);
-        HWND viewer = FindViewer(10000);
-        ASSERT_TRUE(viewer) << "the log was not opened";
+        HWND notepad = viewer();
+        ASSERT_TRUE(notepad) << "the log was not opened";
         EXPECT_EQ(FindBox(first.pid, 0).window, (HWND)NULL) << "a failure reported";
         EXPECT_EQ(Log(), log) << (deleted ? "the missing log was not written afresh" : "");
-        CloseViewer(viewer);
+        PostMessageA(notepad, WM_CLOSE, 0, 0);
+        WaitFor([&] { return !IsWindow(notepad); }, 5000);
     }
 
     /* A log in a folder that does not exist cannot be shown at all. */
     KillRecorders();
     Release(first);
     first = Launch("nodir\\pc1", folder);
-    BoxInfo box = FindBox(first.pid, 5000);
-    ASSERT_TRUE(box.window);
-    PressButton(box.window, IDOK);
+    PressButton(FindBox(first.pid, 5000).window, IDOK);
     window = FindRecorder(5000);
     WaitUntilWaiting();
-    box = Choose(IDC_SHOWLOG);
-    ASSERT_TRUE(box.window);
+    BoxInfo box = Choose(IDC_SHOWLOG);
     EXPECT_NE(box.text.find("nodir\\pc1.txt" + kCannotOpen), std::string::npos) << Utf8(box.text);
     SaveScreenshot("open-failure");
     PressButton(box.window, IDOK);

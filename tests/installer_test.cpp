@@ -8,7 +8,6 @@
 #include "program.h"
 
 #include <shlobj.h>
-#include <shobjidl.h>
 
 static const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvalen";
 
@@ -23,6 +22,8 @@ static std::string InstallFolder() { return ShellFolder(CSIDL_LOCAL_APPDATA) + "
 static std::string Installed() { return InstallFolder() + "\\morvalen.exe"; }
 static std::string Uninstaller() { return InstallFolder() + "\\uninstall.exe"; }
 static std::string StartupLink() { return ShellFolder(CSIDL_STARTUP) + "\\Morvalen for Windows.lnk"; }
+static std::string MenuFolder() { return ShellFolder(CSIDL_PROGRAMS) + "\\Morvalen for Windows"; }
+static std::string ReportLink() { return MenuFolder() + Sjis("\\使用時間の集計.lnk"); }
 static std::string SetupPath() { return BuildFolder() + "\\morvalen-setup.exe"; }
 
 /* A value of the Add/Remove Programs entry, "<missing>" without one. */
@@ -40,30 +41,6 @@ static bool SamePath(const std::string &a, const std::string &b)
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
-/* Target, arguments and working folder, read through the shell's own link
-   object as Windows reads it at log-on. */
-static std::vector<std::string> ReadShortcut(const std::string &path)
-{
-    std::vector<std::string> link(3, "<missing>");
-    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
-    IShellLinkA *shell = NULL;
-    IPersistFile *file = NULL;
-    wchar_t wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    char text[3][MAX_PATH] = {};
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void **)&shell)) &&
-        SUCCEEDED(shell->QueryInterface(IID_IPersistFile, (void **)&file)) && SUCCEEDED(file->Load(wide, STGM_READ)) &&
-        SUCCEEDED(shell->GetPath(text[0], MAX_PATH, NULL, SLGP_RAWPATH)) &&
-        SUCCEEDED(shell->GetArguments(text[1], MAX_PATH)) && SUCCEEDED(shell->GetWorkingDirectory(text[2], MAX_PATH)))
-        link = {text[0], text[1], text[2]};
-    if (file)
-        file->Release();
-    if (shell)
-        shell->Release();
-    CoUninitialize();
-    return link;
-}
-
 static std::string ImageOf(HANDLE process)
 {
     char path[MAX_PATH] = "";
@@ -72,31 +49,25 @@ static std::string ImageOf(HANDLE process)
     return path;
 }
 
-/* All the texts a wizard page shows, one after another, and its visible
-   edit boxes. */
+/* The visible controls of a class on a wizard page, and all the texts its
+   labels show, one after another. */
+static std::vector<HWND> Controls(HWND window, const char *cls)
+{
+    std::vector<HWND> found;
+    char name[64];
+    for (HWND control : Windows(window))
+        if (GetClassNameA(control, name, sizeof name) && !lstrcmpiA(name, cls) && IsWindowVisible(control))
+            found.push_back(control);
+    return found;
+}
+
 static std::string PageText(HWND window)
 {
     std::string text;
-    char cls[64], line[2048];
-    for (HWND control : Windows(window))
-        if (GetClassNameA(control, cls, sizeof cls) && !lstrcmpiA(cls, "Static") && IsWindowVisible(control) &&
-            GetWindowTextA(control, line, sizeof line) >= 0)
-            text += std::string(line) + "\n";
+    char line[2048];
+    for (HWND label : Controls(window, "Static"))
+        text += std::string(line, GetWindowTextA(label, line, sizeof line)) + "\n";
     return text;
-}
-
-static std::vector<HWND> Edits(HWND window, size_t count)
-{
-    std::vector<HWND> edits;
-    WaitFor([&] {
-        char cls[64];
-        edits.clear();
-        for (HWND control : Windows(window))
-            if (GetClassNameA(control, cls, sizeof cls) && !lstrcmpiA(cls, "Edit") && IsWindowVisible(control))
-                edits.push_back(control);
-        return edits.size() == count;
-    }, 5000);
-    return edits;
 }
 
 static bool Shows(HWND window, const std::string &text, DWORD timeoutMs = 0)
@@ -145,10 +116,7 @@ protected:
         WaitFor([] { return !FileExists(Uninstaller()) && Entry() == "<missing>"; }, 10000);
         DeleteFileA(StartupLink().c_str());
         RegDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey);
-        /* The logs the uninstaller rightly left in the program folder. */
-        std::string tree = InstallFolder() + '\0';
-        SHFILEOPSTRUCTA remove = {NULL, FO_DELETE, tree.c_str(), NULL, FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT};
-        SHFileOperationA(&remove);
+        RemoveTree(InstallFolder());    /* the logs the uninstaller rightly left */
     }
 
     int Setup(const std::string &options = "")
@@ -177,9 +145,7 @@ protected:
     {
         return Follow(FindRecorder(10000)) && WaitFor([&] {
             started.to = Now();
-            return MatchesAt(ReadBytes(log), started, started, [&](const SYSTEMTIME &s, const SYSTEMTIME &) {
-                return before + StartRecordAt(s);
-            });
+            return Matches(ReadBytes(log), started, 1, [&](const Stamps &t) { return before + StartRecordAt(t[0]); });
         }, 5000);
     }
 
@@ -189,14 +155,9 @@ protected:
     {
         return WaitFor([&] {
             now.to = Now();
-            std::string bytes = ReadBytes(log);
-            size_t last = bytes.rfind("\r\n");
-            return MatchesAt(bytes.substr(0, last), opened, now, [&](const SYSTEMTIME &s, const SYSTEMTIME &e) {
-                       return before + EndRecordAt(s, e);
-                   }) &&
-                   MatchesAt(bytes.substr(last), now, now, [](const SYSTEMTIME &s, const SYSTEMTIME &) {
-                       return StartRecordAt(s);
-                   });
+            return Matches(ReadBytes(log), {opened.from, now.to}, 3, [&](const Stamps &t) {
+                return before + EndRecordAt(t[0], t[1]) + StartRecordAt(t[2]);
+            });
         }, 5000);
     }
 };
@@ -210,10 +171,7 @@ TEST_F(Installer, SilentInstallAndUninstallKeepTheLogs)
     ASSERT_EQ(Setup(), 0);
     ASSERT_TRUE(Records(logs + "morvalenlog.txt"));
     EXPECT_EQ(ReadBytes(Installed()), ReadBytes(ProgramPath()));
-    std::vector<std::string> link = ReadShortcut(StartupLink());
-    EXPECT_TRUE(SamePath(link[0], Installed())) << link[0];
-    EXPECT_EQ(link[1], "");
-    EXPECT_TRUE(SamePath(link[2], InstallFolder())) << link[2];
+    EXPECT_EQ(ReadBytes(InstallFolder() + "\\morvalen-report.exe"), ReadBytes(BuildFolder() + "\\morvalen-report.exe"));
     EXPECT_TRUE(SamePath(ImageOf(recorder), Installed())) << ImageOf(recorder);
     EXPECT_EQ(GetPriorityClass(recorder), (DWORD)IDLE_PRIORITY_CLASS);
     struct { const char *value; std::string data; } entry[] = {
@@ -227,6 +185,11 @@ TEST_F(Installer, SilentInstallAndUninstallKeepTheLogs)
     for (auto &row : entry)
         EXPECT_TRUE(SamePath(Entry(row.value), row.data)) << row.value << ": " << Entry(row.value);
 
+    /* The Start menu's report runs on the installed log. */
+    ShellExecuteA(NULL, NULL, ReportLink().c_str(), NULL, NULL, SW_SHOWNORMAL);
+    for (const char *output : {"morvalen-report.html", "morvalen-days.csv", "morvalen-sessions.csv"})
+        EXPECT_TRUE(WaitFor([&] { return FileExists(logs + output); }, 10000)) << output;
+
     const std::string archives[][2] = {{"morvalenlog_26-01-31.txt", "an archive\r\n"},
                                        {"morvalenlog_25-12-31.txt", kLogHeader + "\r\n"}};
     for (const auto &archive : archives)
@@ -238,56 +201,52 @@ TEST_F(Installer, SilentInstallAndUninstallKeepTheLogs)
     EXPECT_TRUE(WaitFor([] { return !FileExists(Uninstaller()) && Entry() == "<missing>"; }, 10000));
     EXPECT_TRUE(RecorderEnded(5000)) << "the running copy was not stopped";
     ended.to = Now();
-    EXPECT_FALSE(FileExists(Installed()));
-    EXPECT_FALSE(FileExists(StartupLink()));
+    for (const std::string &gone : {Installed(), InstallFolder() + "\\morvalen-report.exe", StartupLink(), MenuFolder()})
+        EXPECT_FALSE(FileExists(gone)) << gone;
     std::string after = ReadBytes(logs + "morvalenlog.txt");
-    EXPECT_TRUE(MatchesAt(after, started, ended, [&](const SYSTEMTIME &s, const SYSTEMTIME &e) {
-        return before + EndRecordAt(s, e);
+    EXPECT_TRUE(Matches(after, {started.from, ended.to}, 2, [&](const Stamps &t) {
+        return before + EndRecordAt(t[0], t[1]);
     })) << Utf8(after);
     for (const auto &archive : archives)
         EXPECT_EQ(ReadBytes(logs + archive[0]), archive[1]) << archive[0];
 }
 
-TEST_F(Installer, InstallOverARunningCopyCompletesItsLineAndStartsOneNewLine)
+/* While a copy run by hand records, names the program could not keep are
+   refused and change nothing: 18 bytes, of which it would keep 16; a
+   wildcard; device names, which are no files. A name that only contains
+   a device name is a file like any other: that install stops the copy,
+   whose line is completed, and starts the installed one; an update without
+   options keeps the log where the install put it. */
+TEST_F(Installer, InstallOverARunningCopyCompletesItsLineAndRefusesBadNames)
 {
-    /* First a copy run by hand from elsewhere, then the installed one; the
-       update without options keeps the log where the install put it. */
     Follow(Start());
-    Moment opened = started;
-    for (std::string options : {"/LOGDIR=\"" + folder + "\"", std::string()}) {
-        std::string before = Log();
-        DWORD pid = GetProcessId(recorder);
-        Moment again = {Now()};
-        ASSERT_EQ(Setup(options), 0) << options;
-        EXPECT_TRUE(RecorderEnded(5000)) << "the running copy was not stopped: " << options;
-        HWND window = FindRecorder(5000);
-        ASSERT_TRUE(window && ProcessOf(window) != pid) << options;
-        EXPECT_TRUE(Continued(folder + "\\morvalenlog.txt", before, opened, again)) << options << Utf8(Log());
-        Follow(window);
-        EXPECT_TRUE(SamePath(ImageOf(recorder), Installed()));
-        opened = again;
-    }
-    EXPECT_TRUE(SamePath(ReadShortcut(StartupLink())[2], folder));
-}
-
-TEST_F(Installer, LogNameTheProgramCouldNotKeepIsRefusedAndNothingInstalled)
-{
-    /* 18 bytes, of which the program would keep 16; a wildcard; device
-       names, which are no files. */
+    std::string log = Log(), nulls = folder + "\\nulls.txt";
     for (std::string name : {Sjis("あいうえおかきくけ"), std::string("log?"), std::string("NUL"),
                              std::string("Lpt1"), std::string("\"aux .x\"")}) {
         EXPECT_EQ(Setup("/LOGDIR=\"" + folder + "\" /LOGNAME=" + name), 2) << Utf8(name);
-        EXPECT_FALSE(FileExists(Installed()));
-        EXPECT_FALSE(FileExists(StartupLink()));
-        EXPECT_EQ(Entry(), "<missing>");
-        EXPECT_FALSE(FindRecorder(0));
+        EXPECT_FALSE(FileExists(Installed()) || FileExists(StartupLink()) || Entry() != "<missing>") << Utf8(name);
+        EXPECT_FALSE(RecorderEnded(0)) << "a refused install stopped the running copy";
     }
+    Moment opened = started;
+    ASSERT_EQ(Setup("/LOGDIR=\"" + folder + "\" /LOGNAME=nulls"), 0);
+    EXPECT_TRUE(RecorderEnded(5000)) << "the copy run by hand was not stopped";
+    EXPECT_TRUE(Matches(Log(), {opened.from, Now()}, 2, [&](const Stamps &t) { return log + EndRecordAt(t[0], t[1]); }))
+        << Utf8(Log());
+    started.from = opened.to;
+    ASSERT_TRUE(Records(nulls));
+    EXPECT_TRUE(SamePath(ImageOf(recorder), Installed()));
+    std::string before = ReadBytes(nulls);
+    opened = started;
+    Moment again = {Now()};
+    ASSERT_EQ(Setup(), 0);
+    EXPECT_TRUE(RecorderEnded(5000)) << "the installed copy was not stopped";
+    EXPECT_TRUE(Continued(nulls, before, opened, again)) << Utf8(ReadBytes(nulls));
 }
 
 /* The log page refuses what the program could not keep and installs with
-   the folder and name typed there; the uninstaller's last page says where
-   the logs stay. */
-TEST_F(Installer, WizardPagesInstallAndUninstall)
+   the folder and name typed there, which the next log-on uses too; the
+   uninstaller's last page says where the logs stay. */
+TEST_F(Installer, WizardInstallsForEveryLogOnAndUninstalls)
 {
     std::string logFolder = folder + Sjis("\\ログ"), logName = Sjis("使用記録");
     std::string log = logFolder + "\\" + logName + ".txt";
@@ -297,10 +256,10 @@ TEST_F(Installer, WizardPagesInstallAndUninstall)
     EXPECT_TRUE(Shows(wizard, Sjis("セットアップへようこそ"), 5000)) << Utf8(PageText(wizard));
     Shoot(wizard, "installer-welcome");
     Next(wizard);
-    ASSERT_EQ(Edits(wizard, 1).size(), 1u) << "no folder page";
+    std::vector<HWND> edits;
+    ASSERT_TRUE(WaitFor([&] { return Controls(wizard, "Edit").size() == 1; }, 5000)) << "no folder page";
     Next(wizard);
-    std::vector<HWND> edits = Edits(wizard, 2);
-    ASSERT_EQ(edits.size(), 2u) << "no log page";
+    ASSERT_TRUE(WaitFor([&] { return (edits = Controls(wizard, "Edit")).size() == 2; }, 5000)) << "no log page";
     EXPECT_TRUE(Shows(wizard, InstallFolder() + "\\morvalenlog.txt")) << Utf8(PageText(wizard));
 
     /* 18 bytes, then a device name: the page says why and stays. */
@@ -329,9 +288,15 @@ TEST_F(Installer, WizardPagesInstallAndUninstall)
     EXPECT_EQ(WaitForExit(setup, 5000), 0);
     Release(setup);
     EXPECT_TRUE(Records(log)) << Utf8(ReadBytes(log));
-    std::vector<std::string> link = ReadShortcut(StartupLink());
-    EXPECT_EQ(link[1], logName);
-    EXPECT_TRUE(SamePath(link[2], logFolder)) << link[2];
+
+    /* Log-off and the next log-on, which runs the Startup folder: its
+       shortcut starts the recorder on the same log. */
+    std::string before = ReadBytes(log);
+    Moment relogged = {Now()};
+    EXPECT_NE(RunToEnd("wineboot.exe --end-session", folder), -1) << "wineboot did not finish";
+    EXPECT_TRUE(RecorderEnded(10000)) << "the session's recorder was left running";
+    ASSERT_TRUE(Follow(FindRecorder(10000))) << "the shortcut did not start the recorder";
+    EXPECT_TRUE(Continued(log, before, started, relogged)) << Utf8(ReadBytes(log));
 
     /* The uninstaller's wizard is a copy of it, run from elsewhere. */
     Launched uninstall = Launch("", folder, "\"" + Uninstaller() + "\"");
@@ -347,33 +312,4 @@ TEST_F(Installer, WizardPagesInstallAndUninstall)
     EXPECT_TRUE(RecorderEnded(5000));
     EXPECT_FALSE(FileExists(Installed()));
     EXPECT_TRUE(FileExists(log));
-}
-
-TEST_F(Installer, AWholeDayFromTheStartupShortcutGivesTwoCompleteLines)
-{
-    /* A name that only contains a device name is a file like any other. */
-    std::string log = folder + "\\nulls.txt";
-    started.from = Now();
-    ASSERT_EQ(Setup("/LOGDIR=\"" + folder + "\" /LOGNAME=nulls"), 0);
-    ASSERT_TRUE(Records(log));
-    EXPECT_EQ(ReadShortcut(StartupLink())[1], "nulls");
-
-    /* Log-off and the next log-on, which runs the Startup folder. */
-    std::string before = ReadBytes(log);
-    Moment relogged = {Now()};
-    EXPECT_NE(RunToEnd("wineboot.exe --end-session", folder), -1) << "wineboot did not finish";
-    EXPECT_TRUE(RecorderEnded(10000)) << "the session's recorder was left running";
-    ASSERT_TRUE(Follow(FindRecorder(10000))) << "the shortcut did not start the recorder";
-    EXPECT_TRUE(Continued(log, before, started, relogged)) << Utf8(ReadBytes(log));
-
-    /* The end of the day. */
-    before = ReadBytes(log);
-    Moment ended = {Now()};
-    EXPECT_NE(RunToEnd("wineboot.exe --end-session --shutdown", folder), -1) << "wineboot did not finish";
-    EXPECT_TRUE(RecorderEnded(10000));
-    ended.to = Now();
-    std::string after = ReadBytes(log);
-    EXPECT_TRUE(MatchesAt(after, relogged, ended, [&](const SYSTEMTIME &s, const SYSTEMTIME &e) {
-        return before + EndRecordAt(s, e);
-    })) << Utf8(after);
 }

@@ -1,50 +1,9 @@
 /*
- * Launches while a copy runs, switches with none running, and the log a
- * command line names, including names that are no file on disk.
+ * The log a command line names, including names that are no file on disk.
  */
 #include "program.h"
 
 class Instance : public RecorderCase {};
-
-static bool FolderIsEmpty(const std::string &folder)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    int entries = 0;
-    do
-        entries++;      /* "." and ".." */
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    return entries == 2;
-}
-
-TEST_F(Instance, LaterLaunchHandsOverAndRecordsNothingOfItsOwn)
-{
-    HWND window = Start();
-    std::string before = Log(), other = folder + "\\other";
-    CreateDirectoryA(other.c_str(), NULL);
-    for (const char *tail : {"", "other", "/install now"}) {
-        Launched later = Launch(tail, other);
-        EXPECT_EQ(WaitForExit(later, 5000), 0) << tail;
-        Release(later);
-        /* The running copy answers with its command dialog. */
-        BoxInfo dialog = FindBox(first.pid, 5000);
-        ASSERT_TRUE(dialog.window) << tail;
-        EXPECT_EQ(dialog.owner, window);
-        PressButton(dialog.window, IDCANCEL);
-    }
-    EXPECT_EQ(Log(), before);
-    EXPECT_TRUE(FolderIsEmpty(other));
-}
-
-TEST_F(Instance, SwitchesWithNoCopyRunningDoNothing)
-{
-    for (const char *tail : {"/install", "/uninstall", "/INSTALL"}) {
-        EXPECT_EQ(RunToEnd("\"" + ProgramPath() + "\" " + tail, folder, 5000), 0) << tail;
-        EXPECT_EQ(FindRecorder(0), (HWND)NULL);
-    }
-    EXPECT_TRUE(FolderIsEmpty(folder));
-}
 
 /* The tail is the log's name, raw, cut at 16 bytes, after a program path
    that may be quoted and hold blanks and Japanese folder names. */
@@ -81,9 +40,8 @@ TEST_F(Instance, TailNamesTheLog)
         EXPECT_TRUE(WaitUntilWaiting()) << Utf8(row.tail + row.line);
         started.to = Now();
         std::string log = ReadBytes(row.log);
-        EXPECT_TRUE(MatchesAt(log, started, started, [](const SYSTEMTIME &s, const SYSTEMTIME &) {
-            return kLogHeader + StartRecordAt(s);
-        })) << Utf8(row.tail + row.line) << ": " << Utf8(log);
+        EXPECT_TRUE(Matches(log, started, 1, [](const Stamps &t) { return kLogHeader + StartRecordAt(t[0]); }))
+            << Utf8(row.tail + row.line) << ": " << Utf8(log);
         PostMessageA(window, WM_DESTROY, 0, 0);
         EXPECT_EQ(WaitForExit(first, 5000), 0);
         DeleteFileA(row.log.c_str());
@@ -138,6 +96,6 @@ TEST_F(Instance, NameThatCannotBeKeptIsReportedAtEveryWriteAndNothingWritten)
         EXPECT_EQ(waiting, 0u) << "records written into a pipe";
         CloseHandle(end);
     }
-    EXPECT_TRUE(FolderIsEmpty(folder + "\\sub"));
+    EXPECT_EQ(Listing(folder + "\\sub"), "");
     EXPECT_FALSE(FileExists(folder + "\\bad\"name.txt"));
 }

@@ -103,7 +103,7 @@ std::string StartRecordAt(const SYSTEMTIME &start, const std::string &user)
     return "\r\n" + field + Stamp(start);
 }
 
-static ULONGLONG Minutes(const SYSTEMTIME &t)
+ULONGLONG Minutes(const SYSTEMTIME &t)
 {
     FILETIME f;
     SystemTimeToFileTime(&t, &f);
@@ -128,9 +128,9 @@ SYSTEMTIME Now()
 }
 
 /* The minutes from one reading of the clock to another. */
-static std::vector<SYSTEMTIME> Span(const SYSTEMTIME &from, const SYSTEMTIME &to)
+static Stamps Span(const SYSTEMTIME &from, const SYSTEMTIME &to)
 {
-    std::vector<SYSTEMTIME> minutes;
+    Stamps minutes;
     for (ULONGLONG at = Minutes(from); at <= Minutes(to); at++) {
         ULONGLONG ticks = at * 600000000ULL;
         FILETIME m = {(DWORD)ticks, (DWORD)(ticks >> 32)};
@@ -141,20 +141,10 @@ static std::vector<SYSTEMTIME> Span(const SYSTEMTIME &from, const SYSTEMTIME &to
     return minutes;
 }
 
-bool MatchesAt(const std::string &bytes, const Moment &start, const Moment &end,
-               const std::function<std::string(const SYSTEMTIME &, const SYSTEMTIME &)> &shape)
+bool Matches(const std::string &bytes, const Moment &span, size_t count,
+             const std::function<std::string(const Stamps &)> &shape)
 {
-    for (const SYSTEMTIME &s : Span(start.from, start.to))
-        for (const SYSTEMTIME &e : Span(end.from, end.to))
-            if (bytes == shape(s, e))
-                return true;
-    return false;
-}
-
-bool MatchesIn(const std::string &bytes, const Moment &span, size_t count,
-               const std::function<std::string(const std::vector<SYSTEMTIME> &)> &shape)
-{
-    std::vector<SYSTEMTIME> minutes = Span(span.from, span.to), stamps;
+    Stamps minutes = Span(span.from, span.to), stamps;
     std::function<bool(size_t)> choose = [&](size_t from) {
         if (stamps.size() == count)
             return bytes == shape(stamps);
@@ -214,7 +204,7 @@ std::string RecorderCase::Log(const std::string &name)
 
 bool RecorderCase::HasOneSession(const std::string &bytes, const Moment &ended)
 {
-    return MatchesAt(bytes, started, ended, [](const SYSTEMTIME &s, const SYSTEMTIME &e) {
-        return kLogHeader + StartRecordAt(s) + EndRecordAt(s, e);
+    return Matches(bytes, {started.from, ended.to}, 2, [](const Stamps &t) {
+        return kLogHeader + StartRecordAt(t[0]) + EndRecordAt(t[0], t[1]);
     });
 }

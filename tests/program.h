@@ -45,17 +45,17 @@ std::string EndRecordAt(const SYSTEMTIME &start, const SYSTEMTIME &end);
 /* The local time, read before and after something the program did: its
    record carries one of the (at most two) minutes in between. */
 SYSTEMTIME Now();
+/* Whole minutes since 1601, as the recorder counts a usage. */
+ULONGLONG Minutes(const SYSTEMTIME &t);
 struct Moment {
     SYSTEMTIME from, to;
 };
 
-/* True if bytes equals shape(start, end) for some minute of each moment. */
-bool MatchesAt(const std::string &bytes, const Moment &start, const Moment &end,
-               const std::function<std::string(const SYSTEMTIME &, const SYSTEMTIME &)> &shape);
-/* True if bytes equals shape(stamps) for some count minutes of span, in
-   the order they were taken. */
-bool MatchesIn(const std::string &bytes, const Moment &span, size_t count,
-               const std::function<std::string(const std::vector<SYSTEMTIME> &)> &shape);
+/* True if bytes equals shape(t) for some count minutes t of span, taken
+   in order. */
+typedef std::vector<SYSTEMTIME> Stamps;
+bool Matches(const std::string &bytes, const Moment &span, size_t count,
+             const std::function<std::string(const Stamps &)> &shape);
 
 /* Each case starts with no recorder running and a fresh folder of its
    own, and ends every recorder it leaves behind. */

@@ -8,16 +8,12 @@
 TEST(Product, CarriesItsVersion)
 {
     std::string path = ProgramPath();
-    std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), NULL));
-    ASSERT_TRUE(!data.empty() && GetFileVersionInfoA(path.c_str(), 0, (DWORD)data.size(), data.data()));
-    VS_FIXEDFILEINFO *fixed;
-    char *name = NULL;
+    std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), NULL) + 1);
+    char *version = NULL;
     UINT length;
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", (void **)&fixed, &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x0001001Fu);
-    EXPECT_EQ(fixed->dwFileVersionLS, 815u);
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\041104b0\\ProductName", (void **)&name, &length));
-    EXPECT_EQ(std::string(name), "Morvalen for Windows");
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, (DWORD)data.size(), data.data()) &&
+                VerQueryValueA(data.data(), "\\StringFileInfo\\041104b0\\FileVersion", (void **)&version, &length));
+    EXPECT_EQ(std::string(version), "1.31.0.815");
 }
 
 TEST_F(RecorderCase, FirstLaunchRecordsTheStartAndWaitsHiddenAtIdlePriority)
@@ -25,9 +21,8 @@ TEST_F(RecorderCase, FirstLaunchRecordsTheStartAndWaitsHiddenAtIdlePriority)
     HWND window = Start();
     ASSERT_TRUE(window);
     EXPECT_EQ(ProcessOf(window), first.pid);
-    EXPECT_TRUE(MatchesAt(Log(), started, started, [](const SYSTEMTIME &s, const SYSTEMTIME &) {
-        return kLogHeader + StartRecordAt(s);
-    })) << Utf8(Log());
+    EXPECT_TRUE(Matches(Log(), started, 1, [](const Stamps &t) { return kLogHeader + StartRecordAt(t[0]); }))
+        << Utf8(Log());
 
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & (WS_POPUP | WS_CHILD | WS_CAPTION), WS_POPUP);
@@ -44,42 +39,35 @@ TEST_F(RecorderCase, EveryWayTheSessionEndsRecordsTheEnd)
 {
     std::string other = folder + "\\other";
     CreateDirectoryA(other.c_str(), NULL);
-    auto launch = [&](const char *tail) {
-        Launched later = Launch(tail, other);
-        BoxInfo box = FindBox(later.pid, tail[1] == 'I' ? 10000 : 300);
-        if (tail[1] == 'I') {
-            /* /install also warns, system-modal and owned by no window */
-            EXPECT_EQ(box.caption, "Morvalen for Windows");
-            EXPECT_EQ(box.text, Sjis("現在実行中のMorvalen for Windowsが検出されました。\n\nこれらの実行ファイル、およびスタートアップ"
-                                     "フォルダに登録されているショートカットを削除した後、再度インストーラーを起動してください。"));
-            EXPECT_EQ(box.owner, (HWND)NULL);
-            EXPECT_TRUE(GetWindowLongA(box.window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "system-modal";
-            PressButton(box.window, IDOK);
-        } else {
-            EXPECT_EQ(box.window, (HWND)NULL) << tail;
-        }
-        EXPECT_EQ(WaitForExit(later, 5000), 0) << tail;
-        Release(later);
-    };
-    struct { const char *how; std::function<void(HWND)> end; } rows[] = {
-        {"WM_DESTROY", [](HWND window) { PostMessageA(window, WM_DESTROY, 0, 0); }},
-        {"WM_CLOSE", [](HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }},
-        {"/uninstall", [&](HWND) { launch("/uninstall"); }},
-        {"/UNINSTALL", [&](HWND) { launch("/UNINSTALL"); }},
-        {"/INSTALL", [&](HWND) { launch("/INSTALL"); }},
-        {"Windows", [&](HWND) { EXPECT_NE(RunToEnd("wineboot.exe --end-session --shutdown", folder), -1); }},
-    };
-    for (auto &row : rows) {
+    for (std::string how : {"WM_DESTROY", "WM_CLOSE", "/uninstall", "/UNINSTALL", "/INSTALL", "Windows"}) {
         DeleteFileA("morvalenlog.txt");
         HWND window = Start();
         Moment ended = {Now()};
-        row.end(window);
+        if (how[0] == '/') {
+            Launched later = Launch(how, other);
+            BoxInfo box = FindBox(later.pid, how == "/INSTALL" ? 10000 : 300);
+            /* /install also warns, system-modal and owned by no window */
+            EXPECT_EQ(box.text, how != "/INSTALL" ? "" : Sjis("現在実行中のMorvalen for Windowsが検出されました。\n\nこれらの"
+                "実行ファイル、およびスタートアップフォルダに登録されているショートカットを削除した後、再度インストーラーを起動してください。"));
+            EXPECT_EQ(box.window && !box.owner && GetWindowLongA(box.window, GWL_EXSTYLE) & WS_EX_TOPMOST, how == "/INSTALL");
+            PressButton(box.window, IDOK);
+            EXPECT_EQ(WaitForExit(later, 5000), 0) << how;
+            Release(later);
+        } else if (how == "Windows") {
+            EXPECT_NE(RunToEnd("wineboot.exe --end-session --shutdown", folder), -1);
+        } else {
+            PostMessageA(window, how == "WM_CLOSE" ? WM_CLOSE : WM_DESTROY, 0, 0);
+        }
         /* Windows ends the process itself, with a code of its own. */
         int code = WaitForExit(first, 10000);
-        EXPECT_TRUE(std::string(row.how) == "Windows" ? code != -1 : code == 0) << row.how << ": " << code;
+        EXPECT_TRUE(how == "Windows" ? code != -1 : code == 0) << how << ": " << code;
         ended.to = Now();
-        EXPECT_TRUE(HasOneSession(Log(), ended)) << row.how << ": " << Utf8(Log());
+        EXPECT_TRUE(HasOneSession(Log(), ended)) << how << ": " << Utf8(Log());
     }
+    /* With no copy running, a switch does nothing at all. */
+    for (const char *tail : {"/install", "/uninstall"})
+        EXPECT_EQ(RunToEnd("\"" + ProgramPath() + "\" " + tail, other, 5000), 0) << tail;
+    EXPECT_FALSE(FindRecorder(0));
     EXPECT_TRUE(RemoveDirectoryA(other.c_str())) << "a launch with a switch wrote something";
 }
 
@@ -136,8 +124,8 @@ TEST_F(RecorderCase, LogHeldByAnotherProgramIsWaitedForThenReported)
         started.to = Now();
         Moment ended;
         EXPECT_EQ(Stop(FindRecorder(0), ended), 0);
-        EXPECT_TRUE(MatchesAt(Log(), started, ended, [](const SYSTEMTIME &s, const SYSTEMTIME &e) {
-            return "before" + StartRecordAt(s) + EndRecordAt(s, e);
+        EXPECT_TRUE(Matches(Log(), {started.from, ended.to}, 2, [](const Stamps &t) {
+            return "before" + StartRecordAt(t[0]) + EndRecordAt(t[0], t[1]);
         })) << (briefly ? "briefly: " : "longer: ") << Utf8(Log());
         Release(first);
     }
@@ -178,30 +166,10 @@ TEST_F(RecorderCase, LogChangedByOthersDuringTheSessionStillGetsItsEnd)
         Moment ended;
         EXPECT_EQ(Stop(window, ended), 0) << row.what;
         std::string after = Log();
-        EXPECT_TRUE(MatchesAt(after, started, ended, [&](const SYSTEMTIME &s, const SYSTEMTIME &e) {
-            return row.log(StartRecordAt(s), EndRecordAt(s, e));
+        EXPECT_TRUE(Matches(after, {started.from, ended.to}, 2, [&](const Stamps &t) {
+            return row.log(StartRecordAt(t[0]), EndRecordAt(t[0], t[1]));
         })) << row.what << ": " << Utf8(after.substr(0, 400));
     }
-}
-
-/* The Unix side's name of a folder, for the Unix tools a test runs. */
-static std::string UnixPath(const std::string &folder)
-{
-    typedef char *(CDECL * UnixName)(const wchar_t *);
-    UnixName unixName = (UnixName)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
-    wchar_t wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, MAX_PATH);
-    char *name = unixName ? unixName(wide) : NULL;
-    std::string path = name ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return path;
-}
-
-static ULONGLONG DiskBytes(const std::string &folder)
-{
-    ULARGE_INTEGER total = {};
-    GetDiskFreeSpaceExA((folder + "\\").c_str(), NULL, &total, NULL);
-    return total.QuadPart;
 }
 
 /* On a full disk the end record fits nowhere, and the log must come out
@@ -210,102 +178,63 @@ static ULONGLONG DiskBytes(const std::string &folder)
    lets a test do so. */
 TEST_F(RecorderCase, EndOnAFullDiskLeavesTheLogWhole)
 {
-    std::string full = folder + "\\full", unix = UnixPath(full);
-    CreateDirectoryA(full.c_str(), NULL);
-    RunToEnd("/bin/mount -t tmpfs -o size=64k morvalen-full " + unix, folder, 0);
-    if (!WaitFor([&] { return DiskBytes(full) == 65536; }, 5000))
-        GTEST_SKIP() << "no small file system could be mounted on " << unix;
+    folder = "Z:\\tmp\\morvalen-full";
+    CreateDirectoryA(folder.c_str(), NULL);
+    RunToEnd("/bin/mount -t tmpfs -o size=64k morvalen-full /tmp/morvalen-full", folder, 0);
+    ULARGE_INTEGER total = {};
+    if (!WaitFor([&] { return GetDiskFreeSpaceExA("Z:\\tmp\\morvalen-full\\", NULL, &total, NULL) && total.QuadPart == 65536; }, 5000))
+        GTEST_SKIP() << "no small file system could be mounted on /tmp/morvalen-full";
     struct Unmount {
-        std::string folder, unix;
-        ~Unmount()
-        {
-            RunToEnd("/bin/umount " + unix, folder, 0);
-            WaitFor([&] { return DiskBytes(folder + "\\full") != 65536; }, 5000);
-        }
-    } unmount = {folder, unix};
+        ~Unmount() { RunToEnd("/bin/umount -l /tmp/morvalen-full", "C:\\", 0); }
+    } unmount;
 
-    HWND window = Start("full\\log");
-    std::string log = Log("full\\log.txt");
-    Moment ended;
+    HWND window = Start();
+    std::string log = Log();
     std::string line = StartRecordAt(At(2026, 12, 6, 8, 0), "bob") + "     26/12/06(" + Weekday(0) + ") 09:00     01:00";
     while (log.size() + line.size() <= 65536)
         log += line;
     log += std::string(65536 - log.size(), 'x');
-    WriteBytes(full + "\\log.txt", log);
-    ASSERT_EQ(Log("full\\log.txt"), log);
-
+    WriteBytes("Z:\\tmp\\morvalen-full\\morvalenlog.txt", log);
+    ASSERT_EQ(Log(), log);
+    Moment ended;
     EXPECT_EQ(Stop(window, ended), 0);
-    EXPECT_EQ(Log("full\\log.txt"), log);
+    EXPECT_EQ(Log(), log);
 }
 
-/*
- * Sessions of one PC sharing one log, each with a recorder of its own on a
- * desktop of its own, as Windows keeps each session's windows apart, so
- * they do not find each other. Steps are a session's letter and + for its
- * start, - for its end.
- */
-class SharedLog : public RecorderCase {
-protected:
-    struct Session {
-        const char *user, *desktop;
-    } sessions[3] = {{"alice", "morvalen-a"}, {"bob", "morvalen-b"}, {"carol", "morvalen-c"}};
-
-    void TearDown() override
-    {
-        for (Session &session : sessions)
-            Stop(session);
-        RecorderCase::TearDown();
-    }
-
-    /* The way an installer stops the copy of its own session. */
-    void Stop(const Session &session)
-    {
-        Launched stop = Launch("/uninstall", folder, "", session.desktop);
-        EXPECT_EQ(WaitForExit(stop, 10000), 0);
-        Release(stop);
-    }
-
-    void Step(char who, char what)
-    {
-        Session &session = sessions[who - 'A'];
-        if (what == '-')
-            return Stop(session);
-        /* Wine takes the user name from the Unix side. */
-        Launched start = Launch("", folder, "/usr/bin/env USER=" + std::string(session.user) + " /usr/bin/wine " +
-                                                BuildFolder() + "\\tests\\ondesktop.exe " + session.desktop +
-                                                " " + ProgramPath());
-        Release(start);
-    }
-
-    /* The log after the steps that at has minutes for. */
-    std::string Expected(const std::string &steps, const std::vector<SYSTEMTIME> &at)
-    {
-        std::string log = kLogHeader;
-        for (size_t i = 0; i < at.size(); i++) {
-            if (steps[2 * i + 1] != '+')
-                continue;
-            log += StartRecordAt(at[i], sessions[steps[2 * i] - 'A'].user);
-            size_t end = steps.find(std::string(1, steps[2 * i]) + "-");
-            if (end != std::string::npos && end / 2 < at.size())
-                log += EndRecordAt(at[i], at[end / 2]);
-        }
-        return log;
-    }
-};
-
-TEST_F(SharedLog, EachEndCompletesItsOwnLine)
+/* Sessions of one PC sharing one log, each with a recorder of its own on
+   a desktop of its own (Windows keeps each session's windows apart, so they
+   do not find each other) and a user name of its own, which Wine takes from
+   the Unix side. A step is a session's letter and + for its start or - for
+   its end, which is how an installer stops the copy of its own session. */
+TEST_F(RecorderCase, SharedLogGetsEachEndOnItsOwnLine)
 {
+    const std::string users[] = {"alice", "bob", "carol"};
     for (std::string steps : {"A+B+A-B-", "A+B+B-A-", "A+B+C+B-A-C-"}) {
         DeleteFileA("morvalenlog.txt");
         Moment span = {Now()};
         for (size_t i = 0; i < steps.size() / 2; i++) {
-            Step(steps[2 * i], steps[2 * i + 1]);
-            ASSERT_TRUE(WaitFor([&] {
-                span.to = Now();
-                return MatchesIn(Log(), span, i + 1, [&](const std::vector<SYSTEMTIME> &at) {
-                    return Expected(steps, at);
-                });
-            }, 10000)) << steps.substr(0, 2 * i + 2) << ":" << Utf8(Log());
+            std::string desktop = "morvalen-" + steps.substr(2 * i, 1);
+            if (steps[2 * i + 1] == '-') {
+                Launched stop = Launch("/uninstall", folder, "", desktop.c_str());
+                EXPECT_EQ(WaitForExit(stop, 10000), 0);
+                Release(stop);
+            } else {
+                RunToEnd("/usr/bin/env USER=" + users[steps[2 * i] - 'A'] + " /usr/bin/wine " + BuildFolder() +
+                         "\\tests\\ondesktop.exe " + desktop + " " + ProgramPath(), folder, 0);
+            }
+            /* Every line so far, each completed if its end came. */
+            auto expected = [&](const Stamps &at) {
+                std::string log = kLogHeader;
+                for (size_t j = 0; j < at.size(); j++) {
+                    size_t end = steps.find(steps.substr(2 * j, 1) + "-");
+                    if (steps[2 * j + 1] == '+')
+                        log += StartRecordAt(at[j], users[steps[2 * j] - 'A']) +
+                               (end / 2 < at.size() ? EndRecordAt(at[j], at[end / 2]) : "");
+                }
+                return log;
+            };
+            ASSERT_TRUE(WaitFor([&] { return span.to = Now(), Matches(Log(), span, i + 1, expected); }, 10000))
+                << steps.substr(0, 2 * i + 2) << ":" << Utf8(Log());
         }
     }
 }

@@ -3,6 +3,10 @@
  */
 #include "support.h"
 
+#include <shellapi.h>
+#include <algorithm>
+#include <utility>
+
 static std::string Convert(UINT from, UINT to, const std::string &text)
 {
     wchar_t wide[4096];
@@ -59,24 +63,30 @@ bool FileExists(const std::string &path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-static void RemoveTree(const std::string &folder)
+std::string Listing(const std::string &folder)
 {
+    std::vector<std::string> names;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
     while (search != INVALID_HANDLE_VALUE) {
-        std::string name = found.cFileName, path = folder + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (name != "." && name != "..")
-                RemoveTree(path);
-        } else {
-            DeleteFileA(path.c_str());
-        }
-        if (!FindNextFileA(search, &found)) {
-            FindClose(search);
+        if (found.cFileName[0] != '.')
+            names.push_back(found.cFileName);
+        if (!FindNextFileA(search, &found))
             break;
-        }
     }
-    RemoveDirectoryA(folder.c_str());
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    std::string listing;
+    for (const std::string &name : names)
+        listing += name + " ";
+    return listing;
+}
+
+void RemoveTree(const std::string &folder)
+{
+    std::string from = folder + '\0';
+    SHFILEOPSTRUCTA remove = {NULL, FO_DELETE, from.c_str(), NULL, FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT};
+    SHFileOperationA(&remove);
 }
 
 std::string EnterFreshFolder(const char *name)
@@ -171,14 +181,12 @@ bool PressButton(HWND window, int id)
     return WaitFor([&] { return !IsWindow(window); }, 5000);
 }
 
-/* A screen rectangle as top-down 32-bit pixels, 0x00RRGGBB. */
-static std::vector<DWORD> CopyScreen(const RECT &rect, BITMAPINFOHEADER &header)
+std::vector<COLORREF> GrabScreen(const RECT &rect)
 {
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    header = {sizeof header, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<DWORD> pixels((size_t)width * height);
-    HDC screen = GetDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFOHEADER header = {sizeof header, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<COLORREF> pixels((size_t)width * height);
+    HDC screen = GetDC(NULL), memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
@@ -187,31 +195,28 @@ static std::vector<DWORD> CopyScreen(const RECT &rect, BITMAPINFOHEADER &header)
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(NULL, screen);
+    for (COLORREF &pixel : pixels)
+        pixel = RGB(pixel >> 16, pixel >> 8, pixel);    /* 0x00RRGGBB to COLORREF */
     return pixels;
 }
 
-std::vector<COLORREF> GrabScreen(const RECT &rect)
-{
-    BITMAPINFOHEADER header;
-    std::vector<COLORREF> colours;
-    for (DWORD pixel : CopyScreen(rect, header))
-        colours.push_back(RGB(pixel >> 16, pixel >> 8, pixel));
-    return colours;
-}
-
+/* ImageMagick takes the X display, where the build folder is Z:. It runs
+   on the Unix side, so the picture is waited for until its size holds. */
 void SaveScreenshot(const std::string &name)
 {
-    std::string folder = BuildFolder() + "\\screenshots";
+    std::string folder = BuildFolder() + "\\screenshots", path = folder + "\\" + name + ".png", unix = path.substr(2);
     CreateDirectoryA(folder.c_str(), NULL);
-    RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    BITMAPINFOHEADER header;
-    std::vector<DWORD> pixels = CopyScreen(screen, header);
-    for (DWORD &pixel : pixels)
-        pixel |= 0xFF000000;    /* opaque, or viewers show nothing */
-    BITMAPFILEHEADER file = {0x4D42, (DWORD)(sizeof file + sizeof header + pixels.size() * 4), 0, 0,
-                             sizeof file + sizeof header};
-    std::string bytes((const char *)&file, sizeof file);
-    bytes.append((const char *)&header, sizeof header);
-    bytes.append((const char *)pixels.data(), pixels.size() * 4);
-    WriteBytes(folder + "\\" + name + ".bmp", bytes);
+    DeleteFileA(path.c_str());
+    for (char &c : unix)
+        c = c == '\\' ? '/' : c;
+    STARTUPINFOA startup = {sizeof startup};
+    PROCESS_INFORMATION info;
+    std::string line = "/usr/bin/import -window root " + unix;
+    if (CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) {
+        DWORD last = 0;
+        WaitFor([&] {
+            DWORD size = GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : ReadBytes(path).size();
+            return size && size == std::exchange(last, size);
+        }, 10000);
+    }
 }

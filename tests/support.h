@@ -23,6 +23,10 @@ std::string ReadBytes(const std::string &path);
 void WriteBytes(const std::string &path, const std::string &bytes);
 bool FileExists(const std::string &path);
 
+/* The names in a folder, sorted, each followed by a blank. */
+std::string Listing(const std::string &folder);
+/* Removes a folder and everything in it, given its full path. */
+void RemoveTree(const std::string &folder);
 /* A new empty folder under the temporary folder, made the current one. */
 std::string EnterFreshFolder(const char *name);
 /* build/<preset>: the folder above the tests' own. */
@@ -55,7 +59,7 @@ bool PressButton(HWND window, int id);
 
 /* The screen's pixels in rect (screen coordinates), row by row. */
 std::vector<COLORREF> GrabScreen(const RECT &rect);
-/* The whole screen as build/<preset>/screenshots/<name>.bmp, to look at. */
+/* The whole screen as build/<preset>/screenshots/<name>.png, to look at. */
 void SaveScreenshot(const std::string &name);
 
 #endif

@@ -1,0 +1,132 @@
+/*
+ * The log texts and names, and the composed error texts, formed in the
+ * test's own process: what the running program cannot be made to show (a
+ * user name of 505 bytes or none at all, a clock set back, 99:59 and
+ * beyond, a name cut inside a character, a sentence long enough to be
+ * reflowed at 60 characters, a system text that asks for an insert, and
+ * compositions longer than the buffer).
+ */
+#include <gtest/gtest.h>
+
+#include "support.h"
+#include "../messages/messages.h"
+#include "../recorder/logfile.h"
+#include "../recorder/logtext.h"
+
+static std::string Text(void (*format)(char *))
+{
+    char out[TextSize];
+    format(out);
+    return out;
+}
+
+static std::string Day(int month, int day, int weekday)
+{
+    char text[16];
+    snprintf(text, sizeof text, "26/%02d/%02d(", month, day);
+    return text + Weekday(weekday) + ")";
+}
+
+TEST(LogText, StartRecordPadsTheUserNameTo17Bytes)
+{
+    std::string huge(505, 'n');
+    struct { std::string user, record; } rows[] = {
+        {"root", "root             " + Day(12, 7, 1) + " 09:05"},
+        {"abcdefghijklmnopq", "abcdefghijklmnopq" + Day(12, 7, 1) + " 09:05"},
+        {"abcdefghijklmnopqrstuvwxyz", "abcdefghijklmnopqrstuvwxyz" + Day(12, 7, 1) + " 09:05"},
+        {Sjis("ﾔﾏﾀﾞﾀﾛｳ"), Sjis("ﾔﾏﾀﾞﾀﾛｳ") + "          " + Day(12, 7, 1) + " 09:05"},
+        {"", "-- none --       " + Day(12, 7, 1) + " 09:05"},   /* no name to be had */
+        /* cut with the record at 511 bytes, not written past the buffer */
+        {huge, huge + "26/1"},
+    };
+    StartTime = At(2026, 12, 7, 9, 5, 42);
+    for (auto &row : rows) {
+        SetUserName(row.user.empty() ? NULL : row.user.c_str());
+        EXPECT_EQ(Text(FormatStartRecord), "\r\n" + row.record) << Utf8(row.user);
+    }
+}
+
+TEST(LogText, EndRecordShowsEndAndUsageCutToTheMinute)
+{
+    struct { SYSTEMTIME start, end; std::string date, usage; } rows[] = {
+        {At(2026, 12, 7, 9, 0, 10), At(2026, 12, 7, 9, 0, 50), Day(12, 7, 1) + " 09:00", "00:00"},
+        {At(2026, 12, 7, 9, 0, 59), At(2026, 12, 7, 9, 1, 0), Day(12, 7, 1) + " 09:01", "00:01"},
+        {At(2026, 12, 7, 23, 50), At(2026, 12, 8, 0, 10), Day(12, 8, 2) + " 00:10", "00:20"},
+        {At(2026, 12, 1, 0, 0), At(2026, 12, 5, 3, 59), Day(12, 5, 6) + " 03:59", "99:59"},
+        {At(2026, 12, 1, 0, 0), At(2026, 12, 5, 4, 0), Day(12, 5, 6) + " 04:00", "99:59"},
+        {At(2026, 12, 1, 0, 0), At(2026, 12, 31, 0, 0), Day(12, 31, 4) + " 00:00", "99:59"},
+        {At(2026, 11, 1, 0, 0), At(2026, 12, 16, 0, 0), Day(12, 16, 3) + " 00:00", "99:59"},
+        /* the clock set back, by half an hour and by a year */
+        {At(2026, 12, 7, 9, 0), At(2026, 12, 7, 8, 30), Day(12, 7, 1) + " 08:30", "00:00"},
+        {At(2026, 12, 7, 9, 0), At(2025, 12, 7, 9, 0), "25/12/07(" + Weekday(0) + ") 09:00", "00:00"},
+    };
+    int n = 0;
+    for (auto &row : rows) {
+        StartTime = row.start;
+        EndTime = row.end;
+        EXPECT_EQ(Text(FormatEndRecord), "     " + row.date + "     " + row.usage) << "row " << n++;
+    }
+}
+
+/* The cut at byte 16 leaves the lead byte of く alone before ".txt". */
+TEST(LogName, TakesSixteenBytesOfTheTailEvenInsideACharacter)
+{
+    SetLogName(GetModuleHandleA(NULL), ("a" + Sjis("あいうえおかきく")).c_str());
+    EXPECT_EQ(std::string(LogPath), "a" + Sjis("あいうえおかき") + "\x82.txt");
+}
+
+static std::string Compose(DWORD code, const std::string &suffix)
+{
+    char out[TextSize];
+    SetLastError(code);
+    ComposeSystemErrorText(out, suffix.c_str());
+    return out;
+}
+
+TEST(Reports, ReflowBreaksAtBlanksWithinSixtyCharacters)
+{
+    std::string words;
+    for (int i = 0; i < 12; i++)
+        words += " word" + std::to_string(i) + " is short";
+    std::string text = Compose(ERROR_SHARING_VIOLATION, words) + "\r\n", joined;
+    size_t lines = 0;
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2, lines++) {
+        std::string line = text.substr(at, end - at);
+        /* the width counts characters, a Japanese one as one */
+        EXPECT_LE(MultiByteToWideChar(932, 0, line.data(), (int)line.size(), NULL, 0), 60) << Utf8(line);
+        joined += (joined.empty() ? "" : " ") + line;
+    }
+    EXPECT_GE(lines, 3u);
+    /* The system sentence's own line break became a blank. */
+    while (joined.find("  ") != std::string::npos)
+        joined.erase(joined.find("  "), 1);
+    EXPECT_EQ(joined, Sjis("共有違反です。") + words);
+}
+
+TEST(Reports, SystemTextWithAnInsertIsShownAsItStands)
+{
+    std::string text = Compose(ERROR_BAD_EXE_FORMAT, " tail");
+    EXPECT_EQ(text.substr(0, 2), "%1") << Utf8(text);
+    EXPECT_EQ(text.substr(text.size() - 5), " tail");
+}
+
+TEST(Reports, LongCompositionIsCutInsideTheBufferBetweenCharacters)
+{
+    struct { char out[TextSize]; char guard[64]; } area;
+    std::string wide;
+    for (int i = 0; i < 400; i++)
+        wide += Sjis("あ");
+    /* an odd start puts a character across byte 511 */
+    for (const std::string &suffix : {std::string(700, 'x'), "x" + wide, wide}) {
+        memset(area.guard, 0x5A, sizeof area.guard);
+        SetLastError(ERROR_FILE_EXISTS);
+        ComposeSystemErrorText(area.out, suffix.c_str());
+        std::string text = area.out;
+        EXPECT_LE(text.size(), 511u);
+        EXPECT_GE(text.size(), 500u);
+        EXPECT_EQ(std::string(area.guard, sizeof area.guard), std::string(sizeof area.guard, 0x5A));
+        for (size_t at = 0; at < text.size(); at++)
+            if (IsDBCSLeadByte((BYTE)text[at]))
+                ASSERT_LT(++at, text.size()) << "a lone lead byte ends the text";
+    }
+}
