@@ -210,6 +210,18 @@ TEST_F(RecorderCase, EndOnAFullDiskLeavesTheLogWhole)
 TEST_F(RecorderCase, SharedLogGetsEachEndOnItsOwnLine)
 {
     const std::string users[] = {"alice", "bob", "carol"};
+    /* Whatever happens, no session's recorder outlives the test. */
+    struct Sessions {
+        std::string folder;
+        ~Sessions()
+        {
+            for (const char *desktop : {"morvalen-A", "morvalen-B", "morvalen-C"}) {
+                Launched stop = Launch("/uninstall", folder, "", desktop);
+                WaitForExit(stop, 10000);
+                Release(stop);
+            }
+        }
+    } sessions = {folder};
     for (std::string steps : {"A+B+A-B-", "A+B+B-A-", "A+B+C+B-A-C-"}) {
         DeleteFileA("morvalenlog.txt");
         Moment span = {Now()};
