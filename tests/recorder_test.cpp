@@ -203,8 +203,8 @@ TEST_F(RecorderCase, EndOnAFullDiskLeavesTheLogWhole)
 
 /* Sessions of one PC sharing one log, each with a recorder of its own on
    a desktop of its own (Windows keeps each session's windows apart, so they
-   do not find each other; Wine's explorer makes the desktop) and a user
-   name of its own, which Wine takes from the Unix side. A step is a
+   do not find each other) and a user name of its own, which Wine takes from
+   the Unix side. A step is a
    session's letter and + for its start or - for its end, which is how an
    installer stops the copy of its own session. */
 TEST_F(RecorderCase, SharedLogGetsEachEndOnItsOwnLine)
@@ -232,8 +232,8 @@ TEST_F(RecorderCase, SharedLogGetsEachEndOnItsOwnLine)
                 EXPECT_EQ(WaitForExit(stop, 10000), 0);
                 Release(stop);
             } else {
-                RunToEnd("/usr/bin/env USER=" + users[steps[2 * i] - 'A'] + " /usr/bin/wine explorer /desktop=" +
-                         desktop + ",64x64 " + ProgramPath(), folder, 0);
+                RunToEnd("/usr/bin/env USER=" + users[steps[2 * i] - 'A'] + " /usr/bin/wine " + BuildFolder() +
+                         "\\tests\\ondesktop.exe " + desktop + " " + ProgramPath(), folder, 0);
             }
             /* Every line so far, each completed if its end came. */
             auto expected = [&](const Stamps &at) {
