@@ -1,7 +1,7 @@
 /*
  * Morvalen for Windows: the log file, its names and the session clock.
- * Every write opens the log, appends and closes it again, so no handle
- * lives between events.
+ * Every write opens the log, appends (or puts an end record onto its own
+ * session's line) and closes it again, so no handle lives between events.
  */
 #ifndef MORVALEN_LOGFILE_H
 #define MORVALEN_LOGFILE_H

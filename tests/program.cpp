@@ -92,13 +92,9 @@ static std::string Stamp(const SYSTEMTIME &t)
 
 std::string StartRecordAt(const SYSTEMTIME &start, const std::string &user)
 {
-    char name[512] = "-- none --";
+    char name[512];
     DWORD size = sizeof name;
-    if (!user.empty())
-        lstrcpyA(name, user.c_str());
-    else if (!GetUserNameA(name, &size))
-        lstrcpyA(name, "-- none --");
-    std::string field = name;
+    std::string field = !user.empty() ? user : GetUserNameA(name, &size) ? name : "-- none --";
     field.resize(std::max<size_t>(field.size(), 17), ' ');
     return "\r\n" + field + Stamp(start);
 }

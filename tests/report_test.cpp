@@ -99,11 +99,6 @@ static std::string UsedDays(const std::string &csv)
     return used;
 }
 
-static int MomentOf(int year, int month, int day, int hour, int minute)
-{
-    return DayNumber(year, month, day) * MinutesPerDay + hour * 60 + minute;
-}
-
 TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
 {
     struct LogFile {
@@ -206,7 +201,7 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
         options.outFolder = Widen(folder.c_str(), folder.size(), CP_ACP);
         options.from = DayNumber(2000, 1, 1);
         options.to = DayNumber(2099, 12, 31);
-        options.now = MomentOf(2026, 12, 7, 12, 0);
+        options.now = DayNumber(2026, 12, 7) * MinutesPerDay + 12 * 60;
         if (row.from) {
             options.fromGiven = options.toGiven = true;
             options.from = DayNumber(2026, 12, row.from);
