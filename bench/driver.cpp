@@ -219,23 +219,28 @@ static void Stop(const Program &program, Running &running)
     RemoveFolder(running.folder);
 }
 
+/* Other sessions' lines written after ours: after bytes of them. */
+static void AppendOthers(const std::string &folder, ULONGLONG after)
+{
+    std::string line = "\r\n" + std::string(66, 'x');
+    std::string lines;
+    while (lines.size() < (1 << 20))
+        lines += line;
+    HANDLE log = CreateFileA((folder + "\\" + kLogName).c_str(), FILE_APPEND_DATA, 0, NULL, OPEN_EXISTING, 0, NULL);
+    for (ULONGLONG written = 0; written < after; written += lines.size()) {
+        DWORD done;
+        WriteFile(log, lines.data(), (DWORD)lines.size(), &done, NULL);
+    }
+    CloseHandle(log);
+}
+
 /* From WM_DESTROY until ours has ended with its end record written: with
    its line last in the log, or with after bytes of other sessions' lines
    following it, which the end record then moves on. */
 static double EndMs(const Program &ours, ULONGLONG after)
 {
     Running running = Launch(ours, NULL, NULL);
-    std::string line = "\r\n" + std::string(66, 'x');
-    std::string lines;
-    while (lines.size() < (1 << 20))
-        lines += line;
-    HANDLE log = CreateFileA((running.folder + "\\" + kLogName).c_str(), FILE_APPEND_DATA, 0, NULL,
-                             OPEN_EXISTING, 0, NULL);
-    for (ULONGLONG written = 0; written < after; written += lines.size()) {
-        DWORD done;
-        WriteFile(log, lines.data(), (DWORD)lines.size(), &done, NULL);
-    }
-    CloseHandle(log);
+    AppendOthers(running.folder, after);
     double began = Now();
     PostMessageA(running.window, WM_DESTROY, 0, 0);
     if (WaitForSingleObject(running.info.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
@@ -243,6 +248,27 @@ static double EndMs(const Program &ours, ULONGLONG after)
     double took = Now() - began;
     Stop(ours, running);
     return took;
+}
+
+/* From the sleep notification until the recorder has answered it, which
+   it does with the end record written and flushed: Windows allows 2 s.
+   Each sleep is followed by a wake, which starts a new line; with after,
+   that many bytes of other sessions' lines then follow it. */
+static void SleepMs(const Program &ours, ULONGLONG after, int sleeps, std::vector<double> &took)
+{
+    Running running = Launch(ours, NULL, NULL);
+    for (int i = 0; i < sleeps; i++) {
+        AppendOthers(running.folder, after);
+        DWORD_PTR answer = 0;
+        double began = Now();
+        if (!SendMessageTimeoutA(running.window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0, SMTO_NORMAL, kTimeoutMs,
+                                 &answer))
+            Fail("ours did not answer the sleep notification");
+        took.push_back(Now() - began);
+        SendMessageTimeoutA(running.window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_NORMAL, kTimeoutMs,
+                            &answer);
+    }
+    Stop(ours, running);
 }
 
 /* Wine leaves some counters of other processes empty or answers with the
@@ -563,6 +589,10 @@ int main(int argc, char **argv)
         endFar.push_back(EndMs(ours, 10 << 20));
     }
 
+    std::vector<double> sleepLast, sleepFar;
+    SleepMs(ours, 0, 20, sleepLast);
+    SleepMs(ours, 10 << 20, 5, sleepFar);
+
     /* The leak check: counts after start, after the first dialog (which
        loads what is kept for later openings) and after the last. */
     Running recorder = Launch(ours, NULL, NULL);
@@ -604,6 +634,10 @@ int main(int argc, char **argv)
 
     printf("  %-30s %12.1f\n", "end record, line last (ms)", Median(endLast));
     printf("  %-30s %12.1f\n", "  its line 10 MB from the end", Median(endFar));
+    printf("  %-30s %12.1f  (worst of %zu: %.1f)\n", "sleep's end, line last (ms)", Median(sleepLast),
+           sleepLast.size(), *std::max_element(sleepLast.begin(), sleepLast.end()));
+    printf("  %-30s %12.1f  (worst of %zu: %.1f)\n", "  its line 10 MB from the end", Median(sleepFar),
+           sleepFar.size(), *std::max_element(sleepFar.begin(), sleepFar.end()));
     printf("  note: start is until our start record is on disk, and until the floor's window\n"
            "        exists; the row below it is until each one's window exists\n");
     bool guiEmpty = true;

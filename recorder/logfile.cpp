@@ -16,6 +16,15 @@ SYSTEMTIME EndTime;
 
 static HANDLE LogFile = INVALID_HANDLE_VALUE;
 
+/* This session's line: open from its start record to its end record. A
+   sleep completes it and waking opens the next; the session's end
+   completes it for good. So every start record gets exactly one end. */
+enum { LineOpen, LineAsleep, LineClosed };
+static int SessionLine = LineClosed;
+/* The sleep's end record could not be written (the log was held): it is
+   written at waking, still with the time the PC went to sleep. */
+static bool SleepEndUnwritten;
+
 /* How long a log held open by another program is waited for. */
 enum { SharedRetryWait = 50, SharedRetryCount = 20 };
 
@@ -124,6 +133,7 @@ void CloseLogFile()
 void RecordSessionStart()
 {
     char text[TextSize];
+    SessionLine = LineOpen;
     int opened = OpenLogFile();
 
     if (opened == LogOpenFailed) {
@@ -139,10 +149,45 @@ void RecordSessionStart()
     CloseLogFile();
 }
 
+/* The state changes before anything is written: the open-failure report
+   runs a modal loop, in which the next power or session event is heard. */
 void RecordSessionEnd()
 {
+    int line = SessionLine;
+    SessionLine = LineClosed;
+    if (line == LineOpen) {
+        StampEndTime();
+        WriteSessionEnd(true);
+    } else if (line == LineAsleep && SleepEndUnwritten) {
+        SleepEndUnwritten = false;
+        WriteSessionEnd(true);
+    }
+}
+
+/* Windows sleeps soon after this returns and waits at most 2 s for it, so
+   nothing may wait for a person: a log held longer than the retries is
+   not reported now but written at waking. */
+void RecordSleep()
+{
+    if (SessionLine != LineOpen)
+        return;
+    SessionLine = LineAsleep;
     StampEndTime();
-    WriteSessionEnd();
+    SleepEndUnwritten = !WriteSessionEnd(false);
+}
+
+/* The first of the two resume notifications starts the next line, as a
+   log-on does; the other, or a resume without a sleep, finds it open. */
+void RecordWake()
+{
+    if (SessionLine != LineAsleep)
+        return;
+    if (SleepEndUnwritten) {
+        SleepEndUnwritten = false;
+        WriteSessionEnd(true);
+    }
+    StampStartTime();
+    RecordSessionStart();
 }
 
 /*
@@ -218,6 +263,15 @@ static LONGLONG FindOpenLine(const char *start, LONGLONG size, char *buffer)
     }
 }
 
+/* A PC asleep may lose its power before it wakes, and Windows sleeps as
+   soon as the notification is answered: an end record goes to the disk,
+   not only into the system's cache, before the log is closed. */
+static void FinishEndRecord()
+{
+    FlushFileBuffers(LogFile);
+    CloseLogFile();
+}
+
 /* Copies count bytes of the log from offset from down to offset to. */
 static bool MoveLogDown(LONGLONG from, LONGLONG to, LONGLONG count, char *buffer)
 {
@@ -280,15 +334,16 @@ static bool InsertLogText(LONGLONG where, const char *text, LONGLONG size, char 
     return false;
 }
 
-void WriteSessionEnd()
+bool WriteSessionEnd(bool report)
 {
     char start[TextSize];
     char text[TextSize];
     int opened = OpenLogFile();
 
     if (opened == LogOpenFailed) {
-        ReportLogOpenFailure();
-        return;
+        if (report)
+            ReportLogOpenFailure();
+        return false;
     }
     FormatStartRecord(start);
     FormatEndRecord(text);
@@ -300,8 +355,8 @@ void WriteSessionEnd()
         AppendLogText(header);
         AppendLogText(start);
         AppendLogText(text);
-        CloseLogFile();
-        return;
+        FinishEndRecord();
+        return true;
     }
 
     /* A log emptied during the session takes the end record alone. Any
@@ -323,7 +378,8 @@ void WriteSessionEnd()
             AppendLogText(text);
         }
     }
-    CloseLogFile();
+    FinishEndRecord();
+    return true;
 }
 
 void RewriteLogFile()
@@ -335,11 +391,14 @@ void RewriteLogFile()
         return;
     }
     TruncateLogFile();
-    /* The fresh log begins with the running session's open line. */
+    /* The fresh log begins with the running session's open line; while the
+       PC sleeps that line is complete and stays in the old log alone. */
     FormatLogHeader(text);
     AppendLogText(text);
-    FormatStartRecord(text);
-    AppendLogText(text);
+    if (SessionLine == LineOpen) {
+        FormatStartRecord(text);
+        AppendLogText(text);
+    }
     CloseLogFile();
 }
 

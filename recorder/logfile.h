@@ -29,8 +29,14 @@ void CloseLogFile();
 
 void RecordSessionStart();
 void RecordSessionEnd();
-void WriteSessionEnd();
+/* False if the log could not be opened; report: show that in a box. */
+bool WriteSessionEnd(bool report);
 void RewriteLogFile();
+
+/* Sleep ends this session's line as a session end does; waking starts a
+   new line as a log-on does. Each writes nothing out of turn. */
+void RecordSleep();
+void RecordWake();
 
 void MakeArchiveName(char *out);
 void ArchiveLogFile();

@@ -11,6 +11,36 @@
 #include "../messages/messages.h"
 #include "../recorder/logfile.h"
 
+/* Windows 8 and later with Modern Standby send the sleep and resume
+   notifications only to the windows that ask for them. The call is found
+   at run time, so the program still starts on Windows 7. */
+typedef HANDLE(WINAPI *RegisterFunction)(HANDLE, DWORD);
+typedef BOOL(WINAPI *UnregisterFunction)(HANDLE);
+static HANDLE PowerNotification;
+
+static FARPROC User32Function(const char *name)
+{
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    return user32 ? GetProcAddress(user32, name) : NULL;
+}
+
+static void AskForPowerNotifications(HWND window)
+{
+    RegisterFunction registerFor =
+        (RegisterFunction)(void *)User32Function("RegisterSuspendResumeNotification");
+    if (registerFor)
+        PowerNotification = registerFor(window, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+static void StopPowerNotifications()
+{
+    UnregisterFunction unregister =
+        (UnregisterFunction)(void *)User32Function("UnregisterSuspendResumeNotification");
+    if (PowerNotification && unregister)
+        unregister(PowerNotification);
+    PowerNotification = NULL;
+}
+
 bool RegisterMainWindowClass(HINSTANCE instance)
 {
     WNDCLASSA windowClass = {};
@@ -36,6 +66,7 @@ bool CreateMainWindow(HINSTANCE instance, int show)
        end is still attempted when the session ends. */
     StampStartTime();
     RecordSessionStart();
+    AskForPowerNotifications(window);
     SetBackgroundPriority(true);
     return true;
 }
@@ -54,6 +85,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
         /* Also posted by a launch with /install or /uninstall. */
         SetBackgroundPriority(false);
+        StopPowerNotifications();
         RecordSessionEnd();
         PostQuitMessage(0);
         return 0;
@@ -69,6 +101,16 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         else
             SetBackgroundPriority(true);
         return 0;
+
+    case WM_POWERBROADCAST:
+        /* A PC asleep is not in use. The priority stays idle: a sleep is
+           not the end of the session. A question (PBT_APMQUERYSUSPEND)
+           may still be denied, so only the sleep itself counts. */
+        if (wParam == PBT_APMSUSPEND)
+            RecordSleep();
+        else if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+            RecordWake();
+        return TRUE;
 
     case UM_RUNCOMMAND:
         RunCommand((int)wParam);

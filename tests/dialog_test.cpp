@@ -293,3 +293,30 @@ TEST_F(Dialog, ShowLogOpensTheViewerAndRewritesAMissingLog)
     PressButton(box.window, IDOK);
     EXPECT_EQ(FindWindowA("Notepad", NULL), (HWND)NULL);
 }
+
+/* The PC goes to sleep with the dialog open: the end is written from
+   inside it. Initialised while asleep, the log is archived with its
+   complete line and starts afresh without one; waking starts the next. */
+TEST_F(Dialog, SleepWithTheDialogOpenAndInitialiseWhileAsleep)
+{
+    HWND dialog = OpenDialog();
+    DWORD_PTR answer = 0;
+    Moment slept = {Now()};
+    EXPECT_TRUE(SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0, SMTO_NORMAL, 5000, &answer));
+    slept.to = Now();
+    std::string asleep = Log();
+    EXPECT_TRUE(HasOneSession(asleep, slept)) << Utf8(asleep);
+    Click(dialog, IDC_INITLOG);
+    PressButton(dialog, IDOK);
+    PressButton(FindBox(first.pid, 5000).window, IDYES);
+    EXPECT_TRUE(WaitFor([&] { return Log() == kLogHeader; }, 5000)) << Utf8(Log());
+    char archive[32];
+    snprintf(archive, sizeof archive, "morvalenlog_%02d-%02d-%02d.txt", started.from.wYear % 100, started.from.wMonth,
+             started.from.wDay);
+    EXPECT_EQ(ReadBytes(archive), asleep);
+
+    Moment woke = {Now()};
+    EXPECT_TRUE(SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0, SMTO_NORMAL, 5000, &answer));
+    woke.to = Now();
+    EXPECT_TRUE(Matches(Log(), woke, 1, [](const Stamps &t) { return kLogHeader + StartRecordAt(t[0]); })) << Utf8(Log());
+}

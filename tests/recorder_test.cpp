@@ -5,6 +5,10 @@
  */
 #include "program.h"
 
+#include <algorithm>
+#include <map>
+#include <utility>
+
 TEST(Product, CarriesItsVersion)
 {
     std::string path = ProgramPath();
@@ -69,28 +73,6 @@ TEST_F(RecorderCase, EveryWayTheSessionEndsRecordsTheEnd)
         EXPECT_EQ(RunToEnd("\"" + ProgramPath() + "\" " + tail, other, 5000), 0) << tail;
     EXPECT_FALSE(FindRecorder(0));
     EXPECT_TRUE(RemoveDirectoryA(other.c_str())) << "a launch with a switch wrote something";
-}
-
-TEST_F(RecorderCase, CancelledEndWritesNothingAndALaterEndWritesOnce)
-{
-    HWND window = Start();
-    std::string before = Log();
-    auto priority = [&] { return std::make_pair(GetPriorityClass(first.process), GetThreadPriority(first.thread)); };
-
-    /* What Windows sends when another program vetoes the log-off. */
-    EXPECT_EQ(SendMessageA(window, WM_QUERYENDSESSION, 0, 0), 1);
-    EXPECT_EQ(priority(), std::make_pair((DWORD)NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL));
-    SendMessageA(window, WM_ENDSESSION, FALSE, 0);
-    EXPECT_EQ(priority(), std::make_pair((DWORD)IDLE_PRIORITY_CLASS, THREAD_PRIORITY_IDLE));
-    EXPECT_EQ(Log(), before);
-
-    /* The real end: recorded, and the process is left for Windows to end. */
-    Moment ended = {Now()};
-    SendMessageA(window, WM_QUERYENDSESSION, 0, 0);
-    SendMessageA(window, WM_ENDSESSION, TRUE, 0);
-    ended.to = Now();
-    EXPECT_TRUE(HasOneSession(Log(), ended)) << Utf8(Log());
-    EXPECT_EQ(WaitForExit(first, 500), -1) << "the recorder ended the process itself";
 }
 
 /* A backup tool or another recorder holding the log without sharing is
@@ -246,6 +228,98 @@ TEST_F(RecorderCase, SharedLogGetsEachEndOnItsOwnLine)
             };
             ASSERT_TRUE(WaitFor([&] { return span.to = Now(), Matches(Log(), span, i + 1, expected); }, 10000))
                 << steps.substr(0, 2 * i + 2) << ":" << Utf8(Log());
+        }
+    }
+}
+
+/* Sleep and waking as Windows tells the hidden window of them, with the
+   whole log compared after every step, right as the send returns: the
+   sleep's end is on disk by then. A step is one event: S the sleep, A and
+   U the two resume notifications (automatic, and woken by a person), Q the
+   question before a sleep, B another session's line after ours, H and R
+   the log held by another program and released, C a cancelled session end,
+   E the session's end (the process is left for Windows to end) and D a
+   quit. Each start record gets one end, and the recorder stays idle. */
+TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
+{
+    static const std::map<char, WPARAM> events = {{'S', PBT_APMSUSPEND}, {'A', PBT_APMRESUMEAUTOMATIC},
+                                                  {'U', PBT_APMRESUMESUSPEND}, {'Q', PBT_APMQUERYSUSPEND}};
+    const std::string bob = StartRecordAt(At(2026, 12, 6, 8, 0), "bob") + "     26/12/06(" + Weekday(0) + ") 09:00     01:00";
+    for (std::string steps : {"CQSAUE", "SSUAD", "ASCE", "BHSRAHSRD"}) {
+        KillRecorders();
+        DeleteFileA("morvalenlog.txt");
+        HWND window = Start();
+        Moment span = started;
+        /* The log's lines in order: another session's, or ours with the
+           stamps of its start and end (-1: no end written yet). */
+        struct Line { bool ours; int start, end; };
+        std::vector<Line> lines = {{true, 0, -1}};
+        int stamps = 1, pending = -1;
+        bool asleep = false, over = false;
+        HANDLE held = INVALID_HANDLE_VALUE;
+        auto ours = [&]() -> Line & {
+            return *std::find_if(lines.rbegin(), lines.rend(), [](const Line &line) { return line.ours; });
+        };
+        for (size_t i = 0; i < steps.size(); i++) {
+            std::string done = steps.substr(0, i + 1);
+            DWORD_PTR answer = 0;
+            switch (steps[i]) {
+            case 'S': case 'A': case 'U': case 'Q':
+                EXPECT_TRUE(SendMessageTimeoutA(window, WM_POWERBROADCAST, events.at(steps[i]), 0, SMTO_NORMAL,
+                                                5000, &answer) && answer == TRUE) << done << ": no answer in time";
+                if (steps[i] == 'S' && !asleep) {
+                    /* held: not written, nor reported, until the next write */
+                    (held == INVALID_HANDLE_VALUE ? ours().end : pending) = stamps++;
+                    asleep = true;
+                    EXPECT_EQ(FindBox(first.pid, 300).window, (HWND)NULL) << done << ": a box at the sleep";
+                } else if ((steps[i] == 'A' || steps[i] == 'U') && asleep) {
+                    if (pending >= 0)
+                        ours().end = std::exchange(pending, -1);
+                    lines.push_back({true, stamps++, -1});
+                    asleep = false;
+                }
+                break;
+            case 'B':
+                WriteBytes("morvalenlog.txt", Log() + bob);
+                lines.push_back({false, 0, 0});
+                break;
+            case 'H':
+                held = CreateFileA("morvalenlog.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+                break;
+            case 'R':
+                CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+                break;
+            case 'C': case 'E':
+                /* Asked first; C: another program vetoed the end. */
+                EXPECT_EQ(SendMessageA(window, WM_QUERYENDSESSION, 0, 0), 1);
+                EXPECT_EQ(GetPriorityClass(first.process), (DWORD)NORMAL_PRIORITY_CLASS) << done;
+                SendMessageA(window, WM_ENDSESSION, steps[i] == 'E', 0);
+                if (steps[i] == 'C')
+                    break;
+                EXPECT_EQ(WaitForExit(first, 300), -1) << "the recorder ended the process itself";
+                [[fallthrough]];
+            case 'D':
+                if (steps[i] == 'D') {
+                    PostMessageA(window, WM_DESTROY, 0, 0);
+                    EXPECT_EQ(WaitForExit(first, 5000), 0) << done;
+                }
+                if (!over)
+                    ours().end = !asleep ? stamps++ : pending >= 0 ? pending : ours().end;
+                over = true;
+                break;
+            }
+            span.to = Now();
+            std::string log = Log();
+            if (held == INVALID_HANDLE_VALUE)
+                EXPECT_TRUE(Matches(log, span, stamps, [&](const Stamps &t) {
+                std::string expected = kLogHeader;
+                for (const Line &line : lines)
+                    expected += !line.ours ? bob : StartRecordAt(t[line.start]) +
+                                                   (line.end < 0 ? "" : EndRecordAt(t[line.start], t[line.end]));
+                return expected;
+            })) << done << ": " << Utf8(log);
+            if (!over)
+                EXPECT_EQ(GetPriorityClass(first.process), (DWORD)IDLE_PRIORITY_CLASS) << done;
         }
     }
 }
