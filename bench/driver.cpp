@@ -16,6 +16,8 @@
  */
 #include <windows.h>
 #include <psapi.h>
+
+#include "identity.h"
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -24,11 +26,11 @@
 #include <string>
 #include <vector>
 
-static const char kOursClass[] = "MorvalenWindowClass";
-static const char kOursTitle[] = "Morvalen Application";
+static const char kOursClass[] = MORVALEN_WINDOW_CLASS;
+static const char kOursTitle[] = MORVALEN_WINDOW_TITLE;
 static const char kFloorClass[] = "MorvalenFloorClass";
 static const char kFloorTitle[] = "Morvalen Floor";
-static const char kLogName[] = "morvalenlog.txt";
+static const char kLogName[] = MORVALEN_DEFAULT_LOGNAME ".txt";
 static const DWORD kTimeoutMs = 10000;
 static const int kDialogCycles = 50;
 static const long kFlatBound = 2;       /* what "flat" tolerates, per count */

@@ -1,7 +1,11 @@
 ; Morvalen for Windows: the per-user installer and its uninstaller.
 ;
-; installer/CMakeLists.txt defines TARGET (the NSIS stub), VERSION, COMPANY,
-; SITE_URL, COPYRIGHT, PROGRAM (the built morvalen.exe), REPORT (the built
+; installer/CMakeLists.txt defines TARGET (the NSIS stub), the program's
+; identity (VERSION, PRODUCT, COMPANY, SITE_URL, COPYRIGHT, WINDOW_CLASS and
+; WINDOW_TITLE by which the running copy is found, DEFAULT_LOGNAME, and
+; LOGNAME_BYTES, how many bytes of its command-line tail the program
+; keeps), the device names Windows reserves (PLAIN_DEVICES, NUMBERED_DEVICES
+; and DEVICES_TEXT), PROGRAM (the built morvalen.exe), REPORT (the built
 ; morvalen-report.exe), ICON and OUTFILE.
 ;
 ; Silent use, e.g. from a log-on script run as each user:
@@ -22,18 +26,11 @@ ManifestDPIAware true
 !include FileFunc.nsh
 !include nsDialogs.nsh
 
-!define PRODUCT "Morvalen for Windows"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Morvalen"
 !define STARTUP_LINK "$SMSTARTUP\${PRODUCT}.lnk"
 ; The usage report on the installed log, in a Start-menu folder of its own.
 !define MENU_FOLDER "$SMPROGRAMS\${PRODUCT}"
 !define REPORT_LINK "${MENU_FOLDER}\使用時間の集計.lnk"
-!define DEFAULT_LOGNAME "morvalenlog"
-; The running copy is found by its hidden window.
-!define WINDOW_CLASS "MorvalenWindowClass"
-!define WINDOW_TITLE "Morvalen Application"
-; The program keeps only this many bytes of its command-line tail.
-!define LOGNAME_BYTES 16
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -179,20 +176,22 @@ Function IsDeviceName
   StrCpy $7 $5 "" 3
   StrLen $8 $7
   ${If} $8 == 0
-    ${If} $6 == "CON"
-    ${OrIf} $6 == "PRN"
-    ${OrIf} $6 == "AUX"
-    ${OrIf} $6 == "NUL"
-      StrCpy $2 1
-    ${EndIf}
+    StrCpy $1 "${PLAIN_DEVICES}"
   ${ElseIf} $8 == 1
   ${AndIf} $7 >= 1
   ${AndIf} $7 <= 9
-    ${If} $6 == "COM"
-    ${OrIf} $6 == "LPT"
-      StrCpy $2 1
-    ${EndIf}
+    StrCpy $1 "${NUMBERED_DEVICES}"
+  ${Else}
+    Return
   ${EndIf}
+  ; $1 lists names of three letters, a blank after each; == ignores case.
+  StrLen $4 $1
+  StrCpy $3 0
+  ${DoWhile} $3 < $4
+    StrCpy $5 $1 3 $3
+    ${IfThen} $5 == $6 ${|} StrCpy $2 1 ${|}
+    IntOp $3 $3 + 4
+  ${Loop}
 FunctionEnd
 
 ; Normalises $LogName and, if chosen, $LogFolder; $9 = what is wrong, or "".
@@ -214,7 +213,7 @@ Function CheckLogSettings
   ${EndIf}
   Call IsDeviceName
   ${If} $2 == 1
-    StrCpy $9 "「$0」は Windows が装置に使う名前 (CON、PRN、AUX、NUL、COM1～COM9、LPT1～LPT9) なので、ログファイルの名前には使えません。"
+    StrCpy $9 "「$0」は Windows が装置に使う名前 (${DEVICES_TEXT}) なので、ログファイルの名前には使えません。"
     Return
   ${EndIf}
   StrCpy $3 0

@@ -4,10 +4,6 @@
  * reflowed at 60 characters and shown in a box captioned IDS_APPTITLE.
  */
 #include "messages.h"
-#include "../recorder/logfile.h"
-
-HINSTANCE AppInstance;
-HWND MainWindow;
 
 /* Until the hidden window exists AppInstance is unset; the texts needed
    then come from our own module all the same. */
@@ -81,7 +77,8 @@ void ComposeSystemErrorText(char *out, const char *suffix)
 }
 
 /* Loading the caption and the suffix must not disturb the error code the
-   report is about, so it is read first and put back before composing. */
+   report is about, so the caller reads it first and it is put back before
+   composing. */
 static void ShowErrorReport(DWORD code, const char *suffix)
 {
     char caption[TextSize];
@@ -93,21 +90,20 @@ static void ShowErrorReport(DWORD code, const char *suffix)
     MessageBoxA(MainWindow, text, caption, MB_ICONERROR);
 }
 
-void ReportLogOpenFailure()
+void ReportLogOpenFailure(const char *path, DWORD code)
 {
-    DWORD code = GetLastError();
     char suffix[TextSize];
     char sentence[TextSize];
 
-    lstrcpyA(suffix, LogPath);
+    suffix[0] = '\0';
+    AppendText(suffix, TextSize, path);
     LoadText(IDS_CANNOTOPEN, sentence, TextSize);
     AppendText(suffix, TextSize, sentence);
     ShowErrorReport(code, suffix);
 }
 
-void ReportArchiveFailure()
+void ReportArchiveFailure(DWORD code)
 {
-    DWORD code = GetLastError();
     char sentence[TextSize];
 
     LoadText(IDS_ARCHIVEFAILED, sentence, TextSize);

@@ -11,8 +11,9 @@
 /* Working texts are assembled in buffers of this many bytes. */
 const int TextSize = 512;
 
-/* Set by the hidden window once it exists: the module that texts, the
-   dialog and the cursor come from, and the owner of every message box. */
+/* Defined and set by the hidden window once it exists: the module that
+   texts, the dialog and the cursor come from, and the owner of every
+   message box. */
 extern HINSTANCE AppInstance;
 extern HWND MainWindow;
 
@@ -20,7 +21,8 @@ void LoadText(UINT id, char *out, int size);
 void AppendText(char *out, int size, const char *piece);
 
 void ComposeSystemErrorText(char *out, const char *suffix);
-void ReportLogOpenFailure();
-void ReportArchiveFailure();
+/* The system's sentence for code, then what the program was doing. */
+void ReportLogOpenFailure(const char *path, DWORD code);
+void ReportArchiveFailure(DWORD code);
 
 #endif

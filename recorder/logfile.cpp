@@ -10,11 +10,14 @@
 #include "../messages/messages.h"
 
 char LogName[32];
-char LogPath[32 + 4];
+char LogPath[32 + sizeof LOG_EXTENSION - 1];
 SYSTEMTIME StartTime;
 SYSTEMTIME EndTime;
 
 static HANDLE LogFile = INVALID_HANDLE_VALUE;
+
+/* What opening the log found. */
+enum { LogOpenCreated = 0, LogOpenExisted = 1, LogOpenFailed = 2 };
 
 /* This session's line: open from its start record to its end record. A
    sleep completes it and waking opens the next; the session's end
@@ -25,18 +28,15 @@ static int SessionLine = LineClosed;
    written at waking, still with the time the PC went to sleep. */
 static bool SleepEndUnwritten;
 
-/* How long a log held open by another program is waited for. */
-enum { SharedRetryWait = 50, SharedRetryCount = 20 };
-
 void SetLogName(HINSTANCE instance, const char *tail)
 {
     /* The cut counts bytes and may leave a lone lead byte; the name is
        used raw, blanks and quotes included. */
-    wsprintfA(LogName, "%.16s", tail);
+    wsprintfA(LogName, MORVALEN_LOGNAME_PICTURE, tail);
     if (LogName[0] == '\0')
         LoadStringA(instance, IDS_DEFAULTLOGNAME, LogName, sizeof LogName);
     lstrcpyA(LogPath, LogName);
-    lstrcatA(LogPath, ".txt");
+    lstrcatA(LogPath, LOG_EXTENSION);
 }
 
 void StampStartTime()
@@ -54,7 +54,8 @@ void StampEndTime()
    name is what stands before the first dot, without trailing blanks. */
 static bool NamesADevice(const char *path)
 {
-    static const char devices[][4] = {"CON", "PRN", "AUX", "NUL", "COM", "LPT"};
+    static const char plain[][4] = {MORVALEN_PLAIN_DEVICES};
+    static const char numbered[][4] = {MORVALEN_NUMBERED_DEVICES};
     const char *base = path;
     char name[sizeof LogPath];
     int length = 0;
@@ -73,17 +74,25 @@ static bool NamesADevice(const char *path)
     while (length && name[length - 1] == ' ')
         length--;
     /* COM1-COM9 and LPT1-LPT9 are the numbered ones */
-    bool numbered = length == 4 && name[3] >= '1' && name[3] <= '9';
-    if (length != 3 && !numbered)
+    bool isNumbered = length == 4 && name[3] >= '1' && name[3] <= '9';
+    if (length != 3 && !isNumbered)
         return false;
     name[3] = '\0';
-    for (int i = 0; i < 6; i++)
-        if ((i >= 4) == numbered && lstrcmpiA(name, devices[i]) == 0)
+    const char(*names)[4] = isNumbered ? numbered : plain;
+    int count = isNumbered ? sizeof numbered / sizeof *numbered : sizeof plain / sizeof *plain;
+    for (int i = 0; i < count; i++)
+        if (lstrcmpiA(name, names[i]) == 0)
             return true;
     return false;
 }
 
-int OpenLogFile()
+static void CloseLogFile()
+{
+    CloseHandle(LogFile);
+    LogFile = INVALID_HANDLE_VALUE;
+}
+
+static int OpenLogFile()
 {
     if (NamesADevice(LogPath)) {
         SetLastError(ERROR_INVALID_NAME);
@@ -96,9 +105,9 @@ int OpenLogFile()
                               FILE_ATTRIBUTE_NORMAL, NULL);
         if (LogFile != INVALID_HANDLE_VALUE)
             break;
-        if (GetLastError() != ERROR_SHARING_VIOLATION || attempt == SharedRetryCount)
+        if (GetLastError() != ERROR_SHARING_VIOLATION || attempt == LogShareRetries)
             return LogOpenFailed;
-        Sleep(SharedRetryWait);
+        Sleep(LogShareRetryMs);
     }
     int opened = GetLastError() == ERROR_ALREADY_EXISTS ? LogOpenExisted : LogOpenCreated;
     /* Whatever else is not a file on disk (a pipe, a console, a port)
@@ -111,23 +120,24 @@ int OpenLogFile()
     return opened;
 }
 
-void AppendLogText(const char *text)
+static void AppendLogText(const char *text)
 {
     DWORD written;
     SetFilePointer(LogFile, 0, NULL, FILE_END);
     WriteFile(LogFile, text, lstrlenA(text), &written, NULL);
 }
 
-void TruncateLogFile()
+static void TruncateLogFile()
 {
     SetFilePointer(LogFile, 0, NULL, FILE_BEGIN);
     SetEndOfFile(LogFile);
 }
 
-void CloseLogFile()
+/* The report names the log with the system's reason, read before anything
+   else can change it. */
+static void ReportOpenFailure()
 {
-    CloseHandle(LogFile);
-    LogFile = INVALID_HANDLE_VALUE;
+    ReportLogOpenFailure(LogPath, GetLastError());
 }
 
 void RecordSessionStart()
@@ -137,7 +147,7 @@ void RecordSessionStart()
     int opened = OpenLogFile();
 
     if (opened == LogOpenFailed) {
-        ReportLogOpenFailure();
+        ReportOpenFailure();
         return;
     }
     if (opened == LogOpenCreated) {
@@ -148,6 +158,8 @@ void RecordSessionStart()
     AppendLogText(text);
     CloseLogFile();
 }
+
+static bool WriteSessionEnd(bool report);
 
 /* The state changes before anything is written: the open-failure report
    runs a modal loop, in which the next power or session event is heard. */
@@ -334,7 +346,7 @@ static bool InsertLogText(LONGLONG where, const char *text, LONGLONG size, char 
     return false;
 }
 
-bool WriteSessionEnd(bool report)
+static bool WriteSessionEnd(bool report)
 {
     char start[TextSize];
     char text[TextSize];
@@ -342,7 +354,7 @@ bool WriteSessionEnd(bool report)
 
     if (opened == LogOpenFailed) {
         if (report)
-            ReportLogOpenFailure();
+            ReportOpenFailure();
         return false;
     }
     FormatStartRecord(start);
@@ -387,7 +399,7 @@ void RewriteLogFile()
     char text[TextSize];
 
     if (OpenLogFile() == LogOpenFailed) {
-        ReportLogOpenFailure();
+        ReportOpenFailure();
         return;
     }
     TruncateLogFile();
@@ -406,8 +418,8 @@ void RewriteLogFile()
 void MakeArchiveName(char *out)
 {
     lstrcpyA(out, LogName);
-    AppendText(out, TextSize, "_");
-    AppendDate(out, &StartTime, "yy'-'MM'-'dd.txt");
+    AppendText(out, TextSize, LOG_ARCHIVE_MARK);
+    AppendDate(out, &StartTime, LOG_ARCHIVE_DATE_PICTURE "'" LOG_EXTENSION "'");
 }
 
 void ArchiveLogFile()
@@ -417,5 +429,5 @@ void ArchiveLogFile()
     MakeArchiveName(archive);
     /* Never overwrite: a second archive on one start date is reported. */
     if (!CopyFileA(LogPath, archive, TRUE))
-        ReportArchiveFailure();
+        ReportArchiveFailure(GetLastError());
 }

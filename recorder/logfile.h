@@ -7,30 +7,23 @@
 #define MORVALEN_LOGFILE_H
 
 #include <windows.h>
+#include "loglayout.h"
 
-/* At most 16 bytes of the command-line tail, or the 31-byte default limit. */
+/* At most MORVALEN_LOGNAME_BYTES of the command-line tail, or the default
+   of up to 31 bytes. */
 extern char LogName[32];
 /* LogName + ".txt", used as it stands: a bare name lives in the current
    directory, a name with a directory puts the log there. */
-extern char LogPath[32 + 4];
+extern char LogPath[32 + sizeof LOG_EXTENSION - 1];
 extern SYSTEMTIME StartTime;
 extern SYSTEMTIME EndTime;
-
-enum { LogOpenCreated = 0, LogOpenExisted = 1, LogOpenFailed = 2 };
 
 void SetLogName(HINSTANCE instance, const char *tail);
 void StampStartTime();
 void StampEndTime();
 
-int OpenLogFile();
-void AppendLogText(const char *text);
-void TruncateLogFile();
-void CloseLogFile();
-
 void RecordSessionStart();
 void RecordSessionEnd();
-/* False if the log could not be opened; report: show that in a box. */
-bool WriteSessionEnd(bool report);
 void RewriteLogFile();
 
 /* Sleep ends this session's line as a session end does; waking starts a

@@ -1,17 +1,9 @@
 /*
- * Morvalen for Windows: log record text.
- *
- * A log line, in bytes of CP932 counted from 0:
- *    0-16  user name, padded with blanks to 17    (start record)
- *   17-28  start date yy/MM/dd(ddd)               (start record)
- *   29-34  blank and start time HH:mm             (start record)
- *   35-39  five blanks, 40-51 end date, 52-57 blank and end time,
- *   58-62  five blanks, 63-67 usage hh:mm         (end record)
- * The weekday is one double-byte character in the Japanese locale, which is
- * what the column line of the header is laid out for.
+ * Morvalen for Windows: log record text, laid out as loglayout.h says.
  */
 #include "logtext.h"
 #include "logfile.h"
+#include "loglayout.h"
 #include "../messages/messages.h"
 
 void AppendDate(char *out, const SYSTEMTIME *time, const char *picture)
@@ -52,10 +44,10 @@ void FormatStartRecord(char *out)
     if (!GetUserNameA(name, &size))
         LoadText(IDS_NOUSER, name, TextSize);
     /* A name longer than the field is written whole and shifts the line. */
-    wsprintfA(field, "%-17s", name);
+    wsprintfA(field, LOG_USER_PICTURE, name);
     AppendText(out, TextSize, field);
-    AppendDate(out, &StartTime, "yy'/'MM'/'dd'('ddd')'");
-    AppendTime(out, &StartTime, "' 'HH':'mm");
+    AppendDate(out, &StartTime, LOG_DATE_PICTURE);
+    AppendTime(out, &StartTime, LOG_TIME_PICTURE);
 }
 
 /* Whole hours and minutes from start to end, both cut to the minute.
@@ -102,12 +94,12 @@ void FormatEndRecord(char *out)
     unsigned hours, minutes;
 
     out[0] = '\0';
-    AppendDate(out, &EndTime, "'     'yy'/'MM'/'dd'('ddd')'");
-    AppendTime(out, &EndTime, "' 'HH':'mm");
+    AppendDate(out, &EndTime, LOG_END_DATE_PICTURE);
+    AppendTime(out, &EndTime, LOG_TIME_PICTURE);
 
     StartTime.wSecond = StartTime.wMilliseconds = 0;
     EndTime.wSecond = EndTime.wMilliseconds = 0;
     ComputeUsage(&hours, &minutes);
-    wsprintfA(text, "     %02u:%02u", hours, minutes);
+    wsprintfA(text, LOG_USAGE_PICTURE, hours, minutes);
     AppendText(out, TextSize, text);
 }

@@ -5,6 +5,7 @@
  * A file reached twice is read once.
  */
 #include "report.h"
+#include "../recorder/loglayout.h"
 
 #include <algorithm>
 
@@ -18,10 +19,32 @@ static bool NameBefore(const WText &a, const WText &b)
     return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
 }
 
+static const WText Extension = Widen(LOG_EXTENSION, sizeof LOG_EXTENSION - 1, CP_ACP);
+static const WText Mark = Widen(LOG_ARCHIVE_MARK, sizeof LOG_ARCHIVE_MARK - 1, CP_ACP);
+
 static bool EndsWithTxt(const WText &name)
 {
-    return name.size() > 4 && SamePath(name.substr(name.size() - 4), L".txt");
+    return name.size() > Extension.size() && SamePath(name.substr(name.size() - Extension.size()), Extension);
 }
+
+/* What the recorder's archive names look like after the log's name, with
+   '0' for each digit: "_00-00-00.txt" from the mark, the date's picture
+   (its letters stand for digits, quoted text for itself) and the
+   extension. */
+static WText ArchiveShape()
+{
+    WText shape = Mark;
+    bool quoted = false;
+    for (const char *p = LOG_ARCHIVE_DATE_PICTURE; *p; p++) {
+        if (*p == '\'')
+            quoted = !quoted;
+        else
+            shape += !quoted && (*p == 'y' || *p == 'M' || *p == 'd') ? L'0' : (wchar_t)*p;
+    }
+    return shape + Extension;
+}
+
+static const WText ArchiveTail = ArchiveShape();
 
 WText FolderOf(const WText &path)
 {
@@ -56,7 +79,7 @@ static std::vector<WText> TextFiles(const WText &folder, const WText &prefix)
 {
     std::vector<WText> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Join(folder, prefix + L"*.txt").c_str(), &found);
+    HANDLE search = FindFirstFileW(Join(folder, prefix + L"*" + Extension).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return names;
     do {
@@ -81,14 +104,14 @@ static void AddFile(std::vector<SourceFile> &files, const WText &path)
 /* "_yy-MM-dd.txt" */
 static bool IsArchiveTail(const wchar_t *tail)
 {
-    static const wchar_t shape[] = L"_00-00-00.txt";
-    for (int i = 0; shape[i]; i++) {
+    const WText &shape = ArchiveTail;
+    for (size_t i = 0; i < shape.size(); i++) {
         bool digit = tail[i] >= L'0' && tail[i] <= L'9';
         wchar_t lower = tail[i] >= L'A' && tail[i] <= L'Z' ? tail[i] + 32 : tail[i];
         if (shape[i] == L'0' ? !digit : lower != shape[i])
             return false;
     }
-    return tail[13] == L'\0';
+    return tail[shape.size()] == L'\0';
 }
 
 /* Adds the archives of the log found among names (sorted: the names
@@ -96,11 +119,11 @@ static bool IsArchiveTail(const wchar_t *tail)
 static void AddLog(std::vector<SourceFile> &files, const WText &folder, const WText &log,
                    const std::vector<WText> &names)
 {
-    WText base = log.substr(0, log.size() - 4), prefix = base + L"_";
+    WText base = log.substr(0, log.size() - Extension.size()), prefix = base + Mark;
     for (auto at = std::lower_bound(names.begin(), names.end(), prefix, NameBefore);
          at != names.end() && at->size() >= prefix.size() && SamePath(at->substr(0, prefix.size()), prefix);
          ++at)
-        if (at->size() == base.size() + 13 && IsArchiveTail(at->c_str() + base.size()))
+        if (at->size() == base.size() + ArchiveTail.size() && IsArchiveTail(at->c_str() + base.size()))
             AddFile(files, Join(folder, *at));
     AddFile(files, Join(folder, log));
 }
@@ -123,7 +146,7 @@ void CollectInputs(const std::vector<WText> &inputs, std::vector<SourceFile> &fi
             AddFolder(files, path);
         } else if (EndsWithTxt(path)) {
             WText name = path.substr(slash + 1), folder = FolderOf(path);
-            AddLog(files, folder, name, TextFiles(folder, name.substr(0, name.size() - 4) + L"_"));
+            AddLog(files, folder, name, TextFiles(folder, name.substr(0, name.size() - Extension.size()) + Mark));
         } else {
             AddFile(files, path);
         }

@@ -10,6 +10,7 @@
  */
 #include "report.h"
 #include "logline.h"
+#include "../recorder/loglayout.h"
 
 #include <algorithm>
 #include <cstring>
@@ -29,9 +30,10 @@ static HANDLE OpenShared(const WText &path)
     for (int attempt = 0;; attempt++) {
         HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   NULL, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || attempt == 20)
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
+            attempt == LogShareRetries)
             return file;
-        Sleep(50);
+        Sleep(LogShareRetryMs);
     }
 }
 
@@ -151,6 +153,15 @@ void LogReader::End()
     reading.badLineCount += badCount;
 }
 
+/* A whole line, its CR cut: too long to be a record however it lies
+   against the pieces. */
+static void Take(LogReader &reader, const char *line, int length)
+{
+    if (length && line[length - 1] == '\r')
+        length--;
+    reader.Line(line, length, length > LongestLine);
+}
+
 void ReadLogFile(Reading &reading, int index, Tally &tally)
 {
     HANDLE file = OpenShared(reading.files[index].path);
@@ -161,7 +172,7 @@ void ReadLogFile(Reading &reading, int index, Tally &tally)
 
     LogReader reader(reading, index, tally);
     std::vector<char> &piece = Piece;
-    piece.resize(LongestLine + PieceSize);
+    piece.resize(LongestLine + 1 + PieceSize);
     int kept = 0;           /* an unfinished line carried to the next piece */
     bool tooLong = false;   /* inside a line too long to be a record */
     Text longStart;
@@ -176,20 +187,21 @@ void ReadLogFile(Reading &reading, int index, Tally &tally)
             if (tooLong)
                 reader.Line(longStart.data(), (int)longStart.size(), true);
             else if (kept)
-                reader.Line(at, at[kept - 1] == '\r' ? kept - 1 : kept, false);
+                Take(reader, at, kept);
             break;
         }
         for (char *stop; (stop = (char *)memchr(at, '\n', end - at)) != NULL; at = stop + 1) {
-            int length = (int)(stop - at);
             if (tooLong) {
                 reader.Line(longStart.data(), (int)longStart.size(), true);
                 tooLong = false;
                 continue;
             }
-            reader.Line(at, length && at[length - 1] == '\r' ? length - 1 : length, false);
+            Take(reader, at, (int)(stop - at));
         }
+        /* Carried whole up to the longest a line can be and its CR; past
+           that only its start is kept, and it cannot be a record. */
         kept = (int)(end - at);
-        if (!tooLong && kept > LongestLine) {
+        if (!tooLong && kept > LongestLine + 1) {
             tooLong = true;
             longStart.assign(at, ShownBytes);
         }

@@ -1,22 +1,22 @@
 /*
- * Usage report: reading a log line.
- *
- * The recorder writes a user field of at least 17 bytes (the name padded
- * with blanks; a longer name is written whole and shifts the rest), then
- * "yy/MM/dd(ddd) HH:mm", and at the session's end five blanks, the end
- * stamp, five blanks and the usage "hh:mm". Names may hold blanks, digits
- * and double-byte characters, so the line is read from its right end,
- * where the layout is fixed. The weekday is the writer's locale's, so any
+ * Usage report: reading a log line, laid out as the recorder's
+ * loglayout.h says: a user field of at least 17 bytes, the start stamp
+ * "yy/MM/dd(ddd) HH:mm", and at the session's end a gap, the end stamp, a
+ * gap and the usage "hh:mm". Names may hold blanks, digits and double-byte
+ * characters, so the line is read from its right end, where the layout is
+ * fixed. The weekday is the writer's locale's, so any
  * text without parentheses is accepted inside them. None of the bytes
  * looked for (digits, '/', ':', blank, parentheses) can be the trail byte
  * of a CP932 character, so scanning bytes backwards is safe.
  */
 #include "logline.h"
 #include "calendar.h"
+#include "../recorder/loglayout.h"
 
 #include <cstring>
 
-static const int UserField = 17;
+static const int UserField = LOG_USER_FIELD;
+static const int Gap = sizeof LOG_GAP - 1;
 static const int MaxWeekday = 32;
 
 static bool IsDigit(char c)
@@ -61,25 +61,25 @@ static int StampBefore(const char *line, int end, int *moment)
     return open - 8;
 }
 
-/* The header as the recorder's Japanese string table has it, in CP932
-   and, for a log saved again as UTF-8, in UTF-8. */
-static bool StartsWith(const char *line, int length, const char *prefix)
+/* The header as the recorder writes it, in CP932 and, for a log saved
+   again as UTF-8, in UTF-8. */
+static bool StartsWith(const char *line, int length, const Text &prefix)
 {
-    int n = (int)strlen(prefix);
-    return length >= n && memcmp(line, prefix, n) == 0;
+    return length >= (int)prefix.size() && memcmp(line, prefix.data(), prefix.size()) == 0;
 }
 
 static bool IsTitle(const char *line, int length)
 {
-    return StartsWith(line, length, "// Morvalen for Windows ") && length >= 27 &&
-           memcmp(line + length - 3, " //", 3) == 0;
+    static const int ends = sizeof LOG_TITLE_START + sizeof LOG_TITLE_END - 2;
+    return StartsWith(line, length, LOG_TITLE_START) && length >= ends &&
+           memcmp(line + length - (sizeof LOG_TITLE_END - 1), LOG_TITLE_END, sizeof LOG_TITLE_END - 1) == 0;
 }
+
+static const Text UserTitleSjis = Narrow(Widen(LOG_USER_TITLE, sizeof LOG_USER_TITLE - 1, CP_UTF8), LogCodePage);
 
 static bool IsColumns(const char *line, int length)
 {
-    static const char sjis[] = "\x83\x86\x81\x5b\x83\x55\x81\x5b\x96\xbc";   /* ユーザー名 */
-    static const char utf8[] = "\xe3\x83\xa6\xe3\x83\xbc\xe3\x82\xb6\xe3\x83\xbc\xe5\x90\x8d";
-    return StartsWith(line, length, sjis) || StartsWith(line, length, utf8);
+    return StartsWith(line, length, UserTitleSjis) || StartsWith(line, length, LOG_USER_TITLE);
 }
 
 /* A start record, with or without its end record; kind stays LineOther
@@ -91,13 +91,13 @@ static LogLine ReadRecord(const char *line, int length)
     /* "     HH:mm     hh:mm" closes a completed line: the usage itself
        is not needed, the stamps give it uncapped. */
     int stampEnd = length;
-    if (length >= 10 && line[length - 3] == ':' && TwoDigits(line + length - 5) >= 0 &&
-        TwoDigits(line + length - 2) >= 0 && Blanks(line + length - 10, 5)) {
-        int endStart = StampBefore(line, length - 10, &read.end);
-        if (endStart < 5 || !Blanks(line + endStart - 5, 5))
+    if (length >= Gap + 5 && line[length - 3] == ':' && TwoDigits(line + length - 5) >= 0 &&
+        TwoDigits(line + length - 2) >= 0 && Blanks(line + length - Gap - 5, Gap)) {
+        int endStart = StampBefore(line, length - Gap - 5, &read.end);
+        if (endStart < Gap || !Blanks(line + endStart - Gap, Gap))
             return read;
         read.ended = true;
-        stampEnd = endStart - 5;
+        stampEnd = endStart - Gap;
     }
     int start = StampBefore(line, stampEnd, &read.start);
     if (start < UserField)

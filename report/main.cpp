@@ -10,11 +10,12 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
-/* "/name:value", the name in any case; value points after the colon. */
+/* "/name:value", the name in any case; value points after the colon. An
+   argument shorter than the name is compared no further than its end. */
 static bool IsOption(const wchar_t *arg, const wchar_t *name, const wchar_t **value)
 {
     int n = lstrlenW(name);
-    if (CompareStringOrdinal(arg, n, name, n, TRUE) != CSTR_EQUAL)
+    if (lstrlenW(arg) < n || CompareStringOrdinal(arg, n, name, n, TRUE) != CSTR_EQUAL)
         return false;
     *value = arg + n;
     return true;
@@ -138,6 +139,7 @@ static int Run()
     bool understood = args && ReadOptions(count, args, &options, &silent, &bad);
     if (args)
         LocalFree(args);
+    QuietOnFailure = silent;
     if (!understood) {
         if (!silent)
             ShowText(LoadWide(IDS_BADOPTION) + bad + L"\n\n" + LoadWide(IDS_USAGE));

@@ -1,18 +1,28 @@
 /*
- * Usage report: the program is built without exceptions. These stand in
- * for the C++ library's throwing versions, so that none of the exception
- * machinery is linked into the exe: running out of memory, or a
- * container's size overflowing, ends the program, which is all a throw
- * could do here. Linked into the program only, never into the tests.
+ * Usage report: the program is built without exceptions, and these keep
+ * the exception machinery out of the exe. The containers' templates are
+ * compiled here, but where they would throw they call libstdc++'s own
+ * functions std::__throw_bad_alloc and the like, which are compiled with
+ * exceptions; defining them here wins over the library's at link time, so
+ * its __cxa_throw and the unwinder (_Unwind_Resume) are never pulled in.
+ * Running out of memory, or a container's size overflowing, ends the run
+ * as a report that could not be written, which is all a throw could do
+ * here. Linked into the program only, never into the tests.
+ *
+ * What breaks it: a libstdc++ whose templates call a __throw_ function not
+ * listed below, or code that uses a part of the library compiled with
+ * exceptions (iostreams, std::string itself: see text.h). The build then
+ * links the machinery again, and the exe's link map check says so.
  */
-#include <cstdlib>
+#include "text.h"
+
 #include <new>
 
 void *operator new(size_t size)
 {
     void *p = malloc(size ? size : 1);
     if (!p)
-        abort();
+        OutOfMemory();
     return p;
 }
 
@@ -44,22 +54,22 @@ void operator delete[](void *p, size_t) noexcept
 namespace std {
 void __throw_bad_alloc()
 {
-    abort();
+    OutOfMemory();
 }
 void __throw_bad_array_new_length()
 {
-    abort();
+    OutOfMemory();
 }
 void __throw_length_error(const char *)
 {
-    abort();
+    OutOfMemory();
 }
 void __throw_logic_error(const char *)
 {
-    abort();
+    OutOfMemory();
 }
 void __throw_out_of_range_fmt(const char *, ...)
 {
-    abort();
+    OutOfMemory();
 }
 }

@@ -2,16 +2,40 @@
  * Usage report: buffered output into a temporary file, renamed at the end.
  */
 #include "outfile.h"
+#include "report.h"
+#include "resource.h"
 
 static const size_t BufferSize = 256 * 1024;
 
-OutFile::OutFile() : error(0), file(INVALID_HANDLE_VALUE)
+OutFile *OutFile::First;
+bool QuietOnFailure;
+
+OutFile::OutFile() : error(0), file(INVALID_HANDLE_VALUE), next(First)
 {
+    First = this;
 }
 
 OutFile::~OutFile()
 {
     Discard();
+    OutFile **link = &First;
+    while (*link != this)
+        link = &(*link)->next;
+    *link = next;
+}
+
+/* Nothing here may need the heap: the texts go into fixed buffers. */
+void OutOfMemory()
+{
+    for (OutFile *out = OutFile::First; out; out = out->next)
+        out->Discard();
+    if (!QuietOnFailure) {
+        static wchar_t caption[64], text[256];
+        LoadStringW(GetModuleHandleW(NULL), IDS_TITLE, caption, 64);
+        LoadStringW(GetModuleHandleW(NULL), IDS_OUTOFMEMORY, text, 256);
+        MessageBoxW(NULL, text, caption, MB_ICONERROR);
+    }
+    ExitProcess(NothingWritten);
 }
 
 bool OutFile::Create(const WText &folder)

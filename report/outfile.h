@@ -26,10 +26,14 @@ public:
 
 private:
     void Flush();
+    friend void OutOfMemory();
 
     HANDLE file;
     WText temp;
     Text buffer;
+    /* Every output under way, so that a run ended early removes them. */
+    static OutFile *First;
+    OutFile *next;
 };
 
 /* True if target is absent or may be replaced now; a file held open by

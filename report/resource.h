@@ -15,6 +15,7 @@
 #define IDS_NOTALOG         261
 #define IDS_CANNOTWRITE     262
 #define IDS_ISINPUT         263
+#define IDS_OUTOFMEMORY     264
 
 /* The CSV files; the weekdays and marks are shared with the page */
 #define IDS_DAYSHEADER      272

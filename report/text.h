@@ -13,6 +13,11 @@
 #include <cstdlib>
 #include <string>
 
+/* Ends the run as one that wrote nothing: no box under /S (the C
+   runtime's abort may show one), the temporary outputs removed. */
+[[noreturn]] void OutOfMemory();
+extern bool QuietOnFailure;
+
 template <class T> struct PlainAllocator {
     typedef T value_type;
     PlainAllocator() {}
@@ -21,7 +26,7 @@ template <class T> struct PlainAllocator {
     {
         void *p = malloc(n * sizeof(T));
         if (!p)
-            abort();
+            OutOfMemory();
         return (T *)p;
     }
     void deallocate(T *p, size_t) { free(p); }

@@ -30,12 +30,4 @@
 #define IDC_QUIT            1003
 #define IDC_LINK            1006
 
-/* The maker: the one web address the dialog shows and its link opens,
-   and the names the version resource and the dialog's notice carry. */
-#define MORVALEN_SITE       "morvalen.example"
-#define MORVALEN_SITE_URL   "https://" MORVALEN_SITE "/"
-#define MORVALEN_COMPANY    "Morvalen Project"
-#define MORVALEN_COPYRIGHT  "Copyright (C) 2026 Morvalen Project"
-#define MORVALEN_NOTICE     "(C)2026"
-
 #endif

@@ -6,8 +6,9 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build
 # wine32:i386 runs the 32-bit product: Debian's i386 multiarch side of the
 # same Wine release as wine64. Chromium loads the report's page.
+# git lists the sources that scripts/release copies.
 PACKAGES="mingw-w64 wine64 wine32:i386 xvfb xdotool x11-utils imagemagick icoutils locales fonts-ipafont-gothic
-          cmake ninja-build googletest nsis python3 chromium"
+          cmake ninja-build googletest nsis python3 chromium git"
 
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
@@ -51,25 +52,15 @@ wine_env() {
     export WINE=/usr/lib/wine/wine64
 }
 
-# One test run at a time owns the prefix; a second waits its turn. The
-# lock is a folder holding the owner's pid, so a run that was killed does
-# not hold it for ever (and no Wine process inherits it).
-LOCK=$BUILD/wine.lock
-lock_prefix() {
-    mkdir -p "$BUILD"
-    while ! mkdir "$LOCK" 2>/dev/null; do
-        owner=$(cat "$LOCK/pid" 2>/dev/null || true)
-        if [ -n "$owner" ] && ! kill -0 "$owner" 2>/dev/null; then
-            rm -rf "$LOCK"
-        else
-            sleep 2
-        fi
-    done
-    echo $$ >"$LOCK/pid"
-}
-
-unlock_prefix() {
-    rm -rf "$LOCK"
+# One test run at a time owns the test prefix; a second waits its turn.
+# The calling script runs again under flock(1), which holds the lock and
+# closes it in the script: no Wine process inherits it, and a run that was
+# killed leaves no lock behind.
+hold_prefix_lock() {
+    if [ -z "${MORVALEN_PREFIX_LOCKED:-}" ]; then
+        mkdir -p "$BUILD"
+        MORVALEN_PREFIX_LOCKED=1 exec flock -o "$BUILD/wine.lock" "$0" "$@"
+    fi
 }
 
 # A new prefix, so no state of an earlier run reaches this one.

@@ -19,21 +19,6 @@ bool OpenWithShell(const char *target)
     return execute && (INT_PTR)execute(GetDesktopWindow(), NULL, target, NULL, NULL, SW_SHOWNORMAL) > 32;
 }
 
-void RunCommand(int code)
-{
-    switch (code) {
-    case CMD_SHOWLOG:
-        ShowLogCommand();
-        break;
-    case CMD_INITLOG:
-        InitializeLogCommand();
-        break;
-    case CMD_QUIT:
-        QuitCommand();
-        break;
-    }
-}
-
 static bool AskYesNo(const char *question)
 {
     char caption[TextSize];
@@ -41,7 +26,7 @@ static bool AskYesNo(const char *question)
     return MessageBoxA(MainWindow, question, caption, MB_ICONWARNING | MB_YESNO) == IDYES;
 }
 
-void ShowLogCommand()
+static void ShowLogCommand()
 {
     /* A log deleted by hand is written afresh so there is something to
        show; a missing directory is left for the open to report. */
@@ -49,10 +34,10 @@ void ShowLogCommand()
         GetLastError() == ERROR_FILE_NOT_FOUND)
         RewriteLogFile();
     if (!OpenWithShell(LogPath))
-        ReportLogOpenFailure();
+        ReportLogOpenFailure(LogPath, GetLastError());
 }
 
-void InitializeLogCommand()
+static void InitializeLogCommand()
 {
     char question[TextSize];
     char piece[TextSize];
@@ -69,11 +54,26 @@ void InitializeLogCommand()
     RewriteLogFile();
 }
 
-void QuitCommand()
+static void QuitCommand()
 {
     char question[TextSize];
 
     LoadText(IDS_QUITASK, question, TextSize);
     if (AskYesNo(question))
         DestroyWindow(MainWindow);      /* WM_DESTROY records the end */
+}
+
+void RunCommand(int code)
+{
+    switch (code) {
+    case CMD_SHOWLOG:
+        ShowLogCommand();
+        break;
+    case CMD_INITLOG:
+        InitializeLogCommand();
+        break;
+    case CMD_QUIT:
+        QuitCommand();
+        break;
+    }
 }

@@ -8,9 +8,7 @@
 enum { CMD_SHOWLOG = 0, CMD_INITLOG = 1, CMD_QUIT = 2 };
 
 bool OpenWithShell(const char *target);
+/* Runs the command of that code; any other code does nothing. */
 void RunCommand(int code);
-void ShowLogCommand();
-void InitializeLogCommand();
-void QuitCommand();
 
 #endif

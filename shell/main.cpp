@@ -58,14 +58,13 @@ static void ShowAlreadyRunning()
     MessageBoxA(NULL, text, caption, MB_SYSTEMMODAL | MB_ICONERROR);
 }
 
-static int AppMain(HINSTANCE instance, HINSTANCE previous, const char *tail, int show)
+static int AppMain(HINSTANCE instance, const char *tail)
 {
-    (void)previous;
     SetLogName(instance, tail);
     bool install = lstrcmpiA(LogName, "/install") == 0;
     bool uninstall = !install && lstrcmpiA(LogName, "/uninstall") == 0;
 
-    HWND running = FindWindowA(MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE);
+    HWND running = FindWindowA(MORVALEN_WINDOW_CLASS, MORVALEN_WINDOW_TITLE);
     if (running) {
         if (!install && !uninstall) {
             /* An open dialog or box of the copy is brought forward, and
@@ -84,7 +83,7 @@ static int AppMain(HINSTANCE instance, HINSTANCE previous, const char *tail, int
 
     if (install || uninstall)
         return 0;
-    if (!RegisterMainWindowClass(instance) || !CreateMainWindow(instance, show))
+    if (!RegisterMainWindowClass(instance) || !CreateMainWindow(instance))
         return 0;
 
     MSG message;
@@ -106,8 +105,5 @@ static int AppMain(HINSTANCE instance, HINSTANCE previous, const char *tail, int
    only a 4-byte alignment. */
 extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup()
 {
-    STARTUPINFOA startup;
-    GetStartupInfoA(&startup);
-    int show = startup.dwFlags & STARTF_USESHOWWINDOW ? startup.wShowWindow : SW_SHOWDEFAULT;
-    ExitProcess(AppMain(GetModuleHandleA(NULL), NULL, CommandTail(GetCommandLineA()), show));
+    ExitProcess(AppMain(GetModuleHandleA(NULL), CommandTail(GetCommandLineA())));
 }

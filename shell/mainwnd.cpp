@@ -11,6 +11,11 @@
 #include "../messages/messages.h"
 #include "../recorder/logfile.h"
 
+HINSTANCE AppInstance;
+HWND MainWindow;
+
+static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 /* Windows 8 and later with Modern Standby send the sleep and resume
    notifications only to the windows that ask for them. The call is found
    at run time, so the program still starts on Windows 7. */
@@ -46,14 +51,19 @@ bool RegisterMainWindowClass(HINSTANCE instance)
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = MainWndProc;
     windowClass.hInstance = instance;
-    windowClass.lpszClassName = MAIN_WINDOW_CLASS;
+    windowClass.lpszClassName = MORVALEN_WINDOW_CLASS;
     return RegisterClassA(&windowClass) != 0;
 }
 
-bool CreateMainWindow(HINSTANCE instance, int show)
+static void SetBackgroundPriority(bool idle)
 {
-    (void)show;
-    HWND window = CreateWindowExA(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE, WS_POPUP,
+    SetPriorityClass(GetCurrentProcess(), idle ? IDLE_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS);
+    SetThreadPriority(GetCurrentThread(), idle ? THREAD_PRIORITY_IDLE : THREAD_PRIORITY_NORMAL);
+}
+
+bool CreateMainWindow(HINSTANCE instance)
+{
+    HWND window = CreateWindowExA(0, MORVALEN_WINDOW_CLASS, MORVALEN_WINDOW_TITLE, WS_POPUP,
                                   0, 0, 0, 0, NULL, NULL, instance, NULL);
     if (!window)
         return false;
@@ -71,15 +81,9 @@ bool CreateMainWindow(HINSTANCE instance, int show)
     return true;
 }
 
-void SetBackgroundPriority(bool idle)
-{
-    SetPriorityClass(GetCurrentProcess(), idle ? IDLE_PRIORITY_CLASS : NORMAL_PRIORITY_CLASS);
-    SetThreadPriority(GetCurrentThread(), idle ? THREAD_PRIORITY_IDLE : THREAD_PRIORITY_NORMAL);
-}
-
 /* Runs on the one thread, also from inside the modal loops of the dialog
    and the message boxes: a session can end while one of them is open. */
-LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_DESTROY:

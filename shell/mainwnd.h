@@ -7,9 +7,7 @@
 #define MORVALEN_MAINWND_H
 
 #include <windows.h>
-
-#define MAIN_WINDOW_CLASS "MorvalenWindowClass"
-#define MAIN_WINDOW_TITLE "Morvalen Application"
+#include "identity.h"
 
 /* wParam: a command code; lParam: 0. Posted by the command dialog. */
 #define UM_RUNCOMMAND   (WM_USER + 100)
@@ -17,8 +15,7 @@
 #define UM_SHOWCOMMANDS (WM_USER + 101)
 
 bool RegisterMainWindowClass(HINSTANCE instance);
-bool CreateMainWindow(HINSTANCE instance, int show);
-void SetBackgroundPriority(bool idle);
-LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+/* Creates the hidden window, which starts the session record. */
+bool CreateMainWindow(HINSTANCE instance);
 
 #endif

@@ -65,7 +65,7 @@ protected:
     {
         EXPECT_EQ(RunToEnd("\"" + ProgramPath() + "\" " + tail, from, 5000), 0);
         BoxInfo dialog = FindBox(first.pid, 5000);
-        EXPECT_EQ(dialog.caption, "Morvalen for Windows");
+        EXPECT_EQ(dialog.caption, MORVALEN_PRODUCT);
         EXPECT_EQ(dialog.owner, window);
         return dialog.window;
     }
@@ -81,7 +81,7 @@ protected:
 
     void ExpectNothingHappened(const std::string &log)
     {
-        EXPECT_EQ(FindBox(first.pid, 500).window, (HWND)NULL) << "a command ran";
+        EXPECT_TRUE(NoBoxAppears(first.pid)) << "a command ran";
         EXPECT_EQ(Log(), log);
         EXPECT_EQ(WaitForExit(first, 0), -1) << "the recorder ended";
     }
@@ -105,7 +105,7 @@ TEST_F(Dialog, OpensWithShowLogSelectedTabsInOrderAndNeverTwice)
 
     /* A third launch brings the open dialog forward and asks for no other. */
     EXPECT_EQ(RunToEnd("\"" + ProgramPath() + "\"", folder, 5000), 0);
-    EXPECT_FALSE(WaitFor([&] { return FindBox(first.pid, 0, dialog).window != NULL; }, 1000));
+    EXPECT_TRUE(NoBoxAppears(first.pid, dialog));
     EXPECT_EQ(GetForegroundWindow(), dialog);
 
     /* Cancel after choosing initialise runs nothing. */
@@ -133,7 +133,7 @@ TEST_F(Dialog, EnterRunsTheChoiceEscapeAndTheCloseBoxCancel)
         else
             XInput("key " + key);
         EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, 5000)) << key;
-        BoxInfo box = FindBox(first.pid, key == "Return" ? 5000 : 300);
+        BoxInfo box = FindBox(first.pid, key == "Return" ? 5000 : kBoxWaitMs);
         EXPECT_EQ(box.text, key != "Return" ? "" : Sjis("Windowsの終了時刻ではなく、現在の時刻が終了時刻として記録されます。\n"
                                                         "終了してもよろしいですか？")) << key << ": " << Utf8(box.text);
         EXPECT_EQ(box.buttons, key != "Return" ? std::vector<int>() : (std::vector<int>{IDYES, IDNO}));
@@ -194,7 +194,7 @@ TEST_F(Dialog, QuitAsksAndYesCompletesTheLineWithTheCurrentTime)
     PressButton(Choose(IDC_QUIT).window, IDNO);
     ExpectNothingHappened(log);
     for (bool yes : {true, false}) {
-        if (!yes && DeleteFileA("morvalenlog.txt"))
+        if (!yes && DeleteFileA(DEFAULT_LOG))
             window = Start();
         BoxInfo box = Choose(IDC_QUIT);
         Moment ended = {Now()};
@@ -204,7 +204,7 @@ TEST_F(Dialog, QuitAsksAndYesCompletesTheLineWithTheCurrentTime)
             EXPECT_NE(RunToEnd("wineboot.exe --end-session --shutdown", folder), -1);
         EXPECT_NE(WaitForExit(first, 10000), -1);
         ended.to = Now();
-        EXPECT_TRUE(HasOneSession(Log(), ended)) << (yes ? "yes: " : "session ended: ") << Utf8(Log());
+        EXPECT_TRUE(HasOneSession(Log(), ended)) << (yes ? "yes" : "session ended");
     }
 }
 
@@ -215,8 +215,7 @@ TEST_F(Dialog, QuitAsksAndYesCompletesTheLineWithTheCurrentTime)
    so. No changes nothing. */
 TEST_F(Dialog, InitialiseArchivesTheLogAndStartsItAfreshWithTheOpenLine)
 {
-    std::string older = kLogHeader + StartRecordAt(At(2026, 12, 6, 8, 0), "someone") + "     26/12/06(" +
-                        Weekday(0) + ") 09:00     01:00";
+    std::string older = kLogHeader + CompletedLine("someone", At(2026, 12, 6, 8, 0), At(2026, 12, 6, 9, 0));
     KillRecorders();
     CreateDirectoryA("logs", NULL);
     WriteBytes("logs\\pc1.txt", older);
@@ -247,7 +246,7 @@ TEST_F(Dialog, InitialiseArchivesTheLogAndStartsItAfreshWithTheOpenLine)
             EXPECT_EQ(box.text, report) << Utf8(box.text);
             PressButton(box.window, IDOK);
         }
-        EXPECT_EQ(FindBox(first.pid, 300).window, (HWND)NULL) << "a report too many";
+        EXPECT_TRUE(NoBoxAppears(first.pid)) << "a report too many";
         if (lock)
             CloseHandle(lock);
         EXPECT_TRUE(WaitFor([&] { return Log("logs\\pc1.txt") == row.after; }, 5000)) << Utf8(Log("logs\\pc1.txt"));
@@ -263,14 +262,14 @@ TEST_F(Dialog, ShowLogOpensTheViewerAndRewritesAMissingLog)
         char title[256] = "";
         WaitFor([&] {
             GetWindowTextA(notepad = FindWindowA("Notepad", NULL), title, sizeof title);
-            return notepad && strstr(title, "morvalenlog.txt");
+            return notepad && strstr(title, DEFAULT_LOG);
         }, 10000);
         return notepad;
     };
     std::string log = Log();
     for (bool deleted : {false, true}) {
         if (deleted)
-            DeleteFileA("morvalenlog.txt");
+            DeleteFileA(DEFAULT_LOG);
         Choose(IDC_SHOWLOG, 0);
         HWND notepad = viewer();
         ASSERT_TRUE(notepad) << "the log was not opened";
@@ -305,18 +304,18 @@ TEST_F(Dialog, SleepWithTheDialogOpenAndInitialiseWhileAsleep)
     EXPECT_TRUE(SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0, SMTO_NORMAL, 5000, &answer));
     slept.to = Now();
     std::string asleep = Log();
-    EXPECT_TRUE(HasOneSession(asleep, slept)) << Utf8(asleep);
+    EXPECT_TRUE(HasOneSession(asleep, slept));
     Click(dialog, IDC_INITLOG);
     PressButton(dialog, IDOK);
     PressButton(FindBox(first.pid, 5000).window, IDYES);
     EXPECT_TRUE(WaitFor([&] { return Log() == kLogHeader; }, 5000)) << Utf8(Log());
     char archive[32];
-    snprintf(archive, sizeof archive, "morvalenlog_%02d-%02d-%02d.txt", started.from.wYear % 100, started.from.wMonth,
+    snprintf(archive, sizeof archive, MORVALEN_DEFAULT_LOGNAME "_%02d-%02d-%02d.txt", started.from.wYear % 100, started.from.wMonth,
              started.from.wDay);
     EXPECT_EQ(ReadBytes(archive), asleep);
 
     Moment woke = {Now()};
     EXPECT_TRUE(SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0, SMTO_NORMAL, 5000, &answer));
     woke.to = Now();
-    EXPECT_TRUE(Matches(Log(), woke, 1, [](const Stamps &t) { return kLogHeader + StartRecordAt(t[0]); })) << Utf8(Log());
+    EXPECT_TRUE(Matches(Log(), woke, 1, [](const Stamps &t) { return kLogHeader + StartRecordAt(t[0]); }));
 }

@@ -21,8 +21,8 @@ static std::string ShellFolder(int csidl)
 static std::string InstallFolder() { return ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Morvalen"; }
 static std::string Installed() { return InstallFolder() + "\\morvalen.exe"; }
 static std::string Uninstaller() { return InstallFolder() + "\\uninstall.exe"; }
-static std::string StartupLink() { return ShellFolder(CSIDL_STARTUP) + "\\Morvalen for Windows.lnk"; }
-static std::string MenuFolder() { return ShellFolder(CSIDL_PROGRAMS) + "\\Morvalen for Windows"; }
+static std::string StartupLink() { return ShellFolder(CSIDL_STARTUP) + "\\" MORVALEN_PRODUCT ".lnk"; }
+static std::string MenuFolder() { return ShellFolder(CSIDL_PROGRAMS) + "\\" MORVALEN_PRODUCT; }
 static std::string ReportLink() { return MenuFolder() + Sjis("\\使用時間の集計.lnk"); }
 static std::string SetupPath() { return BuildFolder() + "\\morvalen-setup.exe"; }
 
@@ -91,8 +91,8 @@ static void Shoot(HWND wizard, const char *name)
     SaveScreenshot(name);
 }
 
-static const std::string kSetupCaption = Sjis("Morvalen for Windows セットアップ");
-static const std::string kUninstallCaption = Sjis("Morvalen for Windows アンインストール");
+static const std::string kSetupCaption = Sjis(MORVALEN_PRODUCT " セットアップ");
+static const std::string kUninstallCaption = Sjis(MORVALEN_PRODUCT " アンインストール");
 
 class Installer : public RecorderCase {
 protected:
@@ -169,14 +169,14 @@ TEST_F(Installer, SilentInstallAndUninstallKeepTheLogs)
     std::string logs = InstallFolder() + "\\";
     started.from = Now();
     ASSERT_EQ(Setup(), 0);
-    ASSERT_TRUE(Records(logs + "morvalenlog.txt"));
+    ASSERT_TRUE(Records(logs + DEFAULT_LOG));
     EXPECT_EQ(ReadBytes(Installed()), ReadBytes(ProgramPath()));
     EXPECT_EQ(ReadBytes(InstallFolder() + "\\morvalen-report.exe"), ReadBytes(BuildFolder() + "\\morvalen-report.exe"));
     EXPECT_TRUE(SamePath(ImageOf(recorder), Installed())) << ImageOf(recorder);
     EXPECT_EQ(GetPriorityClass(recorder), (DWORD)IDLE_PRIORITY_CLASS);
     struct { const char *value; std::string data; } entry[] = {
-        {"DisplayName", "Morvalen for Windows"},
-        {"DisplayVersion", "1.31.0.815"},
+        {"DisplayName", MORVALEN_PRODUCT},
+        {"DisplayVersion", MORVALEN_VERSION},
         {"Publisher", "Morvalen Project"},
         {"InstallLocation", InstallFolder()},
         {"UninstallString", "\"" + Uninstaller() + "\""},
@@ -190,11 +190,11 @@ TEST_F(Installer, SilentInstallAndUninstallKeepTheLogs)
     for (const char *output : {"morvalen-report.html", "morvalen-days.csv", "morvalen-sessions.csv"})
         EXPECT_TRUE(WaitFor([&] { return FileExists(logs + output); }, 10000)) << output;
 
-    const std::string archives[][2] = {{"morvalenlog_26-01-31.txt", "an archive\r\n"},
-                                       {"morvalenlog_25-12-31.txt", kLogHeader + "\r\n"}};
+    const std::string archives[][2] = {{MORVALEN_DEFAULT_LOGNAME "_26-01-31.txt", "an archive\r\n"},
+                                       {MORVALEN_DEFAULT_LOGNAME "_25-12-31.txt", kLogHeader + "\r\n"}};
     for (const auto &archive : archives)
         WriteBytes(logs + archive[0], archive[1]);
-    std::string before = ReadBytes(logs + "morvalenlog.txt");
+    std::string before = ReadBytes(logs + DEFAULT_LOG);
     Moment ended = {Now()};
     EXPECT_EQ(RunToEnd("\"" + Uninstaller() + "\" /S", folder), 0);
     /* The uninstaller goes on in a copy of itself after this returns. */
@@ -203,10 +203,10 @@ TEST_F(Installer, SilentInstallAndUninstallKeepTheLogs)
     ended.to = Now();
     for (const std::string &gone : {Installed(), InstallFolder() + "\\morvalen-report.exe", StartupLink(), MenuFolder()})
         EXPECT_FALSE(FileExists(gone)) << gone;
-    std::string after = ReadBytes(logs + "morvalenlog.txt");
+    std::string after = ReadBytes(logs + DEFAULT_LOG);
     EXPECT_TRUE(Matches(after, {started.from, ended.to}, 2, [&](const Stamps &t) {
         return before + EndRecordAt(t[0], t[1]);
-    })) << Utf8(after);
+    }));
     for (const auto &archive : archives)
         EXPECT_EQ(ReadBytes(logs + archive[0]), archive[1]) << archive[0];
 }
@@ -230,8 +230,7 @@ TEST_F(Installer, InstallOverARunningCopyCompletesItsLineAndRefusesBadNames)
     Moment opened = started;
     ASSERT_EQ(Setup("/LOGDIR=\"" + folder + "\" /LOGNAME=nulls"), 0);
     EXPECT_TRUE(RecorderEnded(5000)) << "the copy run by hand was not stopped";
-    EXPECT_TRUE(Matches(Log(), {opened.from, Now()}, 2, [&](const Stamps &t) { return log + EndRecordAt(t[0], t[1]); }))
-        << Utf8(Log());
+    EXPECT_TRUE(Matches(Log(), {opened.from, Now()}, 2, [&](const Stamps &t) { return log + EndRecordAt(t[0], t[1]); }));
     started.from = opened.to;
     ASSERT_TRUE(Records(nulls));
     EXPECT_TRUE(SamePath(ImageOf(recorder), Installed()));
@@ -260,7 +259,7 @@ TEST_F(Installer, WizardInstallsForEveryLogOnAndUninstalls)
     ASSERT_TRUE(WaitFor([&] { return Controls(wizard, "Edit").size() == 1; }, 5000)) << "no folder page";
     Next(wizard);
     ASSERT_TRUE(WaitFor([&] { return (edits = Controls(wizard, "Edit")).size() == 2; }, 5000)) << "no log page";
-    EXPECT_TRUE(Shows(wizard, InstallFolder() + "\\morvalenlog.txt")) << Utf8(PageText(wizard));
+    EXPECT_TRUE(Shows(wizard, InstallFolder() + "\\" DEFAULT_LOG)) << Utf8(PageText(wizard));
 
     /* 18 bytes, then a device name: the page says why and stays. */
     struct { std::string name, why; } refused[] = {

@@ -3,6 +3,7 @@
  */
 #include "program.h"
 
+#include <algorithm>
 #include <cstdio>
 
 std::string ProgramPath()
@@ -53,7 +54,7 @@ int RunToEnd(const std::string &commandLine, const std::string &folder, DWORD ti
 HWND FindRecorder(DWORD timeoutMs)
 {
     HWND window = NULL;
-    WaitFor([&] { return (window = FindWindowA("MorvalenWindowClass", "Morvalen Application")) != NULL; },
+    WaitFor([&] { return (window = FindWindowA(MORVALEN_WINDOW_CLASS, MORVALEN_WINDOW_TITLE)) != NULL; },
             timeoutMs);
     return window;
 }
@@ -137,13 +138,26 @@ static Stamps Span(const SYSTEMTIME &from, const SYSTEMTIME &to)
     return minutes;
 }
 
-bool Matches(const std::string &bytes, const Moment &span, size_t count,
-             const std::function<std::string(const Stamps &)> &shape)
+std::string CompletedLine(const std::string &user, const SYSTEMTIME &start, const SYSTEMTIME &end)
+{
+    return StartRecordAt(start, user) + EndRecordAt(start, end);
+}
+
+testing::AssertionResult Matches(const std::string &bytes, const Moment &span, size_t count,
+                                 const std::function<std::string(const Stamps &)> &shape)
 {
     Stamps minutes = Span(span.from, span.to), stamps;
+    std::string closest;
+    size_t agreed = 0;
     std::function<bool(size_t)> choose = [&](size_t from) {
-        if (stamps.size() == count)
-            return bytes == shape(stamps);
+        if (stamps.size() == count) {
+            std::string expected = shape(stamps);
+            size_t same = std::mismatch(expected.begin(), expected.end(), bytes.begin(), bytes.end()).first -
+                          expected.begin();
+            if (closest.empty() || same > agreed)
+                closest = expected, agreed = same;
+            return bytes == expected;
+        }
         for (size_t i = from; i < minutes.size(); i++) {
             stamps.push_back(minutes[i]);
             bool matched = choose(i);
@@ -153,7 +167,10 @@ bool Matches(const std::string &bytes, const Moment &span, size_t count,
         }
         return false;
     };
-    return choose(0);
+    if (choose(0))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "expected " << Escaped(closest) << "\n   found " << Escaped(bytes)
+                                       << "\n   first difference at byte " << agreed;
 }
 
 void RecorderCase::SetUp()
@@ -198,7 +215,7 @@ std::string RecorderCase::Log(const std::string &name)
     return ReadBytes(folder + "\\" + name);
 }
 
-bool RecorderCase::HasOneSession(const std::string &bytes, const Moment &ended)
+testing::AssertionResult RecorderCase::HasOneSession(const std::string &bytes, const Moment &ended)
 {
     return Matches(bytes, {started.from, ended.to}, 2, [](const Stamps &t) {
         return kLogHeader + StartRecordAt(t[0]) + EndRecordAt(t[0], t[1]);

@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include "identity.h"
 #include "support.h"
+
+#define DEFAULT_LOG MORVALEN_DEFAULT_LOGNAME ".txt"
 
 struct Launched {
     HANDLE process;
@@ -41,6 +44,8 @@ extern const std::string kCannotOpen;
 /* The start record of user, or of the user this process sees. */
 std::string StartRecordAt(const SYSTEMTIME &start, const std::string &user = "");
 std::string EndRecordAt(const SYSTEMTIME &start, const SYSTEMTIME &end);
+/* A line of user's from start to end, its end record written. */
+std::string CompletedLine(const std::string &user, const SYSTEMTIME &start, const SYSTEMTIME &end);
 
 /* The local time, read before and after something the program did: its
    record carries one of the (at most two) minutes in between. */
@@ -51,11 +56,11 @@ struct Moment {
     SYSTEMTIME from, to;
 };
 
-/* True if bytes equals shape(t) for some count minutes t of span, taken
-   in order. */
+/* Success if bytes equals shape(t) for some count minutes t of span,
+   taken in order; else the closest shape, the bytes and where they part. */
 typedef std::vector<SYSTEMTIME> Stamps;
-bool Matches(const std::string &bytes, const Moment &span, size_t count,
-             const std::function<std::string(const Stamps &)> &shape);
+testing::AssertionResult Matches(const std::string &bytes, const Moment &span, size_t count,
+                                 const std::function<std::string(const Stamps &)> &shape);
 
 /* Each case starts with no recorder running and a fresh folder of its
    own, and ends every recorder it leaves behind. */
@@ -76,9 +81,9 @@ protected:
     /* Ends the first recorder with a posted WM_DESTROY; its exit code. */
     int Stop(HWND window, Moment &ended);
     /* A log file of the first recorder, read whole. */
-    std::string Log(const std::string &name = "morvalenlog.txt");
+    std::string Log(const std::string &name = DEFAULT_LOG);
     /* Header, this session's start record and an end record. */
-    bool HasOneSession(const std::string &bytes, const Moment &ended);
+    testing::AssertionResult HasOneSession(const std::string &bytes, const Moment &ended);
 };
 
 #endif

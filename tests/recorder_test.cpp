@@ -17,7 +17,7 @@ TEST(Product, CarriesItsVersion)
     UINT length;
     ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, (DWORD)data.size(), data.data()) &&
                 VerQueryValueA(data.data(), "\\StringFileInfo\\041104b0\\FileVersion", (void **)&version, &length));
-    EXPECT_EQ(std::string(version), "1.31.0.815");
+    EXPECT_EQ(std::string(version), MORVALEN_VERSION);
 }
 
 TEST_F(RecorderCase, FirstLaunchRecordsTheStartAndWaitsHiddenAtIdlePriority)
@@ -25,8 +25,7 @@ TEST_F(RecorderCase, FirstLaunchRecordsTheStartAndWaitsHiddenAtIdlePriority)
     HWND window = Start();
     ASSERT_TRUE(window);
     EXPECT_EQ(ProcessOf(window), first.pid);
-    EXPECT_TRUE(Matches(Log(), started, 1, [](const Stamps &t) { return kLogHeader + StartRecordAt(t[0]); }))
-        << Utf8(Log());
+    EXPECT_TRUE(Matches(Log(), started, 1, [](const Stamps &t) { return kLogHeader + StartRecordAt(t[0]); }));
 
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & (WS_POPUP | WS_CHILD | WS_CAPTION), WS_POPUP);
@@ -44,14 +43,14 @@ TEST_F(RecorderCase, EveryWayTheSessionEndsRecordsTheEnd)
     std::string other = folder + "\\other";
     CreateDirectoryA(other.c_str(), NULL);
     for (std::string how : {"WM_DESTROY", "WM_CLOSE", "/uninstall", "/UNINSTALL", "/INSTALL", "Windows"}) {
-        DeleteFileA("morvalenlog.txt");
+        DeleteFileA(DEFAULT_LOG);
         HWND window = Start();
         Moment ended = {Now()};
         if (how[0] == '/') {
             Launched later = Launch(how, other);
-            BoxInfo box = FindBox(later.pid, how == "/INSTALL" ? 10000 : 300);
+            BoxInfo box = FindBox(later.pid, how == "/INSTALL" ? 10000 : kBoxWaitMs);
             /* /install also warns, system-modal and owned by no window */
-            EXPECT_EQ(box.text, how != "/INSTALL" ? "" : Sjis("現在実行中のMorvalen for Windowsが検出されました。\n\nこれらの"
+            EXPECT_EQ(box.text, how != "/INSTALL" ? "" : Sjis("現在実行中の" MORVALEN_PRODUCT "が検出されました。\n\nこれらの"
                 "実行ファイル、およびスタートアップフォルダに登録されているショートカットを削除した後、再度インストーラーを起動してください。"));
             EXPECT_EQ(box.window && !box.owner && GetWindowLongA(box.window, GWL_EXSTYLE) & WS_EX_TOPMOST, how == "/INSTALL");
             PressButton(box.window, IDOK);
@@ -66,7 +65,7 @@ TEST_F(RecorderCase, EveryWayTheSessionEndsRecordsTheEnd)
         int code = WaitForExit(first, 10000);
         EXPECT_TRUE(how == "Windows" ? code != -1 : code == 0) << how << ": " << code;
         ended.to = Now();
-        EXPECT_TRUE(HasOneSession(Log(), ended)) << how << ": " << Utf8(Log());
+        EXPECT_TRUE(HasOneSession(Log(), ended)) << how;
     }
     /* With no copy running, a switch does nothing at all. */
     for (const char *tail : {"/install", "/uninstall"})
@@ -81,21 +80,21 @@ TEST_F(RecorderCase, EveryWayTheSessionEndsRecordsTheEnd)
 TEST_F(RecorderCase, LogHeldByAnotherProgramIsWaitedForThenReported)
 {
     for (bool briefly : {true, false}) {
-        WriteBytes("morvalenlog.txt", "before");
-        HANDLE held = CreateFileA("morvalenlog.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        WriteBytes(DEFAULT_LOG, "before");
+        HANDLE held = CreateFileA(DEFAULT_LOG, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
         DWORD began = GetTickCount();
         started.from = Now();
         first = Launch("", folder);
         if (briefly) {
             Sleep(300);     /* the other program's time with the log */
             CloseHandle(held);
-            EXPECT_EQ(FindBox(first.pid, 2000).window, (HWND)NULL) << "reported though the log came free";
+            EXPECT_TRUE(NoBoxAppears(first.pid)) << "reported though the log came free";
         } else {
             BoxInfo box = FindBox(first.pid, 10000);
             EXPECT_GE(GetTickCount() - began, 900u) << "reported before the retries were over";
             CloseHandle(held);
             EXPECT_EQ(box.text, Sjis("共有違反です。 morvalenlog.txt") + kCannotOpen) << Utf8(box.text);
-            EXPECT_EQ(box.caption, "Morvalen for Windows");
+            EXPECT_EQ(box.caption, MORVALEN_PRODUCT);
             EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
             EXPECT_EQ(box.owner, FindRecorder(0)) << "the report is owned by the hidden window";
             PressButton(box.window, IDOK);
@@ -106,7 +105,7 @@ TEST_F(RecorderCase, LogHeldByAnotherProgramIsWaitedForThenReported)
         EXPECT_EQ(Stop(FindRecorder(0), ended), 0);
         EXPECT_TRUE(Matches(Log(), {started.from, ended.to}, 2, [](const Stamps &t) {
             return "before" + StartRecordAt(t[0]) + EndRecordAt(t[0], t[1]);
-        })) << (briefly ? "briefly: " : "longer: ") << Utf8(Log());
+        })) << (briefly ? "briefly" : "longer");
         Release(first);
     }
 }
@@ -119,28 +118,28 @@ TEST_F(RecorderCase, LogChangedByOthersDuringTheSessionStillGetsItsEnd)
     const std::string bob = StartRecordAt(At(2026, 12, 6, 8, 0), "bob");
     std::string bulk;
     while (bulk.size() < 10 << 20)
-        bulk += bob + "     26/12/06(" + Weekday(0) + ") 09:00     01:00";
+        bulk += CompletedLine("bob", At(2026, 12, 6, 8, 0), At(2026, 12, 6, 9, 0));
     struct {
         const char *what;
         std::function<void(const std::string &)> meanwhile;
         std::function<std::string(const std::string &, const std::string &)> log;  /* of start, end */
     } rows[] = {
-        {"deleted", [](const std::string &) { DeleteFileA("morvalenlog.txt"); },
+        {"deleted", [](const std::string &) { DeleteFileA(DEFAULT_LOG); },
          [](const std::string &s, const std::string &e) { return kLogHeader + s + e; }},
-        {"emptied", [](const std::string &) { WriteBytes("morvalenlog.txt", ""); },
+        {"emptied", [](const std::string &) { WriteBytes(DEFAULT_LOG, ""); },
          [](const std::string &, const std::string &e) { return e; }},
-        {"initialised by another session", [&](const std::string &) { WriteBytes("morvalenlog.txt", kLogHeader + bob); },
+        {"initialised by another session", [&](const std::string &) { WriteBytes(DEFAULT_LOG, kLogHeader + bob); },
          [&](const std::string &s, const std::string &e) { return kLogHeader + bob + s + e; }},
-        {"10 MB of lines after this one", [&](const std::string &log) { WriteBytes("morvalenlog.txt", log + bulk); },
+        {"10 MB of lines after this one", [&](const std::string &log) { WriteBytes(DEFAULT_LOG, log + bulk); },
          [&](const std::string &s, const std::string &e) { return kLogHeader + s + e + bulk; }},
         /* the log is read back in pieces of 64 KB: this line's 37-byte
            record across the edge of one */
         {"64 KB less 18 bytes after this one",
-         [&](const std::string &log) { WriteBytes("morvalenlog.txt", log + bulk.substr(0, 65518)); },
+         [&](const std::string &log) { WriteBytes(DEFAULT_LOG, log + bulk.substr(0, 65518)); },
          [&](const std::string &s, const std::string &e) { return kLogHeader + s + e + bulk.substr(0, 65518); }},
     };
     for (auto &row : rows) {
-        DeleteFileA("morvalenlog.txt");
+        DeleteFileA(DEFAULT_LOG);
         HWND window = Start();
         row.meanwhile(Log());
         Moment ended;
@@ -148,7 +147,7 @@ TEST_F(RecorderCase, LogChangedByOthersDuringTheSessionStillGetsItsEnd)
         std::string after = Log();
         EXPECT_TRUE(Matches(after, {started.from, ended.to}, 2, [&](const Stamps &t) {
             return row.log(StartRecordAt(t[0]), EndRecordAt(t[0], t[1]));
-        })) << row.what << ": " << Utf8(after.substr(0, 400));
+        })) << row.what;
     }
 }
 
@@ -170,7 +169,7 @@ TEST_F(RecorderCase, EndOnAFullDiskLeavesTheLogWhole)
 
     HWND window = Start();
     std::string log = Log();
-    std::string line = StartRecordAt(At(2026, 12, 6, 8, 0), "bob") + "     26/12/06(" + Weekday(0) + ") 09:00     01:00";
+    std::string line = CompletedLine("bob", At(2026, 12, 6, 8, 0), At(2026, 12, 6, 9, 0));
     while (log.size() + line.size() <= 65536)
         log += line;
     log += std::string(65536 - log.size(), 'x');
@@ -203,7 +202,7 @@ TEST_F(RecorderCase, SharedLogGetsEachEndOnItsOwnLine)
         }
     } sessions = {folder};
     for (std::string steps : {"A+B+A-B-", "A+B+B-A-", "A+B+C+B-A-C-"}) {
-        DeleteFileA("morvalenlog.txt");
+        DeleteFileA(DEFAULT_LOG);
         Moment span = {Now()};
         for (size_t i = 0; i < steps.size() / 2; i++) {
             std::string desktop = "morvalen-" + steps.substr(2 * i, 1);
@@ -227,7 +226,7 @@ TEST_F(RecorderCase, SharedLogGetsEachEndOnItsOwnLine)
                 return log;
             };
             ASSERT_TRUE(WaitFor([&] { return span.to = Now(), Matches(Log(), span, i + 1, expected); }, 10000))
-                << steps.substr(0, 2 * i + 2) << ":" << Utf8(Log());
+                << steps.substr(0, 2 * i + 2) << ": " << Escaped(Log());
         }
     }
 }
@@ -244,10 +243,10 @@ TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
 {
     static const std::map<char, WPARAM> events = {{'S', PBT_APMSUSPEND}, {'A', PBT_APMRESUMEAUTOMATIC},
                                                   {'U', PBT_APMRESUMESUSPEND}, {'Q', PBT_APMQUERYSUSPEND}};
-    const std::string bob = StartRecordAt(At(2026, 12, 6, 8, 0), "bob") + "     26/12/06(" + Weekday(0) + ") 09:00     01:00";
+    const std::string bob = CompletedLine("bob", At(2026, 12, 6, 8, 0), At(2026, 12, 6, 9, 0));
     for (std::string steps : {"CQSAUE", "SSUAD", "ASCE", "BHSRAHSRD"}) {
         KillRecorders();
-        DeleteFileA("morvalenlog.txt");
+        DeleteFileA(DEFAULT_LOG);
         HWND window = Start();
         Moment span = started;
         /* The log's lines in order: another session's, or ours with the
@@ -271,7 +270,7 @@ TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
                     /* held: not written, nor reported, until the next write */
                     (held == INVALID_HANDLE_VALUE ? ours().end : pending) = stamps++;
                     asleep = true;
-                    EXPECT_EQ(FindBox(first.pid, 300).window, (HWND)NULL) << done << ": a box at the sleep";
+                    EXPECT_TRUE(NoBoxAppears(first.pid)) << done << ": at the sleep";
                 } else if ((steps[i] == 'A' || steps[i] == 'U') && asleep) {
                     if (pending >= 0)
                         ours().end = std::exchange(pending, -1);
@@ -280,11 +279,11 @@ TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
                 }
                 break;
             case 'B':
-                WriteBytes("morvalenlog.txt", Log() + bob);
+                WriteBytes(DEFAULT_LOG, Log() + bob);
                 lines.push_back({false, 0, 0});
                 break;
             case 'H':
-                held = CreateFileA("morvalenlog.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+                held = CreateFileA(DEFAULT_LOG, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
                 break;
             case 'R':
                 CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
@@ -317,7 +316,7 @@ TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
                     expected += !line.ours ? bob : StartRecordAt(t[line.start]) +
                                                    (line.end < 0 ? "" : EndRecordAt(t[line.start], t[line.end]));
                 return expected;
-            })) << done << ": " << Utf8(log);
+            })) << done;
             if (!over)
                 EXPECT_EQ(GetPriorityClass(first.process), (DWORD)IDLE_PRIORITY_CLASS) << done;
         }

@@ -1,10 +1,10 @@
-#!/bin/sh
+#!/bin/bash
 # The report page as a browser sees it: Debian's Chromium loads the page
 # that the end-to-end report case wrote, offline and headless; its DOM must
 # hold a month of day rows, the crashed session's mark and a bar, and
 # nothing may come from elsewhere. The screenshot is kept to look at.
 #   report_page.sh PAGE SCREENSHOTS-FOLDER
-set -eu
+set -euo pipefail
 page=$1
 shots=$2
 profile=$(mktemp -d)

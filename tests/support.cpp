@@ -9,15 +9,31 @@
 
 static std::string Convert(UINT from, UINT to, const std::string &text)
 {
-    wchar_t wide[4096];
-    char bytes[8192];
-    int n = MultiByteToWideChar(from, 0, text.data(), (int)text.size(), wide, 4096);
-    n = WideCharToMultiByte(to, 0, wide, n, bytes, sizeof bytes, NULL, NULL);
-    return std::string(bytes, n > 0 ? n : 0);
+    if (text.empty())
+        return text;
+    std::wstring wide(text.size(), L'\0');
+    int n = MultiByteToWideChar(from, 0, text.data(), (int)text.size(), &wide[0], (int)wide.size());
+    std::string bytes(n * 3, '\0');
+    n = n ? WideCharToMultiByte(to, 0, wide.data(), n, &bytes[0], (int)bytes.size(), NULL, NULL) : 0;
+    if (!n)
+        ADD_FAILURE() << "cannot convert " << text.size() << " bytes from code page " << from << " to " << to;
+    bytes.resize(n);
+    return bytes;
 }
 
 std::string Sjis(const char *utf8) { return Convert(CP_UTF8, 932, utf8); }
 std::string Utf8(const std::string &sjis) { return Convert(932, CP_UTF8, sjis); }
+
+std::string Escaped(const std::string &sjis)
+{
+    std::string text = "\"";
+    for (unsigned char c : Utf8(sjis)) {
+        char escape[8];
+        snprintf(escape, sizeof escape, c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '"' ? "\\\"" : "\\x%02x", c);
+        text += c < ' ' || c == '"' ? escape : std::string(1, (char)c);
+    }
+    return text + "\"";
+}
 
 std::string Weekday(int dayOfWeek)
 {
@@ -53,8 +69,10 @@ std::string ReadBytes(const std::string &path)
 void WriteBytes(const std::string &path, const std::string &bytes)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD written;
-    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
+    DWORD written = 0;
+    if (file == INVALID_HANDLE_VALUE || !WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL) ||
+        written != bytes.size())
+        ADD_FAILURE() << "cannot write " << path << ": error " << GetLastError();
     CloseHandle(file);
 }
 
@@ -181,6 +199,14 @@ bool PressButton(HWND window, int id)
     return WaitFor([&] { return !IsWindow(window); }, 5000);
 }
 
+testing::AssertionResult NoBoxAppears(DWORD pid, HWND except)
+{
+    BoxInfo box = FindBox(pid, kBoxWaitMs, except);
+    if (!box.window)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "a box came: " << Escaped(box.caption) << ": " << Escaped(box.text);
+}
+
 std::vector<COLORREF> GrabScreen(const RECT &rect)
 {
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
@@ -212,11 +238,19 @@ void SaveScreenshot(const std::string &name)
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION info;
     std::string line = "/usr/bin/import -window root " + unix;
-    if (CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) {
-        DWORD last = 0;
-        WaitFor([&] {
-            DWORD size = GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : ReadBytes(path).size();
-            return size && size == std::exchange(last, size);
-        }, 10000);
+    if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) {
+        ADD_FAILURE() << "cannot start " << line;
+        return;
     }
+    /* The process is Wine's stand-in for a Unix one: it may end before the
+       picture is whole, which is waited for until its size holds. */
+    WaitForSingleObject(info.hProcess, 10000);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    DWORD last = 0;
+    if (!WaitFor([&] {
+            DWORD size = FileExists(path) ? (DWORD)ReadBytes(path).size() : 0;
+            return size && size == std::exchange(last, size);
+        }, 10000))
+        ADD_FAILURE() << "no screenshot in " << path;
 }

@@ -6,6 +6,7 @@
 #define MORVALEN_TEST_SUPPORT_H
 
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,6 +15,9 @@
    back for failure messages. */
 std::string Sjis(const char *utf8);
 std::string Utf8(const std::string &sjis);
+/* CP932 bytes as readable text: line breaks and other control bytes
+   escaped, the whole quoted. */
+std::string Escaped(const std::string &sjis);
 
 /* Two-byte weekday abbreviation of the Japanese locale (0 = Sunday). */
 std::string Weekday(int dayOfWeek);
@@ -34,6 +38,8 @@ std::string BuildFolder();
 
 /* Polls every 20 ms; true as soon as done() is, false after timeoutMs. */
 bool WaitFor(const std::function<bool()> &done, DWORD timeoutMs);
+/* How long a box would take to appear, had the program shown one. */
+const DWORD kBoxWaitMs = 500;
 
 /* Wine takes the logged-on user's name from WINEUSERNAME; unset, the
    name cannot be obtained at all. Only this process sees the change. */
@@ -56,6 +62,9 @@ struct BoxInfo {
 BoxInfo FindBox(DWORD pid, DWORD timeoutMs, HWND except = NULL, const std::string &caption = "");
 /* Clicks the button with the given id and waits for the window to go. */
 bool PressButton(HWND window, int id);
+/* Success if no box of pid (but except) came within kBoxWaitMs; else its
+   caption and text. */
+testing::AssertionResult NoBoxAppears(DWORD pid, HWND except = NULL);
 
 /* The screen's pixels in rect (screen coordinates), row by row. */
 std::vector<COLORREF> GrabScreen(const RECT &rect);

@@ -1,6 +1,6 @@
 /*
  * The log texts and names, and the composed error texts, formed in the
- * test's own process: what the running program cannot be made to show (a
+ * test's own process, and the report's reading of them: what the running program cannot be made to show (a
  * user name of 505 bytes or none at all, a clock set back, 99:59 and
  * beyond, a name cut inside a character, a sentence long enough to be
  * reflowed at 60 characters, a system text that asks for an insert, and
@@ -12,8 +12,11 @@
 #include "../messages/messages.h"
 #include "../recorder/logfile.h"
 #include "../recorder/logtext.h"
+#include "calendar.h"
+#include "logline.h"
+#include "report.h"
 
-static std::string Text(void (*format)(char *))
+static std::string Formatted(void (*format)(char *))
 {
     char out[TextSize];
     format(out);
@@ -42,7 +45,7 @@ TEST(LogText, StartRecordPadsTheUserNameTo17Bytes)
     StartTime = At(2026, 12, 7, 9, 5, 42);
     for (auto &row : rows) {
         SetUserName(row.user.empty() ? NULL : row.user.c_str());
-        EXPECT_EQ(Text(FormatStartRecord), "\r\n" + row.record) << Utf8(row.user);
+        EXPECT_EQ(Formatted(FormatStartRecord), "\r\n" + row.record) << Utf8(row.user);
     }
 }
 
@@ -64,7 +67,7 @@ TEST(LogText, EndRecordShowsEndAndUsageCutToTheMinute)
     for (auto &row : rows) {
         StartTime = row.start;
         EndTime = row.end;
-        EXPECT_EQ(Text(FormatEndRecord), "     " + row.date + "     " + row.usage) << "row " << n++;
+        EXPECT_EQ(Formatted(FormatEndRecord), "     " + row.date + "     " + row.usage) << "row " << n++;
     }
 }
 
@@ -129,4 +132,54 @@ TEST(Reports, LongCompositionIsCutInsideTheBufferBetweenCharacters)
             if (IsDBCSLeadByte((BYTE)text[at]))
                 ASSERT_LT(++at, text.size()) << "a lone lead byte ends the text";
     }
+}
+
+/* The recorder's own header, records and archive names, read back by the
+   report: both keep to one layout. A row is a user (empty: none to be had),
+   a start, and an end unless the line is still open. */
+TEST(LogLayout, ReportReadsWhatTheRecorderWrites)
+{
+    char text[TextSize];
+    FormatLogHeader(text);
+    std::string header = text;
+    size_t title = header.find("\r\n"), columns = header.rfind("\r\n") + 2;
+    EXPECT_EQ(ReadLogLine(text, (int)title).kind, LineTitle) << Utf8(header);
+    EXPECT_EQ(ReadLogLine(text + columns, (int)(header.size() - columns)).kind, LineColumns) << Utf8(header);
+
+    struct { std::string user; SYSTEMTIME start, end; bool ended; } rows[] = {
+        {"root", At(2026, 12, 7, 9, 5, 42), At(2026, 12, 7, 17, 45), true},
+        {"root", At(2026, 12, 7, 9, 5), {}, false},
+        {"averyverylongusername", At(2026, 2, 28, 23, 59), At(2026, 3, 1, 0, 1), true},
+        {Sjis("ﾔﾏﾀﾞﾀﾛｳ"), At(2026, 12, 31, 22, 0), At(2027, 2, 14, 8, 0), true},   /* 99:59 */
+        {"", At(2026, 12, 7, 9, 0), At(2026, 12, 7, 8, 30), true},                    /* clock set back */
+    };
+    for (auto &row : rows) {
+        SetUserName(row.user.empty() ? NULL : row.user.c_str());
+        StartTime = row.start;
+        EndTime = row.end;
+        FormatStartRecord(text);
+        std::string line = std::string(text).substr(2);
+        if (row.ended)
+            FormatEndRecord(text), line += text;
+        LogLine read = ReadLogLine(line.data(), (int)line.size());
+        auto moment = [](const SYSTEMTIME &t) {
+            return DayNumber(t.wYear, t.wMonth, t.wDay) * MinutesPerDay + t.wHour * 60 + t.wMinute;
+        };
+        ASSERT_EQ(read.kind, LineRecord) << Utf8(line);
+        EXPECT_EQ(line.substr(0, read.nameLength), row.user.empty() ? "-- none --" : row.user) << Utf8(line);
+        EXPECT_EQ(read.start, moment(row.start)) << Utf8(line);
+        EXPECT_EQ(read.ended, row.ended) << Utf8(line);
+        EXPECT_EQ(read.end, row.ended ? moment(row.end) : 0) << Utf8(line);
+    }
+
+    /* An archive the recorder names comes along with its log, before it. */
+    std::string folder = EnterFreshFolder("LogLayout");
+    SetLogName(GetModuleHandleA(NULL), "pc1");
+    MakeArchiveName(text);
+    WriteBytes(text, "");
+    WriteBytes("pc1.txt", "");
+    std::vector<SourceFile> files;
+    CollectInputs({L"pc1.txt"}, files);
+    ASSERT_EQ(files.size(), 2u) << text;
+    EXPECT_EQ(Narrow(files[0].path, CP_ACP), (folder + "\\" + text).c_str());
 }
