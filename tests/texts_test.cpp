@@ -1,6 +1,7 @@
 /*
  * The log texts and names, and the composed error texts, formed in the
- * test's own process, and the report's reading of them: what the running program cannot be made to show (a
+ * test's own process, and the report's reading of them: what the running
+ * program cannot be made to show (a
  * user name of 505 bytes or none at all, a clock set back, 99:59 and
  * beyond, a name cut inside a character, a sentence long enough to be
  * reflowed at 60 characters, a system text that asks for an insert, and
@@ -30,44 +31,54 @@ static std::string Day(int month, int day, int weekday)
     return text + Weekday(weekday) + ")";
 }
 
-TEST(LogText, StartRecordPadsTheUserNameTo17Bytes)
+/* A start record and, unless the line stays open, its end record, as the
+   recorder forms them and the report reads them back: both keep to one
+   layout. A row is a user (empty: none to be had), a start, an end (none:
+   year 0) and the line's bytes. */
+TEST(LogText, RecordsPadTheNameCutTheUsageAndReadBack)
 {
-    std::string huge(505, 'n');
-    struct { std::string user, record; } rows[] = {
-        {"root", "root             " + Day(12, 7, 1) + " 09:05"},
-        {"abcdefghijklmnopq", "abcdefghijklmnopq" + Day(12, 7, 1) + " 09:05"},
-        {"abcdefghijklmnopqrstuvwxyz", "abcdefghijklmnopqrstuvwxyz" + Day(12, 7, 1) + " 09:05"},
-        {Sjis("ﾔﾏﾀﾞﾀﾛｳ"), Sjis("ﾔﾏﾀﾞﾀﾛｳ") + "          " + Day(12, 7, 1) + " 09:05"},
-        {"", "-- none --       " + Day(12, 7, 1) + " 09:05"},   /* no name to be had */
+    std::string huge(505, 'n'), seven = Day(12, 7, 1), open = seven + " 09:05";
+    struct { std::string user; SYSTEMTIME start, end; std::string line; } rows[] = {
+        {"root", At(2026, 12, 7, 9, 5, 42), {}, "root             " + open},
+        {"abcdefghijklmnopq", At(2026, 12, 7, 9, 5), {}, "abcdefghijklmnopq" + open},
+        {"abcdefghijklmnopqrstuvwxyz", At(2026, 12, 7, 9, 5), {}, "abcdefghijklmnopqrstuvwxyz" + open},
+        {Sjis("ﾔﾏﾀﾞﾀﾛｳ"), At(2026, 12, 7, 9, 5), {}, Sjis("ﾔﾏﾀﾞﾀﾛｳ") + "          " + open},
+        {"", At(2026, 12, 7, 9, 5), {}, "-- none --       " + open},
         /* cut with the record at 511 bytes, not written past the buffer */
-        {huge, huge + "26/1"},
+        {huge, At(2026, 12, 7, 9, 5), {}, huge + "26/1"},
+        /* usage cut to the minute, over midnight, capped at 99:59 */
+        {"root", At(2026, 12, 7, 9, 0, 10), At(2026, 12, 7, 9, 0, 50), "     " + seven + " 09:00     00:00"},
+        {"root", At(2026, 12, 7, 9, 0, 59), At(2026, 12, 7, 9, 1, 0), "     " + seven + " 09:01     00:01"},
+        {"root", At(2026, 12, 7, 23, 50), At(2026, 12, 8, 0, 10), "     " + Day(12, 8, 2) + " 00:10     00:20"},
+        {"root", At(2026, 12, 1, 0, 0), At(2026, 12, 5, 3, 59), "     " + Day(12, 5, 6) + " 03:59     99:59"},
+        {"root", At(2026, 12, 1, 0, 0), At(2026, 12, 5, 4, 0), "     " + Day(12, 5, 6) + " 04:00     99:59"},
+        {"root", At(2026, 12, 1, 0, 0), At(2026, 12, 31, 0, 0), "     " + Day(12, 31, 4) + " 00:00     99:59"},
+        {"root", At(2026, 11, 1, 0, 0), At(2026, 12, 16, 0, 0), "     " + Day(12, 16, 3) + " 00:00     99:59"},
+        /* the clock set back, by half an hour and by a year */
+        {"root", At(2026, 12, 7, 9, 0), At(2026, 12, 7, 8, 30), "     " + seven + " 08:30     00:00"},
+        {"root", At(2026, 12, 7, 9, 0), At(2025, 12, 7, 9, 0), "     25/12/07(" + Weekday(0) + ") 09:00     00:00"},
     };
-    StartTime = At(2026, 12, 7, 9, 5, 42);
+    auto moment = [](const SYSTEMTIME &t) {
+        return DayNumber(t.wYear, t.wMonth, t.wDay) * MinutesPerDay + t.wHour * 60 + t.wMinute;
+    };
     for (auto &row : rows) {
         SetUserName(row.user.empty() ? NULL : row.user.c_str());
-        EXPECT_EQ(Formatted(FormatStartRecord), "\r\n" + row.record) << Utf8(row.user);
-    }
-}
-
-TEST(LogText, EndRecordShowsEndAndUsageCutToTheMinute)
-{
-    struct { SYSTEMTIME start, end; std::string date, usage; } rows[] = {
-        {At(2026, 12, 7, 9, 0, 10), At(2026, 12, 7, 9, 0, 50), Day(12, 7, 1) + " 09:00", "00:00"},
-        {At(2026, 12, 7, 9, 0, 59), At(2026, 12, 7, 9, 1, 0), Day(12, 7, 1) + " 09:01", "00:01"},
-        {At(2026, 12, 7, 23, 50), At(2026, 12, 8, 0, 10), Day(12, 8, 2) + " 00:10", "00:20"},
-        {At(2026, 12, 1, 0, 0), At(2026, 12, 5, 3, 59), Day(12, 5, 6) + " 03:59", "99:59"},
-        {At(2026, 12, 1, 0, 0), At(2026, 12, 5, 4, 0), Day(12, 5, 6) + " 04:00", "99:59"},
-        {At(2026, 12, 1, 0, 0), At(2026, 12, 31, 0, 0), Day(12, 31, 4) + " 00:00", "99:59"},
-        {At(2026, 11, 1, 0, 0), At(2026, 12, 16, 0, 0), Day(12, 16, 3) + " 00:00", "99:59"},
-        /* the clock set back, by half an hour and by a year */
-        {At(2026, 12, 7, 9, 0), At(2026, 12, 7, 8, 30), Day(12, 7, 1) + " 08:30", "00:00"},
-        {At(2026, 12, 7, 9, 0), At(2025, 12, 7, 9, 0), "25/12/07(" + Weekday(0) + ") 09:00", "00:00"},
-    };
-    int n = 0;
-    for (auto &row : rows) {
         StartTime = row.start;
         EndTime = row.end;
-        EXPECT_EQ(Formatted(FormatEndRecord), "     " + row.date + "     " + row.usage) << "row " << n++;
+        std::string line = Formatted(FormatStartRecord);
+        EXPECT_EQ(line.substr(0, 2), "\r\n");
+        line.erase(0, 2);
+        if (row.end.wYear)
+            line += Formatted(FormatEndRecord);
+        /* the end rows give their end record alone */
+        EXPECT_EQ(row.end.wYear ? line.substr(line.size() - row.line.size()) : line, row.line) << Utf8(row.line);
+        if (row.user.size() > 400)
+            continue;
+        LogLine read = ReadLogLine(line.data(), (int)line.size());
+        ASSERT_EQ(read.kind, LineRecord) << Utf8(line);
+        EXPECT_EQ(line.substr(0, read.nameLength), row.user.empty() ? "-- none --" : row.user) << Utf8(line);
+        EXPECT_EQ(read.start, moment(row.start)) << Utf8(line);
+        EXPECT_EQ(read.end, row.end.wYear ? moment(row.end) : 0) << Utf8(line);
     }
 }
 
@@ -134,10 +145,8 @@ TEST(Reports, LongCompositionIsCutInsideTheBufferBetweenCharacters)
     }
 }
 
-/* The recorder's own header, records and archive names, read back by the
-   report: both keep to one layout. A row is a user (empty: none to be had),
-   a start, and an end unless the line is still open. */
-TEST(LogLayout, ReportReadsWhatTheRecorderWrites)
+/* The recorder's own header and archive names, read back by the report. */
+TEST(LogLayout, ReportReadsTheHeaderAndArchivesTheRecorderWrites)
 {
     char text[TextSize];
     FormatLogHeader(text);
@@ -146,40 +155,15 @@ TEST(LogLayout, ReportReadsWhatTheRecorderWrites)
     EXPECT_EQ(ReadLogLine(text, (int)title).kind, LineTitle) << Utf8(header);
     EXPECT_EQ(ReadLogLine(text + columns, (int)(header.size() - columns)).kind, LineColumns) << Utf8(header);
 
-    struct { std::string user; SYSTEMTIME start, end; bool ended; } rows[] = {
-        {"root", At(2026, 12, 7, 9, 5, 42), At(2026, 12, 7, 17, 45), true},
-        {"root", At(2026, 12, 7, 9, 5), {}, false},
-        {"averyverylongusername", At(2026, 2, 28, 23, 59), At(2026, 3, 1, 0, 1), true},
-        {Sjis("ﾔﾏﾀﾞﾀﾛｳ"), At(2026, 12, 31, 22, 0), At(2027, 2, 14, 8, 0), true},   /* 99:59 */
-        {"", At(2026, 12, 7, 9, 0), At(2026, 12, 7, 8, 30), true},                    /* clock set back */
-    };
-    for (auto &row : rows) {
-        SetUserName(row.user.empty() ? NULL : row.user.c_str());
-        StartTime = row.start;
-        EndTime = row.end;
-        FormatStartRecord(text);
-        std::string line = std::string(text).substr(2);
-        if (row.ended)
-            FormatEndRecord(text), line += text;
-        LogLine read = ReadLogLine(line.data(), (int)line.size());
-        auto moment = [](const SYSTEMTIME &t) {
-            return DayNumber(t.wYear, t.wMonth, t.wDay) * MinutesPerDay + t.wHour * 60 + t.wMinute;
-        };
-        ASSERT_EQ(read.kind, LineRecord) << Utf8(line);
-        EXPECT_EQ(line.substr(0, read.nameLength), row.user.empty() ? "-- none --" : row.user) << Utf8(line);
-        EXPECT_EQ(read.start, moment(row.start)) << Utf8(line);
-        EXPECT_EQ(read.ended, row.ended) << Utf8(line);
-        EXPECT_EQ(read.end, row.ended ? moment(row.end) : 0) << Utf8(line);
-    }
-
     /* An archive the recorder names comes along with its log, before it. */
     std::string folder = EnterFreshFolder("LogLayout");
     SetLogName(GetModuleHandleA(NULL), "pc1");
+    StartTime = At(2026, 12, 7, 9, 0);
     MakeArchiveName(text);
     WriteBytes(text, "");
     WriteBytes("pc1.txt", "");
     std::vector<SourceFile> files;
     CollectInputs({L"pc1.txt"}, files);
     ASSERT_EQ(files.size(), 2u) << text;
-    EXPECT_EQ(Narrow(files[0].path, CP_ACP), (folder + "\\" + text).c_str());
+    EXPECT_EQ(Narrow(files[0].path, CP_ACP), (folder + "\\pc1_26-12-07.txt").c_str());
 }
