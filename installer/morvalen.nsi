@@ -27,6 +27,8 @@ ManifestDPIAware true
 !include nsDialogs.nsh
 
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Morvalen"
+; A Japanese character takes two of the bytes the program keeps.
+!define /math LOGNAME_CHARS ${LOGNAME_BYTES} / 2
 !define STARTUP_LINK "$SMSTARTUP\${PRODUCT}.lnk"
 ; The usage report on the installed log, in a Start-menu folder of its own.
 !define MENU_FOLDER "$SMPROGRAMS\${PRODUCT}"
@@ -225,7 +227,7 @@ Function CheckLogSettings
   ${EndIf}
   IntOp $4 $4 - 1
   ${If} $4 > ${LOGNAME_BYTES}
-    StrCpy $9 "ログファイルの名前が長すぎます。半角 ${LOGNAME_BYTES} 文字 (全角 8 文字) 以内にしてください。"
+    StrCpy $9 "ログファイルの名前が長すぎます。半角 ${LOGNAME_BYTES} 文字 (全角 ${LOGNAME_CHARS} 文字) 以内にしてください。"
     Return
   ${EndIf}
 
@@ -317,7 +319,7 @@ Function LogPageShow
   ${NSD_CreateBrowseButton} 236u 47u 60u 15u "参照(&R)..."
   Pop $0
   ${NSD_OnClick} $0 BrowseLogFolder
-  ${NSD_CreateLabel} 0 70u 100% 10u "ログファイルの名前(&N) (半角 ${LOGNAME_BYTES} 文字、全角 8 文字まで):"
+  ${NSD_CreateLabel} 0 70u 100% 10u "ログファイルの名前(&N) (半角 ${LOGNAME_BYTES} 文字、全角 ${LOGNAME_CHARS} 文字まで):"
   Pop $0
   ${NSD_CreateText} 0 82u 120u 13u "$LogName"
   Pop $NameBox
