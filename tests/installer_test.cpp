@@ -84,13 +84,6 @@ static void Next(HWND wizard)
     PostMessageA(button, BM_CLICK, 0, 0);
 }
 
-/* A screenshot once the wizard has drawn itself. */
-static void Shoot(HWND wizard, const char *name)
-{
-    RedrawWindow(wizard, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    SaveScreenshot(name);
-}
-
 static const std::string kSetupCaption = Sjis(MORVALEN_PRODUCT " セットアップ");
 static const std::string kUninstallCaption = Sjis(MORVALEN_PRODUCT " アンインストール");
 
@@ -253,7 +246,7 @@ TEST_F(Installer, WizardInstallsForEveryLogOnAndUninstalls)
     HWND wizard = FindBox(0, 10000, NULL, kSetupCaption).window;
     ASSERT_TRUE(wizard);
     EXPECT_TRUE(Shows(wizard, Sjis("セットアップへようこそ"), 5000)) << Utf8(PageText(wizard));
-    Shoot(wizard, "installer-welcome");
+    SaveScreenshot("installer-welcome");
     Next(wizard);
     std::vector<HWND> edits;
     ASSERT_TRUE(WaitFor([&] { return Controls(wizard, "Edit").size() == 1; }, 5000)) << "no folder page";
@@ -270,19 +263,19 @@ TEST_F(Installer, WizardInstallsForEveryLogOnAndUninstalls)
         SendMessageA(edits[1], WM_SETTEXT, 0, (LPARAM)row.name.c_str());
         Next(wizard);
         BoxInfo refusal = FindBox(setup.pid, 5000, wizard);
-        Shoot(wizard, "installer-name-refused");
+        SaveScreenshot("installer-name-refused");
         EXPECT_NE(refusal.text.find(row.why), std::string::npos) << Utf8(refusal.text);
         PressButton(refusal.window, IDOK);
     }
     SendMessageA(edits[0], WM_SETTEXT, 0, (LPARAM)logFolder.c_str());
     SendMessageA(edits[1], WM_SETTEXT, 0, (LPARAM)logName.c_str());
-    Shoot(wizard, "installer-log-page");
+    SaveScreenshot("installer-log-page");
     started.from = Now();
     Next(wizard);
     /* The log page shows the path too: wait for the last page's title. */
     EXPECT_TRUE(Shows(wizard, Sjis("セットアップの完了"), 10000)) << Utf8(PageText(wizard));
     EXPECT_TRUE(Shows(wizard, log)) << Utf8(PageText(wizard));
-    Shoot(wizard, "installer-finish");
+    SaveScreenshot("installer-finish");
     Next(wizard);
     EXPECT_EQ(WaitForExit(setup, 5000), 0);
     Release(setup);
@@ -305,7 +298,7 @@ TEST_F(Installer, WizardInstallsForEveryLogOnAndUninstalls)
     Next(unwizard);
     EXPECT_TRUE(Shows(unwizard, logFolder + "\r\n", 10000)) << Utf8(PageText(unwizard));
     EXPECT_TRUE(Shows(unwizard, logName + ".txt"));
-    Shoot(unwizard, "uninstaller-finish");
+    SaveScreenshot("uninstaller-finish");
     Next(unwizard);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(unwizard); }, 5000));
     EXPECT_TRUE(RecorderEnded(5000));

@@ -235,6 +235,11 @@ void SaveScreenshot(const std::string &name)
     DeleteFileA(path.c_str());
     for (char &c : unix)
         c = c == '\\' ? '/' : c;
+    /* Windows just opened may not have painted yet: each is made to now,
+       its controls too (another thread's window is sent WM_PAINT). */
+    for (HWND window : Windows())
+        if (IsWindowVisible(window))
+            RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION info;
     std::string line = "/usr/bin/import -window root " + unix;
