@@ -122,7 +122,10 @@ TEST_F(Dialog, OpensWithShowLogSelectedTabsInOrderAndNeverTwice)
     EXPECT_EQ(Listing(other) + Log(), log);
 }
 
-TEST_F(Dialog, EnterRunsTheChoiceEscapeAndTheCloseBoxCancel)
+/* Enter runs the choice, here the quit question, whose No changes
+   nothing; Escape and the close box cancel. Yes completes the line with
+   the current time, and Windows may end the session while it is open. */
+TEST_F(Dialog, EnterAsksToQuitEscapeCancelsAndYesCompletesTheLine)
 {
     std::string log = Log();
     for (std::string key : {"Escape", "close box", "Return"}) {
@@ -142,6 +145,19 @@ TEST_F(Dialog, EnterRunsTheChoiceEscapeAndTheCloseBoxCancel)
         PressButton(box.window, IDNO);
     }
     ExpectNothingHappened(log);
+    for (bool yes : {true, false}) {
+        if (!yes && DeleteFileA(DEFAULT_LOG))
+            window = Start();
+        BoxInfo box = Choose(IDC_QUIT);
+        Moment ended = {Now()};
+        if (yes)
+            PressButton(box.window, IDYES);
+        else
+            EXPECT_NE(RunToEnd("wineboot.exe --end-session --shutdown", folder), -1);
+        EXPECT_NE(WaitForExit(first, 10000), -1);
+        ended.to = Now();
+        EXPECT_TRUE(HasOneSession(Log(), ended)) << (yes ? "yes" : "session ended");
+    }
 }
 
 TEST_F(Dialog, LinkLightsUnderThePointerAndItsClickRunsNothing)
@@ -184,28 +200,6 @@ TEST_F(Dialog, LinkLightsUnderThePointerAndItsClickRunsNothing)
     EXPECT_TRUE(WaitFor([] { return ReadBytes("C:\\browsed.txt") == "https://morvalen.example/\n"; }, 5000))
         << "the maker's page was not opened: " << ReadBytes("C:\\browsed.txt");
     ExpectNothingHappened(log);
-}
-
-/* The quit question: No changes nothing; Yes completes the line with the
-   current time; and Windows may end the session while it is open. */
-TEST_F(Dialog, QuitAsksAndYesCompletesTheLineWithTheCurrentTime)
-{
-    std::string log = Log();
-    PressButton(Choose(IDC_QUIT).window, IDNO);
-    ExpectNothingHappened(log);
-    for (bool yes : {true, false}) {
-        if (!yes && DeleteFileA(DEFAULT_LOG))
-            window = Start();
-        BoxInfo box = Choose(IDC_QUIT);
-        Moment ended = {Now()};
-        if (yes)
-            PressButton(box.window, IDYES);
-        else
-            EXPECT_NE(RunToEnd("wineboot.exe --end-session --shutdown", folder), -1);
-        EXPECT_NE(WaitForExit(first, 10000), -1);
-        ended.to = Now();
-        EXPECT_TRUE(HasOneSession(Log(), ended)) << (yes ? "yes" : "session ended");
-    }
 }
 
 /* Initialised three times on one start date, the log in a folder of its
