@@ -46,7 +46,7 @@ static int Pixels(HWND window, bool orange)
 
 static bool Lit(HWND link, bool orange)
 {
-    return WaitFor([&] { return Pixels(link, orange) > 10 && Pixels(link, !orange) == 0; }, 3000);
+    return WaitFor([&] { return Pixels(link, orange) > 10 && Pixels(link, !orange) == 0; }, 10000);
 }
 
 class Dialog : public RecorderCase {
