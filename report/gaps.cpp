@@ -9,14 +9,42 @@
 
 #include <algorithm>
 
-FlagWords::FlagWords(UINT codePage)
+GapWords::GapWords(UINT codePage)
 {
     for (int i = 0; i < GapFlagCount; i++)
         words[i] = LoadBytes(IDS_GAPEARLY + i, codePage);
     separator = Narrow(L"\x3001", codePage);
+    WText days = LoadWide(IDS_WEEKDAYS);
+    for (int i = 0; i < 7 && i < (int)days.size(); i++)
+        weekdays[i] = Narrow(days.substr(i, 1), codePage);
 }
 
-void FlagWords::Append(Text &out, int flags) const
+/* Times as HH:mm, past 24:00 for the next days; empty where none. */
+static void AppendCell(Text &out, int value, bool time, const char *between)
+{
+    if (value >= 0 && time)
+        AppendClock(out, value);
+    else if (value >= 0)
+        AppendNumber(out, value);
+    out += between;
+}
+
+void GapWords::AppendCells(Text &out, const GapDay &gap, const char *between) const
+{
+    AppendDate(out, gap.day);
+    out += between;
+    out += weekdays[WeekdayOf(gap.day)];
+    out += between;
+    AppendCell(out, gap.declaredStart, true, between);
+    AppendCell(out, gap.declaredEnd, true, between);
+    AppendCell(out, gap.pcFirst, true, between);
+    AppendCell(out, gap.pcLast, true, between);
+    AppendCell(out, gap.before, false, between);
+    AppendCell(out, gap.after, false, between);
+    AppendFlags(out, gap.flags);
+}
+
+void GapWords::AppendFlags(Text &out, int flags) const
 {
     bool first = true;
     for (int i = 0; i < GapFlagCount; i++) {
@@ -30,71 +58,70 @@ void FlagWords::Append(Text &out, int flags) const
 }
 
 Gaps::Gaps(const Tally &counted, const Timesheets &read, int minutes, SessionSink *then)
-    : tally(counted), sheets(read), threshold(minutes), pageFlags(CP_UTF8),
+    : tally(counted), sheets(read), threshold(minutes), pageWords(CP_UTF8),
       declaredWord(LoadBytes(IDS_DECLARED, CP_UTF8)), next(then)
 {
 }
 
 /* Looked up once per user, when its first session comes. */
-Gaps::Record &Gaps::RecordOf(int user)
+GapUser &Gaps::UserOf(int index)
 {
-    if ((int)records.size() <= user)
-        records.resize(user + 1);
-    Record &record = records[user];
-    if (!record.known) {
-        const Text &name = tally.users[user].name;
+    if ((int)users.size() <= index)
+        users.resize(index + 1);
+    GapUser &user = users[index];
+    if (!user.known) {
+        const Text &name = tally.users[index].name;
         std::map<WText, Person>::const_iterator person =
             sheets.persons.find(NameKey(Widen(name.data(), name.size(), CP_UTF8)));
-        record.known = true;
-        record.person = person != sheets.persons.end() ? &person->second : NULL;
-        record.gap = -1;
+        user.known = true;
+        user.person = person != sheets.persons.end() ? &person->second : NULL;
     }
-    return record;
+    return user;
 }
 
+/* Room is made for as many days again past a new one, as the logs
+   mostly go forward. */
+GapDay &Gaps::DayAt(GapUser &user, int day)
+{
+    int size = (int)user.days.size();
+    if (!size || day < user.firstDay || day >= user.firstDay + size) {
+        int first = size ? std::min(day, user.firstDay) : day;
+        int last = std::max(day, user.firstDay + size - 1);
+        std::vector<GapDay> days(last - first + 1 + size, GapDay{-1, -1, -1, -1, -1, -1, -1, 0});
+        std::copy(user.days.begin(), user.days.end(), days.begin() + (user.firstDay - first));
+        user.days.swap(days);
+        user.firstDay = first;
+    }
+    GapDay &gap = user.days[day - user.firstDay];
+    gap.day = day;
+    return gap;
+}
+
+/* A session counts for the work day it started on, its times from that
+   day's midnight. */
 void Gaps::Write(const Session &session)
 {
     if (next)
         next->Write(session);
-    Record &record = RecordOf(session.user);
+    GapUser &user = UserOf(session.user);
     int day = DayOf(session.start);
-    if (!record.person || day < tally.firstDay || day > tally.lastDay)
+    if (!user.person || day < tally.firstDay || day > tally.lastDay)
         return;
-    int size = (int)record.days.size();
-    if (!size || day < record.firstDay || day >= record.firstDay + size) {
-        /* Room for as many days again past the new one, as the logs
-           mostly go forward. */
-        int first = size ? std::min(day, record.firstDay) : day;
-        int last = std::max(day, record.firstDay + size - 1);
-        std::vector<WorkDay> days(last - first + 1 + size, WorkDay{-1, -1});
-        std::copy(record.days.begin(), record.days.end(), days.begin() + (record.firstDay - first));
-        record.days.swap(days);
-        record.firstDay = first;
-    }
-    WorkDay &work = record.days[day - record.firstDay];
-    if (work.first < 0 || session.start < work.first)
-        work.first = session.start;
+    GapDay &gap = DayAt(user, day);
+    int start = session.start - day * MinutesPerDay, end = session.end - day * MinutesPerDay;
+    if (gap.pcFirst < 0 || start < gap.pcFirst)
+        gap.pcFirst = start;
     bool ended = session.mark != MarkCrashed && session.mark != MarkClockBack;
-    if (ended && session.end > work.last)
-        work.last = session.end;
+    if (ended && end > gap.pcLast)
+        gap.pcLast = end;
 }
 
-GapDay Gaps::Compare(int day, const Declared *declared, const WorkDay *work) const
+void Gaps::Compare(GapDay &gap) const
 {
-    GapDay gap = {day, -1, -1, -1, -1, -1, -1, 0};
-    int midnight = day * MinutesPerDay;
-    if (declared) {
-        gap.declaredStart = declared->start;
-        gap.declaredEnd = declared->end;
-    }
-    if (work) {
-        gap.pcFirst = work->first - midnight;
-        gap.pcLast = work->last < 0 ? -1 : work->last - midnight;
-    }
     bool start = gap.declaredStart >= 0, end = gap.declaredEnd >= 0;
-    if (!work) {
+    if (gap.pcFirst < 0) {
         gap.flags = start || end ? GapNoPc : 0;
-        return gap;
+        return;
     }
     if (!start && !end)
         gap.flags |= GapUndeclared;
@@ -110,38 +137,30 @@ GapDay Gaps::Compare(int day, const Declared *declared, const WorkDay *work) con
         gap.after = std::max(0, gap.pcLast - gap.declaredEnd);
         gap.flags |= gap.after > threshold ? GapLate : 0;
     }
-    return gap;
 }
 
 /* Each compared user's days in the period that have a declared row or a
-   session, in order: the declared days and the work days merged. */
+   session. */
 void Gaps::Finish()
 {
     std::vector<const Person *> matched;
     for (int index : tally.Order()) {
-        Record &record = RecordOf(index);
-        if (!record.person)
+        GapUser &user = UserOf(index);
+        if (!user.person)
             continue;
-        matched.push_back(record.person);
-        record.gap = (int)users.size();
-        users.push_back(GapUser{index, std::vector<GapDay>(), 0, 0, 0});
-        GapUser &user = users.back();
-        auto declared = record.person->days.lower_bound(tally.firstDay);
-        auto stop = record.person->days.upper_bound(tally.lastDay);
-        size_t pc = 0;
-        for (;;) {
-            while (pc < record.days.size() && record.days[pc].first < 0)
-                pc++;
-            int pcDay = pc < record.days.size() ? record.firstDay + (int)pc : tally.lastDay + 1;
-            int declaredDay = declared != stop ? declared->first : tally.lastDay + 1;
-            int day = std::min(pcDay, declaredDay);
-            if (day > tally.lastDay)
-                break;
-            GapDay gap = Compare(day, declaredDay == day ? &declared->second : NULL,
-                                 pcDay == day ? &record.days[pc] : NULL);
-            declared = declaredDay == day ? std::next(declared) : declared;
-            pc += pcDay == day;
-            user.days.push_back(gap);
+        matched.push_back(user.person);
+        order.push_back(index);
+        auto stop = user.person->days.upper_bound(tally.lastDay);
+        for (auto at = user.person->days.lower_bound(tally.firstDay); at != stop; ++at) {
+            GapDay &gap = DayAt(user, at->first);
+            gap.declaredStart = at->second.start;
+            gap.declaredEnd = at->second.end;
+        }
+        for (GapDay &gap : user.days) {
+            if (gap.day < 0)
+                continue;
+            Compare(gap);
+            user.compared++;
             user.flagged += gap.flags != 0;
             user.before += std::max(gap.before, 0);
             user.after += std::max(gap.after, 0);
@@ -152,12 +171,11 @@ void Gaps::Finish()
             unmatched.push_back(&person.second);
 }
 
-const GapDay *Gaps::Find(int user, int day) const
+const GapDay *Gaps::Find(int index, int day) const
 {
-    if (user < 0 || user >= (int)records.size() || records[user].gap < 0)
+    if (index < 0 || index >= (int)users.size())
         return NULL;
-    const std::vector<GapDay> &days = users[records[user].gap].days;
-    auto at = std::lower_bound(days.begin(), days.end(), day,
-                               [](const GapDay &gap, int wanted) { return gap.day < wanted; });
-    return at != days.end() && at->day == day ? &*at : NULL;
+    const GapUser &user = users[index];
+    int at = day - user.firstDay;
+    return at >= 0 && at < (int)user.days.size() && user.days[at].day >= 0 ? &user.days[at] : NULL;
 }

@@ -24,27 +24,33 @@ const int GapFlagCount = 6;
 /* Times in minutes from the day's midnight, past 24:00 for the next
    days; -1 where there is none. */
 struct GapDay {
-    int day;
+    int day;            /* -1 for a day not compared */
     int declaredStart, declaredEnd;
     int pcFirst, pcLast;
     int before, after;  /* minutes outside the declared span; -1 where a side is missing */
     int flags;
 };
 
+/* A tally user's days from firstDay on, if the user has timesheet rows. */
 struct GapUser {
-    int user;           /* the tally's */
+    bool known;             /* looked up */
+    const Person *person;   /* NULL for none */
+    int firstDay;
     std::vector<GapDay> days;
-    int flagged, before, after;
+    int compared, flagged, before, after;
 };
 
-/* The flags' words, joined by 、, in one code page. */
-class FlagWords {
+/* A compared day's cells from its date to its flags, as the CSV file
+   and the page's table both have them, between each two cells between,
+   in one code page: the flags' words joined by 、. */
+class GapWords {
 public:
-    explicit FlagWords(UINT codePage);
-    void Append(Text &out, int flags) const;
+    explicit GapWords(UINT codePage);
+    void AppendFlags(Text &out, int flags) const;
+    void AppendCells(Text &out, const GapDay &gap, const char *between) const;
 
 private:
-    Text words[GapFlagCount], separator;
+    Text words[GapFlagCount], separator, weekdays[7];
 };
 
 /* Told of every session before the next sink; compares once the tally
@@ -60,33 +66,23 @@ public:
     const Tally &tally;
     const Timesheets &sheets;
     int threshold;
-    std::vector<GapUser> users;             /* by name */
+    std::vector<GapUser> users;             /* by the tally's index */
+    std::vector<int> order;                 /* the users compared, by name */
     std::vector<const Person *> unmatched;  /* declared for no PC user of the logs, by key */
     /* The page's words, loaded once for every day shown. */
-    FlagWords pageFlags;
+    GapWords pageWords;
     Text declaredWord;
 
 private:
-    struct WorkDay {
-        int first, last;    /* moments, -1 for none */
-    };
-    /* A tally user's work days, if it has timesheet rows. */
-    struct Record {
-        bool known;             /* looked up */
-        const Person *person;   /* NULL for none */
-        int gap;                /* its GapUser, once compared */
-        int firstDay;
-        std::vector<WorkDay> days;
-    };
-    Record &RecordOf(int user);
-    GapDay Compare(int day, const Declared *declared, const WorkDay *work) const;
+    GapUser &UserOf(int user);
+    GapDay &DayAt(GapUser &user, int day);
+    void Compare(GapDay &gap) const;
 
     SessionSink *next;
-    std::vector<Record> records;
 };
 
 /* The page's section, its style, and what the calendar shows of a
-   compared day: the flags for the marks column, the declared span for
+   flagged day: the flags for the marks column, the declared span for
    the timeline. */
 extern const char GapsStyle[];
 void AppendGapsSection(Text &html, const Gaps &gaps);

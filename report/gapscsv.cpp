@@ -9,47 +9,20 @@
 #include "report.h"
 #include "resource.h"
 
-static void AppendTime(Text &row, int minutes)
-{
-    if (minutes >= 0)
-        AppendClock(row, minutes);
-    row += ',';
-}
-
-static void AppendMinutes(Text &row, int minutes)
-{
-    if (minutes >= 0)
-        AppendNumber(row, minutes);
-    row += ',';
-}
-
 void WriteGapsCsv(OutFile &out, const Gaps &gaps)
 {
-    FlagWords flags(LogCodePage);
-    Text weekdays[7];
-    WText days = LoadWide(IDS_WEEKDAYS);
-    for (int i = 0; i < 7 && i < (int)days.size(); i++)
-        weekdays[i] = Narrow(days.substr(i, 1), LogCodePage);
-
+    GapWords words(LogCodePage);
     out.Put(LoadBytes(IDS_GAPSHEADER, LogCodePage) + "\r\n");
     Text name, row;
-    for (const GapUser &user : gaps.users) {
+    for (int index : gaps.order) {
         name.clear();
-        AppendField(name, gaps.tally.users[user.user].csvName);
-        for (const GapDay &gap : user.days) {
+        AppendField(name, gaps.tally.users[index].csvName);
+        for (const GapDay &gap : gaps.users[index].days) {
+            if (gap.day < 0)
+                continue;
             row = name;
             row += ',';
-            AppendDate(row, gap.day);
-            row += ',';
-            row += weekdays[WeekdayOf(gap.day)];
-            row += ',';
-            AppendTime(row, gap.declaredStart);
-            AppendTime(row, gap.declaredEnd);
-            AppendTime(row, gap.pcFirst);
-            AppendTime(row, gap.pcLast);
-            AppendMinutes(row, gap.before);
-            AppendMinutes(row, gap.after);
-            flags.Append(row, gap.flags);
+            words.AppendCells(row, gap, ",");
             row += ",\r\n";
             out.Put(row);
         }

@@ -15,7 +15,8 @@
 const char GapsStyle[] =
     "td.t s{position:absolute;top:1px;height:14px;border:1px solid #1b9e4b;background:rgba(27,158,75,.12)}"
     "td.t s.o{width:0;border-width:0 0 0 2px;background:none}.g{color:#8a3ab9}"
-    "table.gapdays td:first-child,table.gapdays td:last-child,table.gapusers td:first-child{text-align:left}";
+    "table.gapdays td:first-child,table.gapdays td:last-child,table.gapusers td:first-child{text-align:left}"
+    "table.gapdays td:last-child{color:#8a3ab9}";
 
 static void Put(Text &html, UINT id)
 {
@@ -35,14 +36,6 @@ static void AppendHeader(Text &html, UINT id, wchar_t separator, int count)
         at = end + 1;
     }
     html += "</tr>\n";
-}
-
-static void AppendTimeCell(Text &html, int minutes)
-{
-    html += "<td>";
-    if (minutes >= 0)
-        AppendClock(html, minutes);
-    html += "</td>";
 }
 
 static void AppendNumberCell(Text &html, int value)
@@ -124,11 +117,10 @@ static void Unmatched(Text &html, const Gaps &gaps)
 
 static void FlaggedDays(Text &html, const Gaps &gaps)
 {
-    WText weekdays = LoadWide(IDS_WEEKDAYS);
     bool any = false;
-    for (const GapUser &user : gaps.users) {
-        for (const GapDay &gap : user.days) {
-            if (!gap.flags)
+    for (int index : gaps.order) {
+        for (const GapDay &gap : gaps.users[index].days) {
+            if (gap.day < 0 || !gap.flags)
                 continue;
             if (!any) {
                 html += "<h3>";
@@ -138,20 +130,9 @@ static void FlaggedDays(Text &html, const Gaps &gaps)
                 any = true;
             }
             html += "<tr><td>";
-            AppendEscaped(html, gaps.tally.users[user.user].name);
+            AppendEscaped(html, gaps.tally.users[index].name);
             html += "</td><td>";
-            AppendDate(html, gap.day);
-            html += "</td><td>";
-            html += Narrow(weekdays.substr(WeekdayOf(gap.day), 1), CP_UTF8);
-            html += "</td>";
-            AppendTimeCell(html, gap.declaredStart);
-            AppendTimeCell(html, gap.declaredEnd);
-            AppendTimeCell(html, gap.pcFirst);
-            AppendTimeCell(html, gap.pcLast);
-            AppendNumberCell(html, gap.before);
-            AppendNumberCell(html, gap.after);
-            html += "<td class=\"g\">";
-            gaps.pageFlags.Append(html, gap.flags);
+            gaps.pageWords.AppendCells(html, gap, "</td><td>");
             html += "</td></tr>\n";
         }
     }
@@ -183,11 +164,12 @@ void AppendGapsSection(Text &html, const Gaps &gaps)
 
     html += "<table class=\"gapusers\">";
     AppendHeader(html, IDS_GAPUSERCOLUMNS, L'|', 5);
-    for (const GapUser &user : gaps.users) {
+    for (int index : gaps.order) {
+        const GapUser &user = gaps.users[index];
         html += "<tr><td>";
-        AppendEscaped(html, gaps.tally.users[user.user].name);
+        AppendEscaped(html, gaps.tally.users[index].name);
         html += "</td>";
-        AppendNumberCell(html, (int)user.days.size());
+        AppendNumberCell(html, user.compared);
         AppendNumberCell(html, user.flagged);
         AppendNumberCell(html, user.before);
         AppendNumberCell(html, user.after);
@@ -204,14 +186,14 @@ void AppendGapMarks(Text &html, const Gaps &gaps, int user, int day)
     if (!gap || !gap->flags)
         return;
     html += "<span class=\"g\">";
-    gaps.pageFlags.Append(html, gap->flags);
+    gaps.pageWords.AppendFlags(html, gap->flags);
     html += "</span> ";
 }
 
 void AppendDeclaredSpan(Text &html, const Gaps &gaps, int user, int day)
 {
     const GapDay *gap = gaps.Find(user, day);
-    if (!gap || (gap->declaredStart < 0 && gap->declaredEnd < 0))
+    if (!gap || !gap->flags || (gap->declaredStart < 0 && gap->declaredEnd < 0))
         return;
     int from = gap->declaredStart, to = gap->declaredEnd;
     bool box = from >= 0 && to > from && from < MinutesPerDay;

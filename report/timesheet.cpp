@@ -16,7 +16,7 @@
 
 static const DWORD PieceSize = 1 << 16;
 static const size_t LongestField = 256;
-static const size_t MostFields = 64;
+static const int MostFields = 64;
 static const int ShownChars = 80;
 
 /* The column roles, in the order of their header lists in the string table. */
@@ -56,10 +56,9 @@ static int Number(const WText &text, size_t &at, int most, int *count)
     return *count <= most ? value : (*count = 0);
 }
 
-bool ReadSheetDate(const WText &given, int *day)
+bool ReadSheetDate(const WText &text, int *day)
 {
     static const wchar_t Year = L'\x5e74', Month = L'\x6708', Date = L'\x65e5';   /* 年 月 日 */
-    WText text = Trim(given);
     size_t at = 0;
     int n, year = Number(text, at, 8, &n), month, date;
     if (n == 8 && at == text.size()) {
@@ -86,9 +85,8 @@ bool ReadSheetDate(const WText &given, int *day)
     return true;
 }
 
-bool ReadSheetTime(const WText &given, int *minutes)
+bool ReadSheetTime(const WText &text, int *minutes)
 {
-    WText text = Trim(given);
     *minutes = -1;
     if (text.empty())
         return true;
@@ -130,7 +128,7 @@ static int RoleOf(const WText &header)
 class SheetReader {
 public:
     SheetReader(Timesheets &sheets, int index, UINT codePage)
-        : sheets(sheets), index(index), codePage(codePage), quoted(false), quoteSeen(false),
+        : sheets(sheets), index(index), codePage(codePage), count(0), quoted(false), quoteSeen(false),
           line(1), recordLine(1), records(0), stop(false)
     {
         std::fill(columns, columns + RoleCount, -1);
@@ -151,7 +149,10 @@ private:
     Timesheets &sheets;
     int index;
     UINT codePage;
-    std::vector<Text> fields;
+    /* The record's fields, their buffers kept from one record to the next. */
+    Text fields[MostFields];
+    WText wide[MostFields];
+    int count;
     Text field;
     bool quoted, quoteSeen;
     int line, recordLine, records;
@@ -195,24 +196,40 @@ bool SheetReader::Feed(const char *bytes, size_t length)
 
 void SheetReader::EndField()
 {
-    if (fields.size() < MostFields)
-        fields.push_back(field);
+    if (count < MostFields)
+        fields[count++].swap(field);
     field.clear();
+}
+
+/* bytes as UTF-16 without the blanks around them; a byte never gives
+   more than one UTF-16 unit. */
+static void Decode(const Text &bytes, UINT codePage, WText &out)
+{
+    out.resize(bytes.size());
+    int n = bytes.empty() ? 0
+                          : MultiByteToWideChar(codePage, 0, bytes.data(), (int)bytes.size(), &out[0], (int)out.size());
+    size_t to = n > 0 ? n : 0, from = 0;
+    while (to > from && IsBlank(out[to - 1]))
+        to--;
+    while (from < to && IsBlank(out[from]))
+        from++;
+    out.resize(to);
+    out.erase(0, from);
 }
 
 void SheetReader::EndRecord()
 {
     EndField();
-    std::vector<WText> wide;
+    int fieldCount = count;
     bool blank = true;
-    for (const Text &text : fields) {
-        wide.push_back(Trim(Widen(text.data(), text.size(), codePage)));
-        blank = blank && wide.back().empty();
+    for (int i = 0; i < fieldCount; i++) {
+        Decode(fields[i], codePage, wide[i]);
+        blank = blank && wide[i].empty();
     }
-    fields.clear();
+    count = 0;
     SheetFile &file = sheets.files[index];
     if (records++ == 0 && !file.mapping) {
-        for (int i = 0; i < (int)wide.size(); i++) {
+        for (int i = 0; i < fieldCount; i++) {
             int role = RoleOf(wide[i]);
             if (role < RoleCount && columns[role] < 0)
                 columns[role] = i;
@@ -225,8 +242,8 @@ void SheetReader::EndRecord()
     if (blank)
         return;
     if (!file.mapping) {
-        sheets.Row(index, recordLine, wide, columns);
-    } else if (wide.size() >= 2 && !(records == 1 && RoleOf(wide[1]) == RolePcUser)) {
+        sheets.Row(index, recordLine, wide, fieldCount, columns);
+    } else if (fieldCount >= 2 && !(records == 1 && RoleOf(wide[1]) == RolePcUser)) {
         /* A header row, if there is one, names the PC user column. */
         if (!wide[0].empty() && !wide[1].empty()) {
             sheets.users[NameKey(wide[0])] = wide[1];
@@ -237,29 +254,25 @@ void SheetReader::EndRecord()
 
 void SheetReader::End()
 {
-    if (!stop && (quoted || !field.empty() || !fields.empty()))
+    if (!stop && (quoted || !field.empty() || count))
         EndRecord();
 }
 
 static const WText NoField;
 
-static const WText &Column(const std::vector<WText> &fields, const int columns[], int role)
-{
-    return columns[role] >= 0 && columns[role] < (int)fields.size() ? fields[columns[role]] : NoField;
-}
-
 /* The fields come trimmed. */
-void Timesheets::Row(int file, int line, const std::vector<WText> &fields, const int columns[])
+void Timesheets::Row(int file, int line, const WText *fields, int count, const int columns[])
 {
-    WText user = Column(fields, columns, RolePcUser);
-    const WText &person = Column(fields, columns, RolePerson);
+    auto column = [&](int role) -> const WText & {
+        return columns[role] >= 0 && columns[role] < count ? fields[columns[role]] : NoField;
+    };
+    const WText &user = column(RolePcUser), &person = column(RolePerson);
     int day, start, end;
-    if (!ReadSheetDate(Column(fields, columns, RoleDate), &day) ||
-        !ReadSheetTime(Column(fields, columns, RoleStart), &start) ||
-        !ReadSheetTime(Column(fields, columns, RoleEnd), &end) || (user.empty() && person.empty())) {
+    if (!ReadSheetDate(column(RoleDate), &day) || !ReadSheetTime(column(RoleStart), &start) ||
+        !ReadSheetTime(column(RoleEnd), &end) || (user.empty() && person.empty())) {
         if (badRows.size() < BadLinesShown) {
             WText text;
-            for (size_t i = 0; i < fields.size() && (int)text.size() < ShownChars; i++) {
+            for (int i = 0; i < count && (int)text.size() < ShownChars; i++) {
                 if (i)
                     text += L',';
                 text += fields[i];
@@ -274,12 +287,20 @@ void Timesheets::Row(int file, int line, const std::vector<WText> &fields, const
         return;
     }
     files[file].rows++;
-    WText shown = user.empty() ? person : user;
-    if (user.empty()) {
-        std::map<WText, WText>::const_iterator mapped = users.find(NameKey(person));
-        user = mapped != users.end() ? mapped->second : person;
+    /* The rows of one person mostly follow each other. */
+    const WText &shown = user.empty() ? person : user;
+    if (!last || shown != lastShown || lastMapped != user.empty()) {
+        WText pcUser = shown;
+        if (user.empty()) {
+            std::map<WText, WText>::const_iterator mapped = users.find(NameKey(person));
+            if (mapped != users.end())
+                pcUser = mapped->second;
+        }
+        last = &persons[NameKey(pcUser)];
+        lastShown = shown;
+        lastMapped = user.empty();
     }
-    Person &declared = persons[NameKey(user)];
+    Person &declared = *last;
     if (!declared.rows++)
         declared.name = Narrow(shown, CP_UTF8);
     /* Split shifts: the earliest start and the latest end. */

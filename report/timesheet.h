@@ -35,7 +35,7 @@ struct SheetFile {
 
 class Timesheets {
 public:
-    Timesheets() : badRowCount(0) {}
+    Timesheets() : badRowCount(0), last(NULL), lastMapped(false) {}
     /* The mapping first, then each timesheet. */
     void Read(const std::vector<WText> &paths, const WText &usersFile);
     /* Every file read and every row understood. */
@@ -50,9 +50,12 @@ public:
 
 private:
     void ReadFile(int index);
-    void Row(int file, int line, const std::vector<WText> &fields, const int columns[]);
+    void Row(int file, int line, const WText *fields, int count, const int columns[]);
 
     std::map<WText, WText> users;       /* person's NameKey to PC user name */
+    Person *last;                       /* the previous row's, as it named it */
+    WText lastShown;
+    bool lastMapped;
     friend class SheetReader;
 };
 
@@ -61,8 +64,8 @@ WText NameKey(const WText &name);
 
 /* A date as attendance systems write it (2026/11/02, 2026-11-02,
    2026/1/2, 20261102, 2026年11月2日) as a day number; a time (9:00, 09:00,
-   9:00:00, up to 47:59) as minutes, -1 for an empty one. False if it is
-   neither. */
+   9:00:00, up to 47:59) as minutes, -1 for an empty one. Either without
+   blanks around it; false if it is neither. */
 bool ReadSheetDate(const WText &text, int *day);
 bool ReadSheetTime(const WText &text, int *minutes);
 
