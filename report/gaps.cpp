@@ -79,15 +79,16 @@ GapUser &Gaps::UserOf(int index)
     return user;
 }
 
-/* Room is made for as many days again past a new one, as the logs
-   mostly go forward. */
+/* The days grow at least twice as long each time, on the side of the
+   new day, so the files' sessions coming in any order cost little. */
 GapDay &Gaps::DayAt(GapUser &user, int day)
 {
     int size = (int)user.days.size();
     if (!size || day < user.firstDay || day >= user.firstDay + size) {
-        int first = size ? std::min(day, user.firstDay) : day;
-        int last = std::max(day, user.firstDay + size - 1);
-        std::vector<GapDay> days(last - first + 1 + size, GapDay{-1, -1, -1, -1, -1, -1, -1, 0});
+        int last = size ? std::max(day, user.firstDay + size - 1) : day;
+        int length = std::max(last - std::min(day, size ? user.firstDay : day) + 1, 2 * size);
+        int first = size && day >= user.firstDay ? user.firstDay : last - length + 1;
+        std::vector<GapDay> days(length, GapDay{-1, -1, -1, -1, -1, -1, -1, 0});
         std::copy(user.days.begin(), user.days.end(), days.begin() + (user.firstDay - first));
         user.days.swap(days);
         user.firstDay = first;

@@ -303,8 +303,9 @@ void Timesheets::Row(int file, int line, const WText *fields, int count, const i
     Person &declared = *last;
     if (!declared.rows++)
         declared.name = Narrow(shown, CP_UTF8);
-    /* Split shifts: the earliest start and the latest end. */
-    Declared &cell = declared.days.insert(std::make_pair(day, Declared{-1, -1})).first->second;
+    /* Split shifts: the earliest start and the latest end. Rows mostly come
+       by date, so a new day goes at the end. */
+    Declared &cell = declared.days.insert(declared.days.end(), std::make_pair(day, Declared{-1, -1}))->second;
     if (start >= 0 && (cell.start < 0 || start < cell.start))
         cell.start = (short)start;
     if (end > cell.end)
