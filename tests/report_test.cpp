@@ -358,7 +358,7 @@ TEST_F(ReportProgram, RecorderLogsGiveTheCsvBytes)
                                             "," + clock(declared, "%d:%02d") + "," + clock(declared + 210, "%d:%02d") + "\r\n");
     std::string log = Log(), pages = BuildFolder() + "\\report-page", path = folder + "\\morvalenlog.txt";
     CreateDirectoryA(pages.c_str(), NULL);
-    ASSERT_EQ(RunReport("/S \"/out:" + pages + "\" \"/timesheet:" + folder + "\\sheet.csv\" \"" + path + "\"", folder), 0);
+    ASSERT_EQ(RunReport("/S /gap:20 \"/out:" + pages + "\" \"/timesheet:" + folder + "\\sheet.csv\" \"" + path + "\"", folder), 0);
     EXPECT_EQ(Log(), log) << "the log was changed";
 
     std::string user = name, csv = ReadBytes(pages + "\\morvalen-sessions.csv") + ReadBytes(pages + "\\morvalen-days.csv") +
