@@ -138,10 +138,18 @@ public:
     void End();
 
 private:
-    void Add(char c)
+    /* The field's bytes from at up to the next one that means something
+       in the current state, at least one (a line break in quotes alone,
+       to be counted); the last one's offset. */
+    size_t Add(const char *bytes, size_t at, size_t length)
     {
+        size_t end = at + 1;
+        while (bytes[at] != '\n' && end < length && bytes[end] != '"' && bytes[end] != '\n' &&
+               (quoted || (bytes[end] != ',' && bytes[end] != '\r')))
+            end++;
         if (field.size() < LongestField)
-            field += c;
+            field.append(bytes + at, std::min(end - at, LongestField - field.size()));
+        return end - 1;
     }
     void EndField();
     void EndRecord();
@@ -168,7 +176,7 @@ bool SheetReader::Feed(const char *bytes, size_t length)
             if (quoteSeen) {
                 quoteSeen = false;
                 if (c == '"') {
-                    Add(c);
+                    i = Add(bytes, i, length);
                     continue;
                 }
                 quoted = false;
@@ -176,7 +184,7 @@ bool SheetReader::Feed(const char *bytes, size_t length)
                 if (c == '"')
                     quoteSeen = true;
                 else
-                    Add(c);
+                    i = Add(bytes, i, length);
                 line += c == '\n';
                 continue;
             }
@@ -189,7 +197,7 @@ bool SheetReader::Feed(const char *bytes, size_t length)
             EndRecord();
             recordLine = ++line;
         } else if (c != '\r')
-            Add(c);
+            i = Add(bytes, i, length);
     }
     return !stop;
 }
@@ -202,13 +210,20 @@ void SheetReader::EndField()
 }
 
 /* bytes as UTF-16 without the blanks around them; a byte never gives
-   more than one UTF-16 unit. */
+   more than one UTF-16 unit. Most fields (dates, times, ASCII names) are
+   ASCII, which needs no conversion. */
 static void Decode(const Text &bytes, UINT codePage, WText &out)
 {
     out.resize(bytes.size());
-    int n = bytes.empty() ? 0
-                          : MultiByteToWideChar(codePage, 0, bytes.data(), (int)bytes.size(), &out[0], (int)out.size());
-    size_t to = n > 0 ? n : 0, from = 0;
+    size_t to = 0, from = 0;
+    while (to < bytes.size() && (unsigned char)bytes[to] < 0x80) {
+        out[to] = bytes[to];
+        to++;
+    }
+    if (to < bytes.size()) {
+        int n = MultiByteToWideChar(codePage, 0, bytes.data(), (int)bytes.size(), &out[0], (int)out.size());
+        to = n > 0 ? n : 0;
+    }
     while (to > from && IsBlank(out[to - 1]))
         to--;
     while (from < to && IsBlank(out[from]))
