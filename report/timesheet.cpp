@@ -1,8 +1,8 @@
 /*
  * Usage report: reading the timesheets and the /users: mapping.
  *
- * A file is read in pieces, byte by byte through a small CSV state
- * machine, so a large CSV that is no timesheet costs only its first row.
+ * A file is read in pieces through a small CSV state machine, so a
+ * large CSV that is no timesheet costs only its first row.
  * Commas, quotes and line breaks cannot be the trail byte of a CP932
  * character, so the bytes are split first and each field converted after:
  * from UTF-8 when the file has a BOM or its first piece is valid UTF-8,
@@ -47,7 +47,8 @@ WText NameKey(const WText &name)
     return key;
 }
 
-/* Up to most digits at at; their value, with their count in count. */
+/* The digits at at, their value, with their count in count: 0 when
+   there are more than most. */
 static int Number(const WText &text, size_t &at, int most, int *count)
 {
     int value = 0;
