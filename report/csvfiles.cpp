@@ -12,7 +12,7 @@
 
 #include <cstring>
 
-static void AppendField(Text &out, const Text &field)
+void AppendField(Text &out, const Text &field)
 {
     char first = field.empty() ? '\0' : field[0];
     bool formula = first == '=' || first == '+' || first == '-' || first == '@';

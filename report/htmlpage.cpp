@@ -7,6 +7,7 @@
  * nothing, stripes over a session still running.
  */
 #include "report.h"
+#include "gaps.h"
 #include "outfile.h"
 #include "resource.h"
 
@@ -60,12 +61,13 @@ private:
     Text weekdays[7], words[MarkClockBack + 1];
     std::vector<Event> ticks, running;   /* the current user's */
     size_t nextTick;
+    int userIndex;      /* the tally's index of the user shown */
 };
 
 }
 
 Page::Page(OutFile &file, const Tally &counted, const Reading &read, const Options &given)
-    : out(file), tally(counted), reading(read), options(given), nextTick(0)
+    : out(file), tally(counted), reading(read), options(given), nextTick(0), userIndex(-1)
 {
     WText days = LoadWide(IDS_WEEKDAYS);
     for (int i = 0; i < 7 && i < (int)days.size(); i++)
@@ -78,6 +80,11 @@ Page::Page(OutFile &file, const Tally &counted, const Reading &read, const Optio
 }
 
 void Page::Escaped(const Text &text)
+{
+    AppendEscaped(html, text);
+}
+
+void AppendEscaped(Text &html, const Text &text)
 {
     for (char c : text) {
         switch (c) {
@@ -97,7 +104,7 @@ void Page::Flush()
 }
 
 /* A minute of the day as a share of the axis, in hundredths of a percent. */
-static void AppendShare(Text &out, int minutes)
+void AppendShare(Text &out, int minutes)
 {
     int share = minutes * 10000 / MinutesPerDay;
     AppendNumber(out, share / 100);
@@ -340,7 +347,11 @@ void Page::DayRow(const User &user, int day)
             Put("</span> ");
         }
     }
+    if (reading.gaps)
+        AppendGapMarks(html, *reading.gaps, userIndex, day);
     Put("</td><td class=\"t\">");
+    if (reading.gaps)
+        AppendDeclaredSpan(html, *reading.gaps, userIndex, day);
     Timeline(cell, day);
     Put("</td></tr>\n");
 }
@@ -392,6 +403,7 @@ void Page::UserDays(int index)
             (event.mark == MarkRunning ? running : ticks).push_back(event);
     std::sort(ticks.begin(), ticks.end(), [](const Event &a, const Event &b) { return a.start < b.start; });
     nextTick = 0;
+    userIndex = index;
 
     Put("<section><h2 id=\"u");
     AppendNumber(html, index);
@@ -412,6 +424,8 @@ void Page::Write()
     Put(IDS_TITLE);
     Put("</title>\n<style>");
     Put(Style);
+    if (reading.gaps)
+        Put(GapsStyle);
     Put("</style>\n</head>\n<body>\n<h1>");
     Put(IDS_TITLE);
     Put("</h1>\n<p>");
@@ -427,6 +441,8 @@ void Page::Write()
     Put("</p>\n");
     Sources();
     BadLines();
+    if (reading.gaps)
+        AppendGapsSection(html, *reading.gaps);
     Put("<p class=\"legend\">");
     Put(IDS_LEGEND);
     Put("</p>\n");

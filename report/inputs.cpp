@@ -2,7 +2,9 @@
  * Usage report: the files that the command line's logs and folders stand
  * for. A folder means every .txt in it; a log brings its archives,
  * NAME_yy-MM-dd.txt beside it, which come first because they are older.
- * A file reached twice is read once.
+ * A .csv, given or in a folder given, is a timesheet to compare with,
+ * unless the folder's is one of the report's own. A file reached twice is
+ * read once.
  */
 #include "report.h"
 #include "../recorder/loglayout.h"
@@ -22,9 +24,15 @@ static bool NameBefore(const WText &a, const WText &b)
 static const WText Extension = Widen(LOG_EXTENSION, sizeof LOG_EXTENSION - 1, CP_ACP);
 static const WText Mark = Widen(LOG_ARCHIVE_MARK, sizeof LOG_ARCHIVE_MARK - 1, CP_ACP);
 
+static bool EndsWith(const WText &name, const WText &extension)
+{
+    size_t n = extension.size();
+    return name.size() > n && SamePath(name.substr(name.size() - n), extension);
+}
+
 static bool EndsWithTxt(const WText &name)
 {
-    return name.size() > Extension.size() && SamePath(name.substr(name.size() - Extension.size()), Extension);
+    return EndsWith(name, Extension);
 }
 
 /* What the recorder's archive names look like after the log's name, with
@@ -74,17 +82,19 @@ WText FullPath(const WText &path)
     return full;
 }
 
-/* The .txt files of a folder whose names start with prefix, by name. */
-static std::vector<WText> TextFiles(const WText &folder, const WText &prefix)
+/* The .txt (or other extension's) files of a folder whose names start
+   with prefix, by name. */
+static std::vector<WText> TextFiles(const WText &folder, const WText &prefix,
+                                    const WText &extension = Extension)
 {
     std::vector<WText> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Join(folder, prefix + L"*" + Extension).c_str(), &found);
+    HANDLE search = FindFirstFileW(Join(folder, prefix + L"*" + extension).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return names;
     do {
         WText name = found.cFileName;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && EndsWithTxt(name))
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && EndsWith(name, extension))
             names.push_back(name);
     } while (FindNextFileW(search, &found));
     FindClose(search);
@@ -128,22 +138,38 @@ static void AddLog(std::vector<SourceFile> &files, const WText &folder, const WT
     AddFile(files, Join(folder, log));
 }
 
+static void AddSheet(std::vector<WText> &sheets, const WText &path)
+{
+    for (const WText &sheet : sheets)
+        if (SamePath(sheet, path))
+            return;
+    sheets.push_back(path);
+}
+
 /* A folder is listed once; each log comes with its archives. */
-static void AddFolder(std::vector<SourceFile> &files, const WText &folder)
+static void AddFolder(std::vector<SourceFile> &files, const WText &folder, std::vector<WText> &sheets)
 {
     std::vector<WText> names = TextFiles(folder, L"");
     for (const WText &name : names)
         AddLog(files, folder, name, names);
+    for (const WText &name : TextFiles(folder, L"", L".csv"))
+        if (!IsReportOutput(name))
+            AddSheet(sheets, Join(folder, name));
 }
 
-void CollectInputs(const std::vector<WText> &inputs, std::vector<SourceFile> &files)
+void CollectInputs(const std::vector<WText> &inputs, const std::vector<WText> &timesheets,
+                   std::vector<SourceFile> &files, std::vector<WText> &sheets)
 {
+    for (const WText &sheet : timesheets)
+        AddSheet(sheets, FullPath(sheet));
     for (const WText &input : inputs) {
         WText path = FullPath(input);
         DWORD attributes = GetFileAttributesW(path.c_str());
         size_t slash = path.find_last_of(L"\\/");
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            AddFolder(files, path);
+            AddFolder(files, path, sheets);
+        } else if (EndsWith(path, L".csv")) {
+            AddSheet(sheets, path);
         } else if (EndsWithTxt(path)) {
             WText name = path.substr(slash + 1), folder = FolderOf(path);
             AddLog(files, folder, name, TextFiles(folder, name.substr(0, name.size() - Extension.size()) + Mark));

@@ -43,6 +43,18 @@ static bool ReadDate(const wchar_t *text, int *day)
     return true;
 }
 
+/* Minutes, 0 to MostGap, in digits only. */
+static bool ReadGap(const wchar_t *text, int *minutes)
+{
+    int value = 0, n = 0;
+    for (; text[n] >= L'0' && text[n] <= L'9' && n < 4; n++)
+        value = value * 10 + (text[n] - L'0');
+    if (!n || text[n] || value > MostGap)
+        return false;
+    *minutes = value;
+    return true;
+}
+
 /* False with the offending argument in bad. */
 static bool ReadOptions(int count, wchar_t **args, Options *options, bool *silent, WText *bad)
 {
@@ -60,6 +72,12 @@ static bool ReadOptions(int count, wchar_t **args, Options *options, bool *silen
             options->fromGiven = true;
         else if (IsOption(arg, L"/to:", &value) && ReadDate(value, &options->to))
             options->toGiven = true;
+        else if (IsOption(arg, L"/timesheet:", &value) && *value)
+            options->timesheets.push_back(value);
+        else if (IsOption(arg, L"/users:", &value) && *value)
+            options->usersFile = value;
+        else if (IsOption(arg, L"/gap:", &value) && ReadGap(value, &options->gap))
+            continue;
         else {
             *bad = arg;
             return false;
@@ -131,6 +149,7 @@ static int Run()
     options.from = DayNumber(2000, 1, 1);
     options.to = DayNumber(2099, 12, 31);
     options.now = CurrentMoment();
+    options.gap = DefaultGap;
     bool silent = false;
     WText bad;
 

@@ -23,7 +23,12 @@ struct Options {
     int from, to;               /* days; the whole century when not given */
     bool fromGiven, toGiven;
     int now;                    /* the report's time, a moment */
+    std::vector<WText> timesheets;  /* /timesheet: files, besides the inputs' .csv */
+    WText usersFile;            /* /users: the person to PC user mapping */
+    int gap;                    /* /gap: the threshold in minutes */
 };
+
+const int DefaultGap = 15, MostGap = 600;
 
 struct SourceFile {
     WText path;         /* full */
@@ -47,6 +52,7 @@ struct Reading {
     std::vector<SourceFile> files;
     std::vector<BadLine> badLines;  /* the first BadLinesShown */
     int badLineCount;
+    const class Gaps *gaps;     /* the comparison, when a timesheet was given */
 };
 
 /* What went wrong when nothing was written: a sentence of the string
@@ -58,8 +64,10 @@ struct Problem {
     WText details;
 };
 
-/* inputs.cpp: the files the inputs stand for, and paths. */
-void CollectInputs(const std::vector<WText> &inputs, std::vector<SourceFile> &files);
+/* inputs.cpp: the logs the inputs stand for, the timesheets (those
+   named, then the inputs' .csv files), and paths. */
+void CollectInputs(const std::vector<WText> &inputs, const std::vector<WText> &timesheets,
+                   std::vector<SourceFile> &files, std::vector<WText> &sheets);
 WText FullPath(const WText &path);
 WText FolderOf(const WText &path);
 WText Join(const WText &folder, const WText &name);
@@ -68,8 +76,16 @@ bool SamePath(const WText &a, const WText &b);
 /* logfiles.cpp: one file into the tally. */
 void ReadLogFile(Reading &reading, int index, Tally &tally);
 
+/* report.cpp: a name the report writes, which a folder's .csv files
+   leave out. */
+bool IsReportOutput(const WText &name);
+
 /* csvfiles.cpp and htmlpage.cpp */
 class OutFile;
+void AppendField(Text &out, const Text &field);
+void AppendEscaped(Text &html, const Text &text);
+/* A minute of the day as a share of the timeline. */
+void AppendShare(Text &html, int minutes);
 class SessionsCsv : public SessionSink {
 public:
     SessionsCsv(OutFile &out, const Tally &tally, const Reading &reading);

@@ -48,6 +48,33 @@
 #define IDS_LEGEND          305
 #define IDS_USER            306
 
+/* The comparison with the declared hours: its CSV, the flags (in the
+   order of GapFlag), the timesheet columns (in the order of their roles)
+   and the page */
+#define IDS_GAPSHEADER      340
+#define IDS_GAPEARLY        341
+#define IDS_GAPLATE         342
+#define IDS_GAPUNDECLARED   343
+#define IDS_GAPNOPC         344
+#define IDS_GAPNOSTART      345
+#define IDS_GAPNOEND        346
+#define IDS_COLPCUSER       347
+#define IDS_COLPERSON       348
+#define IDS_COLDATE         349
+#define IDS_COLSTART        350
+#define IDS_COLEND          351
+#define IDS_NOTTIMESHEET    352
+#define IDS_GAPS            353
+#define IDS_THRESHOLD       354
+#define IDS_MINUTEUNIT      355
+#define IDS_GAPLEGEND       356
+#define IDS_MAPPING         357
+#define IDS_UNMATCHED       358
+#define IDS_GAPUSERCOLUMNS  359
+#define IDS_FLAGGEDDAYS     360
+#define IDS_NOFLAGGED       361
+#define IDS_DECLARED        362
+
 #define IDI_REPORT          1
 
 #endif

@@ -85,6 +85,30 @@ static std::string Rows(const std::vector<const char *> &rows)
     return bytes;
 }
 
+/* A log of these records, as the recorder writes it. */
+static std::string LogOf(const std::vector<const char *> &lines)
+{
+    std::string bytes = kLogHeader;
+    for (const char *line : lines)
+        bytes += Line(line);
+    return bytes;
+}
+
+/* The options the program starts with, its output in folder, the report
+   made on 2026-12-07 at 12:00. */
+static Options InFolder(const std::string &folder, const std::vector<const wchar_t *> &inputs)
+{
+    Options options = {};
+    for (const wchar_t *input : inputs)
+        options.inputs.push_back(input);
+    options.outFolder = Widen(folder.c_str(), folder.size(), CP_ACP);
+    options.from = DayNumber(2000, 1, 1);
+    options.to = DayNumber(2099, 12, 31);
+    options.now = DayNumber(2026, 12, 7) * MinutesPerDay + 12 * 60;
+    options.gap = DefaultGap;
+    return options;
+}
+
 /* The rows of a days file that have a session. */
 static std::string UsedDays(const std::string &csv)
 {
@@ -197,18 +221,10 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
     for (const auto &row : rows) {
         std::string folder = EnterFreshFolder("ReportDays");
         for (const LogFile &file : row.files) {
-            std::string bytes = kLogHeader;
-            for (const char *line : file.lines)
-                bytes += Line(line);
+            std::string bytes = LogOf(file.lines);
             WriteBytes(file.name, file.utf8 ? "\xef\xbb\xbf" + std::string(Utf8(bytes)) : bytes);
         }
-        Options options = {};
-        for (const wchar_t *input : row.inputs)
-            options.inputs.push_back(input);
-        options.outFolder = Widen(folder.c_str(), folder.size(), CP_ACP);
-        options.from = DayNumber(2000, 1, 1);
-        options.to = DayNumber(2099, 12, 31);
-        options.now = DayNumber(2026, 12, 7) * MinutesPerDay + 12 * 60;
+        Options options = InFolder(folder, row.inputs);
         if (row.from) {
             options.fromGiven = options.toGiven = true;
             options.from = DayNumber(2026, 12, row.from);
@@ -220,6 +236,77 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
         std::string sessions = ReadBytes("morvalen-sessions.csv");
         EXPECT_EQ(sessions.substr(sessions.find("\r\n") + 2), Rows(row.sessions)) << row.label;
         EXPECT_EQ(UsedDays(ReadBytes("morvalen-days.csv")), Rows(row.days)) << row.label;
+    }
+}
+
+/* Timesheets in the shapes attendance systems export, against logs: the
+   gaps file's bytes, the exit code, and what the page says of the files
+   and persons it could not use. */
+TEST(ReportGaps, DeclaredHoursAgainstTheRecordByUserAndWorkDay)
+{
+    const std::string header = "ユーザー名,日付,曜日,申告の出勤,申告の退勤,PCの最初の起動,PCの最後の終了,始業前(分),終業後(分),判定,理由";
+    const std::string bom = "\xef\xbb\xbf";
+    struct {
+        const char *label;
+        std::vector<std::pair<const char *, std::string>> files;
+        std::vector<const wchar_t *> inputs;
+        const wchar_t *users;
+        int gap;
+        Outcome outcome;
+        std::vector<const char *> gaps, page;
+    } rows[] = {
+        {"a CP932 export with 氏名 and a PC user column, at the threshold's edge",
+         {{"log.txt", LogOf({"root             26/11/02(月) 08:45     26/11/03(火) 01:40     16:55",
+                             "root             26/11/04(水) 08:44     26/11/04(水) 18:16     09:32",
+                             "root             26/11/05(木) 09:00",
+                             "root             26/11/06(金) 09:00     26/11/06(金) 18:00     09:00"})},
+          {"sheet.csv", Sjis("氏名,ユーザー名,日付,出勤,退勤,備考\r\n山田,ROOT ,2026/11/02,9:00,18:00,\r\n"
+                             "山田,root,2026/11/03,9:00,18:00,\r\n山田,root,2026/11/04,9:00,18:15,\r\n"
+                             "山田,root,2026/11/05,9:00,,\r\n鈴木,suzuki,2026/11/02,9:00,18:00,\r\n"
+                             "山田,root,2026/11/31,9:00,18:00,\r\n")}},
+         {L"log.txt", L"sheet.csv"}, NULL, 15, SomeUnreadable,
+         {"root,2026/11/02,月,09:00,18:00,08:45,25:40,15,460,終業後の使用,",
+          "root,2026/11/03,火,09:00,18:00,,,,,PCの記録のない出勤,",
+          "root,2026/11/04,水,09:00,18:15,08:44,18:16,16,1,始業前の使用,",
+          "root,2026/11/05,木,09:00,,09:00,,0,,退勤の申告なし,", "root,2026/11/06,金,,,09:00,18:00,,,申告のない日の使用,"},
+         {"sheet.csv \xe2\x80\x94 5 行", "sheet.csv 7行目: <code>山田,root,2026/11/31", "<li>suzuki \xe2\x80\x94 1 行</li>"}},
+        {"UTF-8 with a BOM, 従業員番号 through a mapping, /gap:30",
+         {{"log.txt", LogOf({"root             26/11/02(月) 08:00     26/11/02(月) 17:59     09:59",
+                             "山田　太郎       26/11/02(月) 08:29     26/11/02(月) 18:31     10:02"})},
+          {"sheet.csv", bom + "従業員番号,勤務日,始業時刻,終業時刻\r\nE001,2026/11/02,8:30,17:30\r\ne002,2026/11/02,9:00,18:00\r\n"},
+          {"users.csv", Sjis("社員番号,ユーザー名\r\nE001,root\r\nE002,山田　太郎\r\n")}},
+         {L"log.txt", L"sheet.csv"}, L"users.csv", 30, AllRead,
+         {"root,2026/11/02,月,08:30,17:30,08:00,17:59,30,29,,",
+          "山田　太郎,2026/11/02,月,09:00,18:00,08:29,18:31,31,31,始業前の使用、終業後の使用,"},
+         {"users.csv \xe2\x80\x94 ユーザー名の対応表 2 行", "しきい値 30 分"}},
+        {"quoted, LF, a split shift to 25:30, 9:00:00, a blank day, in a folder beside the report's own",
+         {{"logs\\log.txt", LogOf({"root             26/11/02(月) 08:00     26/11/03(火) 01:00     17:00"})},
+          {"logs\\sheet.csv", Sjis("\"ユーザー名\",\"年月日\",\"出社\",\"退社\"\n\"root\",\"20261102\",\"9:00:00\",\"12:00\"\n"
+                                   "\"root\",\"2026年11月2日\",\"13:00\",\"25:30\"\n\"root\",\"2026-11-3\",\"\",\"\"\n"
+                                   "\"r,oot\"\"x\",2026/11/4,9:00,18:00")},
+          {"logs\\morvalen-gaps.csv", Sjis("ユーザー名,日付,出勤,退勤\r\nroot,2026/11/20,9:00,18:00\r\n")},
+          {"logs\\notes.csv", "a,b\r\n1,2\r\n"}},
+         {L"logs"}, NULL, 15, AllRead,
+         {"root,2026/11/02,月,09:00,25:30,08:00,25:00,60,0,始業前の使用,", "root,2026/11/03,火,,,,,,,,"},
+         {"notes.csv \xe2\x80\x94 勤怠の表ではありません", "<li>r,oot&quot;x \xe2\x80\x94 1 行</li>"}},
+    };
+    for (const auto &row : rows) {
+        std::string folder = EnterFreshFolder("ReportGaps");
+        CreateDirectoryA("logs", NULL);
+        for (const auto &file : row.files)
+            WriteBytes(file.first, file.second);
+        Options options = InFolder(folder, row.inputs);
+        options.usersFile = row.users ? row.users : L"";
+        options.gap = row.gap;
+        WText page;
+        Problem problem = {};
+        EXPECT_EQ(MakeReport(options, &page, &problem), row.outcome) << row.label;
+        std::vector<const char *> gaps = row.gaps;
+        gaps.insert(gaps.begin(), header.c_str());
+        EXPECT_EQ(Utf8(ReadBytes("morvalen-gaps.csv")), Utf8(Rows(gaps))) << row.label;
+        std::string html = ReadBytes("morvalen-report.html");
+        for (const char *text : row.page)
+            EXPECT_NE(html.find(text), std::string::npos) << row.label << ": no " << text;
     }
 }
 
@@ -246,8 +333,11 @@ static std::string CsvStamp(const SYSTEMTIME &t)
 class ReportProgram : public RecorderCase {};
 
 /* Three sessions of the real recorder, the second ended by a crash, in a
-   folder with Japanese characters and blanks in its name: the report's
-   CSV files hold exactly their stamps, a month of days around them. */
+   folder with Japanese characters and blanks in its name, and a timesheet
+   that declares the day's start half an hour after the first session's
+   (or, after noon, its end half an hour before): the report's CSV files
+   hold exactly their stamps, a month of days around them, and the day's
+   gap. */
 TEST_F(ReportProgram, RecorderLogsGiveTheCsvBytes)
 {
     folder += "\\" + Sjis("使用 記録");
@@ -262,15 +352,24 @@ TEST_F(ReportProgram, RecorderLogsGiveTheCsvBytes)
         ASSERT_NE(WaitForExit(first, 5000), -1);
     }
     span.to = Now();
-    std::string log = Log(), pages = BuildFolder() + "\\report-page", path = folder + "\\" DEFAULT_LOG;
-    CreateDirectoryA(pages.c_str(), NULL);
-    ASSERT_EQ(RunReport("/S \"/out:" + pages + "\" \"" + path + "\"", folder), 0);
-    EXPECT_EQ(Log(), log) << "the log was changed";
-
     char name[512];
     DWORD size = sizeof name;
     GetUserNameA(name, &size);
-    std::string user = name, csv = ReadBytes(pages + "\\morvalen-sessions.csv") + ReadBytes(pages + "\\morvalen-days.csv");
+    auto clock = [](int minutes, const char *shape) {
+        char text[16];
+        snprintf(text, sizeof text, shape, minutes / 60, minutes % 60);
+        return std::string(text);
+    };
+    int from = span.from.wHour * 60 + span.from.wMinute, declared = from < 720 ? from + 30 : from - 240;
+    WriteBytes(folder + "\\sheet.csv", Sjis("ユーザー名,日付,出勤,退勤\r\n") + name + "," + CsvStamp(span.from).substr(0, 10) +
+                                            "," + clock(declared, "%d:%02d") + "," + clock(declared + 210, "%d:%02d") + "\r\n");
+    std::string log = Log(), pages = BuildFolder() + "\\report-page", path = folder + "\\" DEFAULT_LOG;
+    CreateDirectoryA(pages.c_str(), NULL);
+    ASSERT_EQ(RunReport("/S /gap:20 \"/out:" + pages + "\" \"/timesheet:" + folder + "\\sheet.csv\" \"" + path + "\"", folder), 0);
+    EXPECT_EQ(Log(), log) << "the log was changed";
+
+    std::string user = name, csv = ReadBytes(pages + "\\morvalen-sessions.csv") + ReadBytes(pages + "\\morvalen-days.csv") +
+                                   ReadBytes(pages + "\\morvalen-gaps.csv");
     /* t: the first session's start and end, the crashed one's start, the
        third one's start and end, all on one day */
     EXPECT_TRUE(Matches(csv, span, 5, [&](const Stamps &t) {
@@ -288,7 +387,12 @@ TEST_F(ReportProgram, RecorderLogsGiveTheCsvBytes)
                                       : CsvStamp(t[0]).substr(11) + "," + CsvStamp(t[4]).substr(11) + "," +
                                             Duration(used) + ",3," + Sjis("異常終了") + "\r\n";
         }
-        return text;
+        text += Sjis("ユーザー名,日付,曜日,申告の出勤,申告の退勤,PCの最初の起動,PCの最後の終了,始業前(分),終業後(分),判定,理由\r\n");
+        int before = std::max(declared - t[0].wHour * 60 - t[0].wMinute, 0);
+        int after = std::max(t[4].wHour * 60 + t[4].wMinute - declared - 210, 0);
+        return text + user + "," + CsvStamp(t[0]).substr(0, 11) + Weekday(t[0].wDayOfWeek) + "," + clock(declared, "%02d:%02d") +
+               "," + clock(declared + 210, "%02d:%02d") + "," + CsvStamp(t[0]).substr(11) + "," + CsvStamp(t[4]).substr(11) + "," +
+               std::to_string(before) + "," + std::to_string(after) + Sjis(before ? ",始業前の使用,\r\n" : ",終業後の使用,\r\n");
     }));
 }
 
@@ -330,6 +434,10 @@ TEST(ReportInput, BadInputGetsItsExitCodeAndLeavesNoPartialFile)
          "log.txt morvalen-days.csv ", "morvalen-days.csv"},
         {"a log named like an output", {{"morvalen-days.csv", good}}, "/S morvalen-days.csv", 2,
          "morvalen-days.csv "},
+        {"a threshold over 600 minutes", {{"log.txt", good}}, "/S /gap:601 log.txt", 2, "log.txt "},
+        {"a timesheet held open", {{"log.txt", good}, {"sheet.csv", Sjis("ユーザー名,日付,出勤,退勤\r\n")}},
+         "/S log.txt sheet.csv", 1, "log.txt morvalen-days.csv morvalen-gaps.csv morvalen-report.html morvalen-sessions.csv sheet.csv ",
+         "sheet.csv"},
         {"a line of 100 KB, a UTF-8 log, a locked log and a non-log in a folder",
          {{"logs\\log.txt", good + "\r\n" + std::string(100000, 'x') + Line("root             26/12/08(火) 09:05")},
           {"logs\\u.txt", "\xef\xbb\xbf" + Utf8(good)}, {"logs\\locked.txt", good}, {"logs\\notes.txt", "hello"}},

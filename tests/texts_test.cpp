@@ -163,7 +163,8 @@ TEST(LogLayout, ReportReadsTheHeaderAndArchivesTheRecorderWrites)
     WriteBytes(text, "");
     WriteBytes("pc1.txt", "");
     std::vector<SourceFile> files;
-    CollectInputs({L"pc1.txt"}, files);
+    std::vector<WText> sheets;
+    CollectInputs({L"pc1.txt"}, {}, files, sheets);
     ASSERT_EQ(files.size(), 2u) << text;
     EXPECT_EQ(Narrow(files[0].path, CP_ACP), (folder + "\\pc1_26-12-07.txt").c_str());
 }

@@ -1,0 +1,218 @@
+/*
+ * Usage report: the page's section 勤怠との乖離, and what the calendar
+ * shows of a compared day. The section says what was read and how it was
+ * counted before any figure, so that a flagged day can be checked against
+ * the timesheet and the log by hand.
+ */
+#include "gaps.h"
+#include "report.h"
+#include "resource.h"
+
+#include <algorithm>
+
+/* The declared span, a green box behind the PC bars; one declared side
+   alone is a green stroke. */
+const char GapsStyle[] =
+    "td.t s{position:absolute;top:1px;height:14px;border:1px solid #1b9e4b;background:rgba(27,158,75,.12)}"
+    "td.t s.o{width:0;border-width:0 0 0 2px;background:none}.g{color:#8a3ab9}"
+    "table.gapdays td:first-child,table.gapdays td:last-child,table.gapusers td:first-child{text-align:left}"
+    "table.gapdays td:last-child{color:#8a3ab9}";
+
+static void Put(Text &html, UINT id)
+{
+    html += LoadBytes(id, CP_UTF8);
+}
+
+/* The header cells of a list split at separator, up to count of them. */
+static void AppendHeader(Text &html, UINT id, wchar_t separator, int count)
+{
+    WText columns = LoadWide(id);
+    html += "<tr>";
+    for (size_t at = 0; at <= columns.size() && count--;) {
+        size_t end = std::min(columns.find(separator, at), columns.size());
+        html += "<th>";
+        html += Narrow(columns.substr(at, end - at), CP_UTF8);
+        html += "</th>";
+        at = end + 1;
+    }
+    html += "</tr>\n";
+}
+
+static void AppendNumberCell(Text &html, int value)
+{
+    html += "<td>";
+    if (value >= 0)
+        AppendNumber(html, value);
+    html += "</td>";
+}
+
+static void Files(Text &html, const Timesheets &sheets)
+{
+    html += "<ul>\n";
+    for (const SheetFile &file : sheets.files) {
+        bool skipped = file.error || (!file.mapping && !file.isSheet);
+        html += skipped ? "<li class=\"bad\">" : "<li>";
+        AppendEscaped(html, Narrow(file.path, CP_UTF8));
+        html += " \xe2\x80\x94 ";
+        if (file.error) {
+            AppendEscaped(html, Narrow(SystemReason(file.error), CP_UTF8));
+        } else if (skipped) {
+            Put(html, IDS_NOTTIMESHEET);
+        } else {
+            if (file.mapping) {
+                Put(html, IDS_MAPPING);
+                html += ' ';
+            }
+            AppendNumber(html, file.rows);
+            html += ' ';
+            Put(html, IDS_LINES);
+        }
+        html += "</li>\n";
+    }
+    html += "</ul>\n";
+}
+
+static void BadRows(Text &html, const Timesheets &sheets)
+{
+    if (!sheets.badRowCount)
+        return;
+    html += "<h3 class=\"bad\">";
+    Put(html, IDS_BADLINES);
+    html += ": ";
+    AppendNumber(html, sheets.badRowCount);
+    html += ' ';
+    Put(html, IDS_LINES);
+    html += "</h3>\n<ul class=\"badlines\">\n";
+    for (const BadLine &row : sheets.badRows) {
+        html += "<li>";
+        AppendEscaped(html, Narrow(sheets.files[row.file].path, CP_UTF8));
+        html += ' ';
+        AppendNumber(html, row.line);
+        Put(html, IDS_LINEAT);
+        html += ": <code>";
+        AppendEscaped(html, row.text);
+        html += "</code></li>\n";
+    }
+    html += "</ul>\n";
+}
+
+static void Unmatched(Text &html, const Gaps &gaps)
+{
+    if (gaps.unmatched.empty())
+        return;
+    html += "<h3 class=\"bad\">";
+    Put(html, IDS_UNMATCHED);
+    html += "</h3>\n<ul class=\"unmatched\">\n";
+    for (const Person *person : gaps.unmatched) {
+        html += "<li>";
+        AppendEscaped(html, person->name);
+        html += " \xe2\x80\x94 ";
+        AppendNumber(html, person->rows);
+        html += ' ';
+        Put(html, IDS_LINES);
+        html += "</li>\n";
+    }
+    html += "</ul>\n";
+}
+
+static void FlaggedDays(Text &html, const Gaps &gaps)
+{
+    bool any = false;
+    for (int index : gaps.order) {
+        for (const GapDay &gap : gaps.users[index].days) {
+            if (gap.day < 0 || !gap.flags)
+                continue;
+            if (!any) {
+                html += "<h3>";
+                Put(html, IDS_FLAGGEDDAYS);
+                html += "</h3>\n<table class=\"gapdays\">";
+                AppendHeader(html, IDS_GAPSHEADER, L',', 10);
+                any = true;
+            }
+            html += "<tr><td>";
+            AppendEscaped(html, gaps.tally.users[index].name);
+            html += "</td><td>";
+            gaps.pageWords.AppendCells(html, gap, "</td><td>");
+            html += "</td></tr>\n";
+        }
+    }
+    if (any) {
+        html += "</table>\n";
+    } else {
+        html += "<p>";
+        Put(html, IDS_NOFLAGGED);
+        html += "</p>\n";
+    }
+}
+
+void AppendGapsSection(Text &html, const Gaps &gaps)
+{
+    html += "<section class=\"gaps\"><h2 id=\"gaps\">";
+    Put(html, IDS_GAPS);
+    html += "</h2>\n<p>";
+    Put(html, IDS_THRESHOLD);
+    html += ' ';
+    AppendNumber(html, gaps.threshold);
+    html += ' ';
+    Put(html, IDS_MINUTEUNIT);
+    html += "\xe3\x80\x80";
+    Put(html, IDS_GAPLEGEND);
+    html += "</p>\n";
+    Files(html, gaps.sheets);
+    BadRows(html, gaps.sheets);
+    Unmatched(html, gaps);
+
+    html += "<table class=\"gapusers\">";
+    AppendHeader(html, IDS_GAPUSERCOLUMNS, L'|', 5);
+    for (int index : gaps.order) {
+        const GapUser &user = gaps.users[index];
+        html += "<tr><td>";
+        AppendEscaped(html, gaps.tally.users[index].name);
+        html += "</td>";
+        AppendNumberCell(html, user.compared);
+        AppendNumberCell(html, user.flagged);
+        AppendNumberCell(html, user.before);
+        AppendNumberCell(html, user.after);
+        html += "</tr>\n";
+    }
+    html += "</table>\n";
+    FlaggedDays(html, gaps);
+    html += "</section>\n";
+}
+
+void AppendGapMarks(Text &html, const Gaps &gaps, int user, int day)
+{
+    const GapDay *gap = gaps.Find(user, day);
+    if (!gap || !gap->flags)
+        return;
+    html += "<span class=\"g\">";
+    gaps.pageWords.AppendFlags(html, gap->flags);
+    html += "</span> ";
+}
+
+void AppendDeclaredSpan(Text &html, const Gaps &gaps, int user, int day)
+{
+    const GapDay *gap = gaps.Find(user, day);
+    if (!gap || !gap->flags || (gap->declaredStart < 0 && gap->declaredEnd < 0))
+        return;
+    int from = gap->declaredStart, to = gap->declaredEnd;
+    bool box = from >= 0 && to > from && from < MinutesPerDay;
+    int tick = from >= 0 ? from : to;
+    if (!box && tick >= MinutesPerDay)
+        return;
+    html += box ? "<s title=\"" : "<s class=\"o\" title=\"";
+    html += gaps.declaredWord;
+    html += ' ';
+    if (from >= 0)
+        AppendClock(html, from);
+    html += "\xef\xbd\x9e";
+    if (to >= 0)
+        AppendClock(html, to);
+    html += "\" style=\"left:";
+    AppendShare(html, box ? from : tick);
+    if (box) {
+        html += ";width:";
+        AppendShare(html, std::min(to, MinutesPerDay) - from);
+    }
+    html += "\"></s>";
+}
