@@ -113,10 +113,12 @@ void SessionsCsv::Write(const Session &session)
    session runs on) is left empty and the mark says why. */
 void WriteDaysCsv(OutFile &out, const Tally &tally)
 {
-    static const int marks[] = {MarkFromBefore, MarkRunsOn, MarkRunning, MarkCrashed, MarkClockBack};
-    static const UINT words[] = {IDS_FROMBEFORE, IDS_RUNSON, IDS_RUNNING, IDS_CRASHED, IDS_CLOCKBACK};
-    Text markWords[5], weekdays[7];
-    for (int i = 0; i < 5; i++)
+    static const int marks[] = {MarkFromBefore, MarkRunsOn, MarkRunning, MarkCrashed, MarkClockBack,
+                                MarkOverlap};
+    static const UINT words[] = {IDS_FROMBEFORE, IDS_RUNSON, IDS_RUNNING, IDS_CRASHED, IDS_CLOCKBACK,
+                                 IDS_OVERLAP};
+    Text markWords[6], weekdays[7];
+    for (int i = 0; i < 6; i++)
         markWords[i] = LoadBytes(words[i], LogCodePage);
     WText days = LoadWide(IDS_WEEKDAYS);
     for (int i = 0; i < 7 && i < (int)days.size(); i++)
@@ -150,7 +152,7 @@ void WriteDaysCsv(OutFile &out, const Tally &tally)
             AppendNumber(row, cell.sessions);
             row += ',';
             const char *separator = "";
-            for (int i = 0; i < 5; i++) {
+            for (int i = 0; i < 6; i++) {
                 if (cell.marks & marks[i]) {
                     row += separator;
                     row += markWords[i];

@@ -47,6 +47,11 @@
 #define IDS_LEGEND          305
 #define IDS_USER            306
 
+/* Sessions at the same time, the overview and the month pages */
+#define IDS_OVERLAP         310
+#define IDS_OVERLAPPED      311
+#define IDS_LEGENDOVERLAP   312
+
 #define IDI_REPORT          1
 
 #endif

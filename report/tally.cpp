@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cstring>
 
-const Day EmptyDay = {0, 0, -1, -1, 0, {}, {}};
+const Day EmptyDay = {0, 0, 0, -1, -1, 0, {}, {}, {}};
 
 const Day &User::DayAt(int day) const
 {
@@ -102,16 +102,23 @@ bool Tally::Overlaps(int start, int end) const
     return DayOf(end > start ? end - 1 : start) >= firstDay && DayOf(start) <= lastDay;
 }
 
-/* Sets the bits from to to, a word at a time. */
-static void SetMinutes(unsigned long long *bits, int from, int to)
+/* Marks the minutes from to to in use, a word at a time; those already
+   in use are in use twice. */
+static void SetMinutes(Day &cell, int from, int to)
 {
     while (from < to) {
         int word = from / 64, last = std::min(to, (word + 1) * 64);
         int count = last - from;
         unsigned long long mask = count == 64 ? ~0ULL : ((1ULL << count) - 1) << (from % 64);
-        bits[word] |= mask;
+        unsigned long long again = mask & cell.used[word];
+        cell.minutes += (short)__builtin_popcountll(mask & ~again);
+        cell.overlapped += (short)__builtin_popcountll(again & ~cell.twice[word]);
+        cell.used[word] |= mask;
+        cell.twice[word] |= again;
         from = last;
     }
+    if (cell.overlapped)
+        cell.marks |= MarkOverlap;
 }
 
 void Tally::Count(const Session &session)
@@ -137,9 +144,8 @@ void Tally::Count(const Session &session)
         int from = std::max(session.start, midnight);
         int to = std::min(session.end, midnight + MinutesPerDay);
         Day &cell = DayAt(user, day);
-        cell.minutes += to - from;
         cell.sessions++;
-        SetMinutes(cell.used, from - midnight, to - midnight);
+        SetMinutes(cell, from - midnight, to - midnight);
         if (from > session.start)
             cell.marks |= MarkFromBefore;
         else if (cell.firstStart < 0 || from - midnight < cell.firstStart)

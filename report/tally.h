@@ -1,7 +1,9 @@
 /*
- * Usage report: sessions and days, counted as "ac -d" counts: a session
- * is split at midnight and each day gets its own minutes. One pass over
- * the logs builds this; the writers only read it.
+ * Usage report: sessions and days. A session is split at midnight and
+ * each day gets its own minutes; a day's use is the minutes in which at
+ * least one of the user's sessions ran, so sessions on several PCs at
+ * once count once. One pass over the logs builds this; the writers only
+ * read it.
  *
  * Memory grows with users and days, not with lines: each user keeps one
  * cell per day, and a cell knows its minutes in use and the session
@@ -23,7 +25,8 @@ enum Mark {
     MarkRunsOn = 2,       /* a session runs on into the next day */
     MarkRunning = 4,      /* a session still running at the report's time */
     MarkCrashed = 8,      /* a session that never got its end record */
-    MarkClockBack = 16    /* an end before its start */
+    MarkClockBack = 16,   /* an end before its start */
+    MarkOverlap = 32      /* sessions ran at the same time */
 };
 
 struct Session {
@@ -39,12 +42,14 @@ struct Session {
 const int DayWords = (MinutesPerDay + 63) / 64;
 
 struct Day {
-    int minutes;
+    short minutes;      /* in use: the bits of used */
+    short overlapped;   /* in use by more than one session: of twice */
     short sessions;
     short firstStart;   /* minute of the day, -1 for none */
     short lastEnd;      /* minute of the day up to 1440, -1 for none */
     unsigned char marks;
     unsigned long long used[DayWords];
+    unsigned long long twice[DayWords];
     unsigned long long starts[DayWords];    /* counted from earlier files */
 };
 
