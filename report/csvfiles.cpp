@@ -10,7 +10,9 @@
 #include "outfile.h"
 #include "resource.h"
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 
 static void AppendField(Text &out, const Text &field)
 {
@@ -35,7 +37,7 @@ static void AppendField(Text &out, const Text &field)
 }
 
 SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &reading)
-    : out(file), tally(counted)
+    : rows(1), out(file), tally(counted)
 {
     states[MarkRunning] = LoadBytes(IDS_RUNNING, LogCodePage);
     states[MarkCrashed] = LoadBytes(IDS_CRASHED, LogCodePage);
@@ -105,13 +107,82 @@ void SessionsCsv::Write(const Session &session)
     *at++ = '\r';
     *at++ = '\n';
     out.Put(row.data(), at - row.data());
+    rows++;
+}
+
+/* The first day of the month of a row's start date, after its name. */
+static int MonthOfRow(const char *row, const char *end)
+{
+    const char *at = row;
+    if (at < end && *at == '"') {
+        for (at++; at < end && !(*at == '"' && (at + 1 == end || at[1] != '"')); at++)
+            if (*at == '"')
+                at++;
+        at++;
+    }
+    while (at < end && *at != ',')
+        at++;
+    int year = 0, month = 0;
+    for (int i = 1; i <= 7 && at + i < end; i++)
+        if (at[i] >= '0' && at[i] <= '9')
+            (i <= 4 ? year : month) = (i <= 4 ? year : month) * 10 + (at[i] - '0');
+    return IsDate(year, month, 1) ? DayNumber(year, month, 1) : DayNumber(2000, 1, 1);
+}
+
+/* Parts are open side by side, as many as there are months, so each
+   keeps a smaller buffer. */
+bool SplitSessions(const WText &path, const WText &folder, std::vector<WText> &names, DWORD *error)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return false;
+    }
+    std::map<int, OutFile> parts;
+    std::vector<char> piece(1 << 20);
+    Text header, rest;
+    *error = 0;
+    for (DWORD got; !*error;) {
+        if (!ReadFile(file, piece.data(), (DWORD)piece.size(), &got, NULL)) {
+            *error = GetLastError();
+            break;
+        }
+        if (!got)
+            break;
+        rest.append(piece.data(), got);
+        size_t at = 0;
+        for (size_t end; !*error && (end = rest.find('\n', at)) != Text::npos; at = end + 1) {
+            const char *row = rest.data() + at;
+            if (header.empty()) {
+                header.assign(row, end + 1 - at);
+                continue;
+            }
+            int month = MonthOfRow(row, rest.data() + end);
+            bool fresh = parts.find(month) == parts.end();
+            OutFile &part = parts[month];
+            if (fresh && !part.Create(folder, 64 * 1024))
+                *error = part.error;
+            else if (fresh)
+                part.Put(header);
+            part.Put(row, end + 1 - at);
+        }
+        rest.erase(0, at);
+    }
+    CloseHandle(file);
+    for (std::pair<const int, OutFile> &part : parts) {
+        names.push_back(MonthFile(part.first, L"morvalen-sessions", L".csv"));
+        if (!*error && (!part.second.Close() || !part.second.Replace(Join(folder, names.back()))))
+            *error = part.second.error;
+    }
+    return !*error;
 }
 
 /* One row per user and day, empty days included: name, date, weekday,
    first start, last end, minutes, h:mm, sessions, marks. A time the day
    does not have (it began inside a session from the day before, a
    session runs on) is left empty and the mark says why. */
-void WriteDaysCsv(OutFile &out, const Tally &tally)
+void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to)
 {
     static const int marks[] = {MarkFromBefore, MarkRunsOn, MarkRunning, MarkCrashed, MarkClockBack,
                                 MarkOverlap};
@@ -130,7 +201,7 @@ void WriteDaysCsv(OutFile &out, const Tally &tally)
         const User &user = tally.users[index];
         int first, last;
         tally.ShownDays(user, &first, &last);
-        for (int day = first; day <= last; day++) {
+        for (int day = std::max(first, from); day <= std::min(last, to); day++) {
             const Day &cell = user.DayAt(day);
             row.clear();
             AppendField(row, user.csvName);
@@ -163,4 +234,15 @@ void WriteDaysCsv(OutFile &out, const Tally &tally)
             out.Put(row);
         }
     }
+}
+
+int DaysRows(const Tally &tally)
+{
+    int rows = 1;
+    for (const User &user : tally.users) {
+        int first, last;
+        tally.ShownDays(user, &first, &last);
+        rows += std::max(last - first + 1, 0);
+    }
+    return rows;
 }

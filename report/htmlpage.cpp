@@ -1,10 +1,13 @@
 /*
- * Usage report: the page. One UTF-8 file that carries its own style, has
- * no script and fetches nothing, so it opens offline from wherever it is
- * copied. At the top the sources and the period; then per user and month
- * the day table, each day with its timeline: a 0-24 h axis with a bar for
- * each span of use, red and orange ticks for the sessions that count
- * nothing, stripes over a session still running.
+ * Usage report: the pages. Each is one UTF-8 file that carries its own
+ * style, has no script and fetches nothing, so the set opens offline from
+ * wherever it is copied. The overview, opened first, holds what does not
+ * grow with the years' days: the period, the sources and the problems,
+ * each user's totals and a table of every user's months, each month a
+ * link to its page. A month's page holds the day table of every user,
+ * each day with its timeline: a 0-24 h axis with a bar for each span of
+ * use, red and orange ticks for the sessions that count nothing, stripes
+ * over a session still running.
  */
 #include "report.h"
 #include "outfile.h"
@@ -19,7 +22,7 @@ static const char Style[] =
     "table{border-collapse:collapse;font-size:.9em}"
     "th,td{border:1px solid #ddd;padding:1px 6px;text-align:right;white-space:nowrap}"
     "th{background:#f4f4f4;font-weight:normal}td:nth-child(2){text-align:center}"
-    "table.days td:nth-child(7),td.n{text-align:left}"
+    "table.days td:nth-child(7),td.n{text-align:left}td.n{text-align:left}"
     "tr.sat td{background-color:#eef4ff}tr.sun td{background-color:#fff0f0}"
     ".t{position:relative;width:480px;padding:0}"
     "td.t{background-image:repeating-linear-gradient(to right,#ccc 0 1px,transparent 1px 12.5%)}"
@@ -29,55 +32,74 @@ static const char Style[] =
     "th.t span{position:absolute;top:1px;transform:translateX(-50%)}"
     "th.t span:first-child{transform:none}th.t span:last-child{transform:translateX(-100%)}"
     "b.x{background:#d22}b.c{background:#e80}.x{color:#d22}.c{color:#e80}.r{color:#2a6bc5}"
-    ".s{color:#888}li.bad,.bad{color:#b00}code{background:#f6f6f6}";
+    ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}code{background:#f6f6f6}"
+    "nav{margin:.5em 0}nav a{margin-right:1.5em}table.months td:nth-child(2){text-align:right}";
 
 namespace {
 
-class Page {
+/* What every page is written with: a buffer of UTF-8 put out in pieces. */
+class Html {
 public:
-    Page(OutFile &out, const Tally &tally, const Reading &reading, const Options &options);
-    void Write();
+    explicit Html(OutFile &out) : out(out) {}
 
-private:
     void Put(const char *text) { html += text; }
     void Put(const Text &text) { html += text; }
     void Put(UINT id) { html += LoadBytes(id, CP_UTF8); }
+    void Number(int value, int digits = 1) { AppendNumber(html, value, digits); }
     void Escaped(const Text &text);
+    void Begin(const Text &title);
+    void End();
     void Flush();
+
+    Text html;
+
+private:
+    OutFile &out;
+};
+
+/* The first page: everything but the days. */
+class Overview : public Html {
+public:
+    Overview(OutFile &out, const Tally &tally, const Reading &reading, const Options &options,
+             const Outputs &outputs);
+    void Write();
+
+private:
     void Sources();
     void BadLines();
-    void Totals(const std::vector<int> &order);
-    void UserDays(int index);
-    void Month(const User &user, int first, int last);
-    void DayRow(const User &user, int day);
-    void Timeline(const Day &cell, int day);
+    void Split();
+    void Totals();
+    void Months();
 
-    OutFile &out;
     const Tally &tally;
     const Reading &reading;
     const Options &options;
-    Text html;
-    Text weekdays[7], words[MarkClockBack + 1];
-    std::vector<Event> ticks, running;   /* the current user's */
+    const Outputs &outputs;
+    std::vector<int> order;     /* the users with days to show, by name */
+};
+
+/* One month: each user's days. */
+class MonthPage : public Html {
+public:
+    MonthPage(OutFile &out, const Tally &tally, int month);
+    void Write();
+
+private:
+    void Links();
+    void UserDays(int index, int first, int last);
+    void DayRow(const User &user, int day);
+    void Timeline(const Day &cell, int day);
+
+    const Tally &tally;
+    int first, last;            /* the month's days */
+    Text weekdays[7], words[MarkOverlap + 1];
+    std::vector<Event> ticks, running;   /* the current user's, in the month */
     size_t nextTick;
 };
 
 }
 
-Page::Page(OutFile &file, const Tally &counted, const Reading &read, const Options &given)
-    : out(file), tally(counted), reading(read), options(given), nextTick(0)
-{
-    WText days = LoadWide(IDS_WEEKDAYS);
-    for (int i = 0; i < 7 && i < (int)days.size(); i++)
-        weekdays[i] = Narrow(days.substr(i, 1), CP_UTF8);
-    words[MarkFromBefore] = LoadBytes(IDS_FROMBEFORE, CP_UTF8);
-    words[MarkRunsOn] = LoadBytes(IDS_RUNSON, CP_UTF8);
-    words[MarkRunning] = LoadBytes(IDS_RUNNING, CP_UTF8);
-    words[MarkCrashed] = LoadBytes(IDS_CRASHED, CP_UTF8);
-    words[MarkClockBack] = LoadBytes(IDS_CLOCKBACK, CP_UTF8);
-}
-
-void Page::Escaped(const Text &text)
+void Html::Escaped(const Text &text)
 {
     for (char c : text) {
         switch (c) {
@@ -90,10 +112,27 @@ void Page::Escaped(const Text &text)
     }
 }
 
-void Page::Flush()
+void Html::Flush()
 {
     out.Put(html);
     html.clear();
+}
+
+void Html::Begin(const Text &title)
+{
+    Put("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>");
+    Put(title);
+    Put("</title>\n<style>");
+    Put(Style);
+    Put("</style>\n</head>\n<body>\n<h1>");
+    Put(title);
+    Put("</h1>\n");
+}
+
+void Html::End()
+{
+    Put("</body>\n</html>\n");
+    Flush();
 }
 
 /* A minute of the day as a share of the axis, in hundredths of a percent. */
@@ -115,62 +154,17 @@ static Text Stamp(int moment)
     return text;
 }
 
-void Page::Sources()
+/* "2026年11月" */
+static Text MonthTitle(int day)
 {
-    Put("<h2>");
-    Put(IDS_SOURCES);
-    Put("</h2>\n<ul>\n");
-    for (const SourceFile &file : reading.files) {
-        Put(file.error || !file.isLog ? "<li class=\"bad\">" : "<li>");
-        Escaped(Narrow(file.path, CP_UTF8));
-        Put(" \xe2\x80\x94 ");
-        if (file.error) {
-            Escaped(Narrow(SystemReason(file.error), CP_UTF8));
-        } else if (!file.isLog) {
-            Put(IDS_NOTALOG);
-        } else {
-            AppendNumber(html, file.lines);
-            Put(" ");
-            Put(IDS_LINES);
-            if (file.utf8) {
-                Put(" (");
-                Put(IDS_UTF8);
-                Put(")");
-            }
-        }
-        Put("</li>\n");
-    }
-    Put("</ul>\n");
-}
-
-void Page::BadLines()
-{
-    if (!reading.badLineCount)
-        return;
-    Put("<h2 class=\"bad\">");
-    Put(IDS_BADLINES);
-    Put(": ");
-    AppendNumber(html, reading.badLineCount);
-    Put(" ");
-    Put(IDS_LINES);
-    Put("</h2>\n");
-    if (reading.badLineCount > BadLinesShown) {
-        Put("<p>");
-        Put(IDS_FIRSTSHOWN);
-        Put("</p>\n");
-    }
-    Put("<ul class=\"badlines\">\n");
-    for (const BadLine &line : reading.badLines) {
-        Put("<li>");
-        Escaped(Narrow(reading.files[line.file].path, CP_UTF8));
-        Put(" ");
-        AppendNumber(html, line.line);
-        Put(IDS_LINEAT);
-        Put(": <code>");
-        Escaped(line.text);
-        Put("</code></li>\n");
-    }
-    Put("</ul>\n");
+    int year, month, date;
+    DateOf(day, &year, &month, &date);
+    Text text;
+    AppendNumber(text, year);
+    text += LoadBytes(IDS_YEAR, CP_UTF8);
+    AppendNumber(text, month);
+    text += LoadBytes(IDS_MONTH, CP_UTF8);
+    return text;
 }
 
 struct Sums {
@@ -213,7 +207,118 @@ static void AppendSums(Text &html, const Sums &sums, bool cells)
     AppendDuration(html, sums.daysUsed ? (sums.minutes + sums.daysUsed / 2) / sums.daysUsed : 0);
 }
 
-void Page::Totals(const std::vector<int> &order)
+Overview::Overview(OutFile &file, const Tally &counted, const Reading &read, const Options &given,
+                   const Outputs &written)
+    : Html(file), tally(counted), reading(read), options(given), outputs(written)
+{
+    for (int index : tally.Order())
+        if (tally.users[index].shownFirst <= tally.users[index].shownLast)
+            order.push_back(index);
+}
+
+/* The list of files is folded away when it is long, so that the totals
+   are not pushed off the screen; the files that failed are problems and
+   stay in view. */
+void Overview::Sources()
+{
+    int lines = 0;
+    for (const SourceFile &file : reading.files)
+        lines += file.lines;
+    Put(reading.files.size() > BadLinesShown ? "<details>" : "<details open>");
+    Put("<summary><h2 style=\"display:inline\">");
+    Put(IDS_SOURCES);
+    Put("</h2> ");
+    Number((int)reading.files.size());
+    Put(" \xe2\x80\x94 ");
+    Number(lines);
+    Put(" ");
+    Put(IDS_LINES);
+    Put("</summary>\n<ul>\n");
+    for (int pass = 0; pass < 2; pass++) {
+        for (const SourceFile &file : reading.files) {
+            bool bad = file.error || !file.isLog;
+            if (bad != (pass == 1))
+                continue;
+            Put(bad ? "<li class=\"bad\">" : "<li>");
+            Escaped(Narrow(file.path, CP_UTF8));
+            Put(" \xe2\x80\x94 ");
+            if (file.error) {
+                Escaped(Narrow(SystemReason(file.error), CP_UTF8));
+            } else if (!file.isLog) {
+                Put(IDS_NOTALOG);
+            } else {
+                Number(file.lines);
+                Put(" ");
+                Put(IDS_LINES);
+                if (file.utf8) {
+                    Put(" (");
+                    Put(IDS_UTF8);
+                    Put(")");
+                }
+            }
+            Put("</li>\n");
+        }
+        if (pass == 0)
+            Put("</ul></details>\n<ul>\n");
+    }
+    Put("</ul>\n");
+}
+
+void Overview::BadLines()
+{
+    if (!reading.badLineCount)
+        return;
+    Put("<h2 class=\"bad\">");
+    Put(IDS_BADLINES);
+    Put(": ");
+    Number(reading.badLineCount);
+    Put(" ");
+    Put(IDS_LINES);
+    Put("</h2>\n");
+    if (reading.badLineCount > BadLinesShown) {
+        Put("<p>");
+        Put(IDS_FIRSTSHOWN);
+        Put("</p>\n");
+    }
+    Put("<ul class=\"badlines\">\n");
+    for (const BadLine &line : reading.badLines) {
+        Put("<li>");
+        Escaped(Narrow(reading.files[line.file].path, CP_UTF8));
+        Put(" ");
+        Number(line.line);
+        Put(IDS_LINEAT);
+        Put(": <code>");
+        Escaped(line.text);
+        Put("</code></li>\n");
+    }
+    Put("</ul>\n");
+}
+
+/* A CSV file too long for Excel went into parts, one per month. */
+void Overview::Split()
+{
+    const std::vector<Text> *parts[] = {&outputs.sessionParts, &outputs.dayParts};
+    for (const std::vector<Text> *names : parts) {
+        if (names->empty())
+            continue;
+        Put("<p class=\"split\">");
+        Put(names == parts[0] ? "morvalen-sessions.csv" : "morvalen-days.csv");
+        Put(IDS_SPLIT);
+        Put(" <a href=\"");
+        Put(names->front());
+        Put("\">");
+        Put(names->front());
+        Put("</a> \xef\xbd\x9e <a href=\"");
+        Put(names->back());
+        Put("\">");
+        Put(names->back());
+        Put("</a> (");
+        Number((int)names->size());
+        Put(")</p>\n");
+    }
+}
+
+void Overview::Totals()
 {
     Put("<h2>");
     Put(IDS_TOTALS);
@@ -230,15 +335,138 @@ void Page::Totals(const std::vector<int> &order)
         const User &user = tally.users[index];
         int first, last;
         tally.ShownDays(user, &first, &last);
-        Put("<tr><td class=\"n\"><a href=\"#u");
-        AppendNumber(html, index);
-        Put("\">");
+        Put("<tr><td class=\"n\">");
         Escaped(user.name);
-        Put("</a></td><td>");
+        Put("</td><td>");
         AppendSums(html, SumDays(user, first, last), true);
         Put("</td></tr>\n");
     }
     Put("</table>\n");
+}
+
+/* Every user's total of each month, a year to a table, the latest year
+   first; each month leads to its page, each total to the user there. */
+void Overview::Months()
+{
+    Put("<h2>");
+    Put(IDS_MONTHS);
+    Put("</h2>\n");
+    int year, month, date;
+    DateOf(tally.shownLast, &year, &month, &date);
+    for (; DayNumber(year, 12, 31) >= tally.shownFirst; year--) {
+        int from = std::max(tally.shownFirst, DayNumber(year, 1, 1));
+        int to = std::min(tally.shownLast, DayNumber(year, 12, 31));
+        std::vector<Text> links;
+        Put("<table class=\"months\"><tr><th>");
+        Number(year);
+        Put(IDS_YEAR);
+        Put("</th>");
+        for (int day = from; day <= to; day = MonthEnd(day) + 1) {
+            links.push_back(DetailLink(MonthFile(day, L"", L".html")));
+            DateOf(day, &year, &month, &date);
+            Put("<th><a href=\"");
+            Put(links.back());
+            Put("\">");
+            Number(month);
+            Put(IDS_MONTH);
+            Put("</a></th>");
+        }
+        Put("</tr>\n");
+        for (int index : order) {
+            const User &user = tally.users[index];
+            int first, last;
+            tally.ShownDays(user, &first, &last);
+            if (first > to || last < from)
+                continue;
+            Put("<tr><td class=\"n\">");
+            Escaped(user.name);
+            Put("</td>");
+            for (int day = from, i = 0; day <= to; day = MonthEnd(day) + 1, i++) {
+                Put("<td>");
+                if (day <= last && MonthEnd(day) >= first) {
+                    Sums sums = SumDays(user, std::max(day, first), std::min(MonthEnd(day), last));
+                    Put("<a href=\"");
+                    Put(links[i]);
+                    Put("#u");
+                    Number(index);
+                    Put("\" title=\"");
+                    AppendSums(html, sums, false);
+                    Put("\">");
+                    AppendDuration(html, sums.minutes);
+                    Put("</a>");
+                }
+                Put("</td>");
+            }
+            Put("</tr>\n");
+        }
+        Put("</table>\n");
+        Flush();
+    }
+}
+
+/* The sections in the order a reader wants them; each is one call, and a
+   new one goes where it belongs in this list. */
+void Overview::Write()
+{
+    Begin(LoadBytes(IDS_TITLE, CP_UTF8));
+    Put("<p>");
+    Put(IDS_PERIOD);
+    Put(" ");
+    AppendDate(html, options.fromGiven ? options.from : tally.shownFirst);
+    Put(" \xef\xbd\x9e ");
+    AppendDate(html, options.toGiven ? options.to : tally.shownLast);
+    Put("\xe3\x80\x80");
+    Put(IDS_MADE);
+    Put(" ");
+    Put(Stamp(options.now));
+    Put("</p>\n");
+    Sources();
+    BadLines();
+    Split();
+    if (order.empty()) {
+        Put("<p>");
+        Put(IDS_NOSESSIONS);
+        Put("</p>\n");
+    } else {
+        Totals();
+        Months();
+    }
+    End();
+}
+
+MonthPage::MonthPage(OutFile &file, const Tally &counted, int month)
+    : Html(file), tally(counted), first(MonthStart(month)), last(MonthEnd(month)), nextTick(0)
+{
+    WText days = LoadWide(IDS_WEEKDAYS);
+    for (int i = 0; i < 7 && i < (int)days.size(); i++)
+        weekdays[i] = Narrow(days.substr(i, 1), CP_UTF8);
+    words[MarkFromBefore] = LoadBytes(IDS_FROMBEFORE, CP_UTF8);
+    words[MarkRunsOn] = LoadBytes(IDS_RUNSON, CP_UTF8);
+    words[MarkRunning] = LoadBytes(IDS_RUNNING, CP_UTF8);
+    words[MarkCrashed] = LoadBytes(IDS_CRASHED, CP_UTF8);
+    words[MarkClockBack] = LoadBytes(IDS_CLOCKBACK, CP_UTF8);
+    words[MarkOverlap] = LoadBytes(IDS_OVERLAP, CP_UTF8);
+}
+
+/* The overview and the months before and after, where there are some. */
+void MonthPage::Links()
+{
+    Put("<nav><a href=\"../");
+    Put(Narrow(PageName, CP_UTF8));
+    Put("\">");
+    Put(IDS_OVERVIEW);
+    Put("</a>");
+    int around[] = {first - 1, last + 1};
+    for (int day : around) {
+        if (day < tally.shownFirst || day > tally.shownLast)
+            continue;
+        Put("<a href=\"");
+        Put(Narrow(MonthFile(day, L"", L".html"), CP_UTF8));
+        Put(day < first ? "\">\xe2\x86\x90 " : "\">");
+        Put(MonthTitle(day));
+        Put(day < first ? "</a>" : " \xe2\x86\x92</a>");
+    }
+    Put("</nav>\n");
 }
 
 /* The first minute from from on whose bit is set (or clear), or 1440. */
@@ -253,7 +481,7 @@ static int NextMinute(const unsigned long long *bits, int from, bool set)
     return MinutesPerDay;
 }
 
-void Page::Timeline(const Day &cell, int day)
+void MonthPage::Timeline(const Day &cell, int day)
 {
     int midnight = day * MinutesPerDay;
     /* Each run of minutes in use is one bar. */
@@ -290,7 +518,7 @@ void Page::Timeline(const Day &cell, int day)
     }
 }
 
-void Page::DayRow(const User &user, int day)
+void MonthPage::DayRow(const User &user, int day)
 {
     const Day &cell = user.DayAt(day);
     int weekday = WeekdayOf(day);
@@ -324,7 +552,7 @@ void Page::DayRow(const User &user, int day)
     if (cell.sessions) {
         AppendDuration(html, cell.minutes);
         Put("</td><td>");
-        AppendNumber(html, cell.sessions);
+        Number(cell.sessions);
     } else {
         Put("</td><td>");
     }
@@ -340,22 +568,42 @@ void Page::DayRow(const User &user, int day)
             Put("</span> ");
         }
     }
+    if (cell.marks & MarkOverlap) {
+        Put("<span class=\"o\" title=\"");
+        Put(IDS_OVERLAPPED);
+        Put(" ");
+        AppendDuration(html, cell.overlapped);
+        Put("\">");
+        Put(words[MarkOverlap]);
+        Put("</span>");
+    }
     Put("</td><td class=\"t\">");
     Timeline(cell, day);
     Put("</td></tr>\n");
 }
 
-void Page::Month(const User &user, int first, int last)
+void MonthPage::UserDays(int index, int from, int to)
 {
-    int year, month, day;
-    DateOf(first, &year, &month, &day);
-    Put("<h3>");
-    AppendNumber(html, year);
-    Put(IDS_YEAR);
-    AppendNumber(html, month);
-    Put(IDS_MONTH);
-    Put("</h3>\n<p>");
-    AppendSums(html, SumDays(user, first, last), false);
+    const User &user = tally.users[index];
+    /* The events are by user and start. */
+    ticks.clear();
+    running.clear();
+    auto at = std::lower_bound(tally.events.begin(), tally.events.end(), index,
+                               [](const Event &event, int user) { return event.user < user; });
+    for (; at != tally.events.end() && at->user == index; ++at) {
+        if (at->mark == MarkRunning)
+            running.push_back(*at);
+        else if (DayOf(at->start) >= from && DayOf(at->start) <= to)
+            ticks.push_back(*at);
+    }
+    nextTick = 0;
+
+    Put("<section><h2 id=\"u");
+    Number(index);
+    Put("\">");
+    Escaped(user.name);
+    Put("</h2>\n<p>");
+    AppendSums(html, SumDays(user, from, to), false);
     Put("</p>\n<table class=\"days\"><tr>");
     WText columns = LoadWide(IDS_COLUMNS);
     for (size_t at = 0; at <= columns.size();) {
@@ -370,86 +618,43 @@ void Page::Month(const User &user, int first, int last)
         Put("<span style=\"left:");
         AppendShare(html, hour * 60);
         Put("\">");
-        AppendNumber(html, hour);
+        Number(hour);
         Put("</span>");
     }
     Put("</th></tr>\n");
-    for (int d = first; d <= last; d++) {
-        DayRow(user, d);
-        if (html.size() > 65536)
-            Flush();
-    }
-    Put("</table>\n");
-}
-
-void Page::UserDays(int index)
-{
-    const User &user = tally.users[index];
-    ticks.clear();
-    running.clear();
-    for (const Event &event : tally.events)
-        if (event.user == index)
-            (event.mark == MarkRunning ? running : ticks).push_back(event);
-    std::sort(ticks.begin(), ticks.end(), [](const Event &a, const Event &b) { return a.start < b.start; });
-    nextTick = 0;
-
-    Put("<section><h2 id=\"u");
-    AppendNumber(html, index);
-    Put("\">");
-    Escaped(user.name);
-    Put("</h2>\n");
-    int first, last;
-    tally.ShownDays(user, &first, &last);
-    for (int day = first; day <= last; day = MonthEnd(day) + 1)
-        Month(user, day, std::min(last, MonthEnd(day)));
-    Put("</section>\n");
+    for (int day = from; day <= to; day++)
+        DayRow(user, day);
+    Put("</table></section>\n");
     Flush();
 }
 
-void Page::Write()
+void MonthPage::Write()
 {
-    Put("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>");
-    Put(IDS_TITLE);
-    Put("</title>\n<style>");
-    Put(Style);
-    Put("</style>\n</head>\n<body>\n<h1>");
-    Put(IDS_TITLE);
-    Put("</h1>\n<p>");
-    Put(IDS_PERIOD);
-    Put(" ");
-    AppendDate(html, options.fromGiven ? options.from : tally.shownFirst);
-    Put(" \xef\xbd\x9e ");
-    AppendDate(html, options.toGiven ? options.to : tally.shownLast);
-    Put("\xe3\x80\x80");
-    Put(IDS_MADE);
-    Put(" ");
-    Put(Stamp(options.now));
-    Put("</p>\n");
-    Sources();
-    BadLines();
+    Begin(LoadBytes(IDS_TITLE, CP_UTF8) + " " + MonthTitle(first));
+    Links();
     Put("<p class=\"legend\">");
     Put(IDS_LEGEND);
+    Put(IDS_LEGENDOVERLAP);
     Put("</p>\n");
-
-    std::vector<int> order;
-    for (int index : tally.Order())
-        if (tally.users[index].shownFirst <= tally.users[index].shownLast)
-            order.push_back(index);
-    if (order.empty()) {
-        Put("<p>");
-        Put(IDS_NOSESSIONS);
-        Put("</p>\n");
-    } else {
-        Totals(order);
+    for (int index : tally.Order()) {
+        int from, to;
+        tally.ShownDays(tally.users[index], &from, &to);
+        if (from <= last && to >= first)
+            UserDays(index, std::max(from, first), std::min(to, last));
     }
-    for (int index : order)
-        UserDays(index);
-    Put("</body>\n</html>\n");
-    Flush();
+    Links();
+    End();
 }
 
-void WriteHtmlPage(OutFile &out, const Tally &tally, const Reading &reading, const Options &options)
+void WriteOverview(OutFile &out, const Tally &tally, const Reading &reading, const Options &options,
+                   const Outputs &outputs)
 {
-    Page page(out, tally, reading, options);
+    Overview page(out, tally, reading, options, outputs);
+    page.Write();
+}
+
+void WriteMonthPage(OutFile &out, const Tally &tally, int month)
+{
+    MonthPage page(out, tally, month);
     page.Write();
 }

@@ -3,9 +3,7 @@
  */
 #include "outfile.h"
 
-static const size_t BufferSize = 256 * 1024;
-
-OutFile::OutFile() : error(0), file(INVALID_HANDLE_VALUE)
+OutFile::OutFile() : error(0), file(INVALID_HANDLE_VALUE), bufferSize(0)
 {
 }
 
@@ -14,8 +12,9 @@ OutFile::~OutFile()
     Discard();
 }
 
-bool OutFile::Create(const WText &folder)
+bool OutFile::Create(const WText &folder, size_t size)
 {
+    error = 0;
     wchar_t name[MAX_PATH];
     if (!GetTempFileNameW(folder.c_str(), L"mvr", 0, name)) {
         error = GetLastError();
@@ -29,7 +28,8 @@ bool OutFile::Create(const WText &folder)
         temp.clear();
         return false;
     }
-    buffer.reserve(BufferSize + 4096);
+    bufferSize = size;
+    buffer.reserve(size + 4096);
     return true;
 }
 
@@ -46,7 +46,7 @@ void OutFile::Flush()
 void OutFile::Put(const char *bytes, size_t length)
 {
     buffer.append(bytes, length);
-    if (buffer.size() >= BufferSize)
+    if (buffer.size() >= bufferSize)
         Flush();
 }
 

@@ -1,16 +1,35 @@
 /*
  * Usage report: the run. The output files are opened first, so a folder
  * that cannot be written is found before anything is read; the sessions
- * file is written while the logs are read, the days file and the page at
- * the end, and all three are renamed into place only when all are whole.
+ * file is written while the logs are read, the rest at the end: the days
+ * file, the month pages and the parts of a file too long for Excel into a
+ * new detail folder, the overview last. Nothing is put in place until
+ * all are whole; then the new detail folder replaces the old one whole,
+ * so no page or part of an earlier report is left beside this one.
  */
 #include "report.h"
 #include "outfile.h"
 #include "resource.h"
 
-static const wchar_t PageName[] = L"morvalen-report.html";
-static const wchar_t DaysName[] = L"morvalen-days.csv";
-static const wchar_t SessionsName[] = L"morvalen-sessions.csv";
+#include <cwctype>
+
+const wchar_t PageName[] = L"morvalen-report.html";
+const wchar_t DaysName[] = L"morvalen-days.csv";
+const wchar_t SessionsName[] = L"morvalen-sessions.csv";
+const wchar_t DetailFolder[] = L"morvalen-report";
+
+WText MonthFile(int day, const WText &base, const wchar_t *extension)
+{
+    int year, month, date;
+    DateOf(day, &year, &month, &date);
+    Text digits;
+    AppendNumber(digits, year, 4);
+    digits += '-';
+    AppendNumber(digits, month, 2);
+    WText name = base.empty() ? base : base + L"-";
+    name.append(digits.begin(), digits.end());
+    return name + extension;
+}
 
 /* Beside the first input: a file's folder, a folder's parent. */
 static WText OutputFolder(const Options &options)
@@ -41,13 +60,123 @@ static Outcome Fail(Problem *problem, UINT sentence, const WText &subject, DWORD
     return NothingWritten;
 }
 
+/* name has the shape: '0' a digit, '*' any letters or digits. */
+static bool Shaped(const wchar_t *name, const wchar_t *shape)
+{
+    for (; *shape; shape++) {
+        if (*shape == L'*') {
+            while (iswalnum(*name) && *name != shape[1])
+                name++;
+            continue;
+        }
+        wchar_t c = *name >= L'A' && *name <= L'Z' ? *name + 32 : *name;
+        if (*shape == L'0' ? !iswdigit(c) : c != *shape)
+            return false;
+        name++;
+    }
+    return !*name;
+}
+
+/* The names of the detail folder: what a report writes into it, or a
+   temporary file an interrupted one left. Its files are listed in
+   files; false if the folder holds anything else, so that a folder of
+   the same name that is not the report's is never replaced. */
+static bool DetailFiles(const WText &details, std::vector<WText> &files)
+{
+    static const wchar_t *const shapes[] = {L"0000-00.html", L"morvalen-sessions-0000-00.csv",
+                                            L"morvalen-days-0000-00.csv", L"mvr*.tmp"};
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Join(details, L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return GetFileAttributesW(details.c_str()) == INVALID_FILE_ATTRIBUTES;
+    bool ours = true;
+    do {
+        const wchar_t *name = found.cFileName;
+        if (!lstrcmpW(name, L".") || !lstrcmpW(name, L".."))
+            continue;
+        bool known = false;
+        for (const wchar_t *shape : shapes)
+            known = known || Shaped(name, shape);
+        ours = ours && known && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        files.push_back(Join(details, name));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return ours;
+}
+
+/* A folder of this report's own: made new, and removed with what is in
+   it unless Keep is called. */
+class TempFolder {
+public:
+    ~TempFolder() { Remove(); }
+    bool Make(const WText &folder)
+    {
+        for (DWORD n = GetTickCount() & 0xFFFF, tries = 0; tries < 100; n++, tries++) {
+            path = Join(folder, L"mvr");
+            for (int shift = 12; shift >= 0; shift -= 4)
+                path += L"0123456789abcdef"[n >> shift & 15];
+            path += L".tmp";
+            if (CreateDirectoryW(path.c_str(), NULL))
+                return true;
+            if (GetLastError() != ERROR_ALREADY_EXISTS)
+                break;
+        }
+        path.clear();
+        return false;
+    }
+    void Remove()
+    {
+        std::vector<WText> files;
+        if (path.empty())
+            return;
+        DetailFiles(path, files);
+        for (const WText &file : files)
+            DeleteFileW(file.c_str());
+        RemoveDirectoryW(path.c_str());
+        path.clear();
+    }
+    bool Empty() const
+    {
+        std::vector<WText> files;
+        DetailFiles(path, files);
+        return files.empty();
+    }
+    WText path;
+};
+
+/* One file of the detail folder, written whole by write. */
+template <class Writer> static bool WriteDetail(const WText &folder, const WText &name, DWORD *error,
+                                                Writer write)
+{
+    OutFile out;
+    if (!out.Create(folder)) {
+        *error = out.error;
+        return false;
+    }
+    write(out);
+    if (!out.Close() || !out.Replace(Join(folder, name))) {
+        *error = out.error;
+        return false;
+    }
+    return true;
+}
+
+Text DetailLink(const WText &name)
+{
+    Text link = Narrow(Join(DetailFolder, name), CP_UTF8);
+    for (char &c : link)
+        if (c == '\\')
+            c = '/';
+    return link;
+}
+
 Outcome MakeReport(const Options &options, WText *page, Problem *problem)
 {
     Reading reading;
     reading.badLineCount = 0;
     CollectInputs(options.inputs, reading.files);
 
-    WText folder = OutputFolder(options);
+    WText folder = OutputFolder(options), details = Join(folder, DetailFolder);
     const wchar_t *names[3] = {SessionsName, DaysName, PageName};
     WText targets[3];
     for (int i = 0; i < 3; i++) {
@@ -56,10 +185,16 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
             if (SamePath(file.path, targets[i]))
                 return Fail(problem, IDS_ISINPUT, targets[i], 0);
     }
+    std::vector<WText> oldDetails;
+    if (!DetailFiles(details, oldDetails))
+        return Fail(problem, IDS_NOTOURS, details, 0);
     OutFile outs[3];
     for (OutFile &out : outs)
         if (!out.Create(folder))
             return Fail(problem, IDS_CANNOTWRITE, folder, out.error);
+    TempFolder fresh;
+    if (!fresh.Make(folder))
+        return Fail(problem, IDS_CANNOTWRITE, folder, GetLastError());
     for (SourceFile &file : reading.files)
         file.shown = ShownName(file.path, folder);
 
@@ -80,20 +215,81 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
         return Fail(problem, IDS_NOLOG, reading.files.empty() ? options.inputs[0] : WText(), 0);
     }
     tally.Finish();
-    WriteDaysCsv(outs[1], tally);
-    WriteHtmlPage(outs[2], tally, reading, options);
+
+    /* The months with something to show, and the files of the detail
+       folder: a page for each, the parts of a file too long. */
+    bool anyShown = false;
+    for (const User &user : tally.users)
+        anyShown = anyShown || user.shownFirst <= user.shownLast;
+    std::vector<int> months;
+    for (int day = tally.shownFirst; anyShown && day <= tally.shownLast; day = MonthEnd(day) + 1)
+        months.push_back(day);
+    int maxRows = options.maxRows ? options.maxRows : ExcelRows;
+    Outputs outputs;
+    DWORD error = 0;
+    bool whole[3] = {sessions.rows <= maxRows, DaysRows(tally) <= maxRows, true};
+    if (whole[1]) {
+        WriteDaysCsv(outs[1], tally, tally.shownFirst, tally.shownLast);
+    } else {
+        outs[1].Discard();
+        for (int month : months) {
+            WText name = MonthFile(month, L"morvalen-days", L".csv");
+            if (!WriteDetail(fresh.path, name, &error, [&](OutFile &out) {
+                    WriteDaysCsv(out, tally, std::max(month, tally.shownFirst), MonthEnd(month));
+                }))
+                return Fail(problem, IDS_CANNOTWRITE, Join(details, name), error);
+            outputs.dayParts.push_back(DetailLink(name));
+        }
+    }
+    if (!whole[0]) {
+        std::vector<WText> parts;
+        if (!outs[0].Close() || !SplitSessions(outs[0].Temp(), fresh.path, parts, &error))
+            return Fail(problem, IDS_CANNOTWRITE, details, error ? error : outs[0].error);
+        outs[0].Discard();
+        for (const WText &part : parts)
+            outputs.sessionParts.push_back(DetailLink(part));
+    }
+    for (int month : months) {
+        WText name = MonthFile(month, L"", L".html");
+        if (!WriteDetail(fresh.path, name, &error, [&](OutFile &out) { WriteMonthPage(out, tally, month); }))
+            return Fail(problem, IDS_CANNOTWRITE, Join(details, name), error);
+    }
+    WriteOverview(outs[2], tally, reading, options, outputs);
 
     for (int i = 0; i < 3; i++)
-        if (!outs[i].Close())
+        if (whole[i] && !outs[i].Close())
             return Fail(problem, IDS_CANNOTWRITE, targets[i], outs[i].error);
-    for (int i = 0; i < 3; i++) {
-        DWORD error;
+    /* Whatever is replaced or removed must be free to go: a file held
+       open in Excel stops the report before anything changes. */
+    for (int i = 0; i < 3; i++)
         if (!CanReplace(targets[i], &error))
             return Fail(problem, IDS_CANNOTWRITE, targets[i], error);
+    for (const WText &file : oldDetails)
+        if (!CanReplace(file, &error))
+            return Fail(problem, IDS_CANNOTWRITE, file, error);
+    TempFolder old;
+    if (!oldDetails.empty() || GetFileAttributesW(details.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (!old.Make(folder) || !RemoveDirectoryW(old.path.c_str()) ||
+            !MoveFileW(details.c_str(), old.path.c_str())) {
+            error = GetLastError();
+            old.path.clear();
+            return Fail(problem, IDS_CANNOTWRITE, details, error);
+        }
     }
-    for (int i = 0; i < 3; i++)
-        if (!outs[i].Replace(targets[i]))
-            return Fail(problem, IDS_CANNOTWRITE, targets[i], outs[i].error);
+    if (!fresh.Empty()) {
+        if (!MoveFileW(fresh.path.c_str(), details.c_str())) {
+            error = GetLastError();
+            MoveFileW(old.path.c_str(), details.c_str());
+            old.path.clear();
+            return Fail(problem, IDS_CANNOTWRITE, details, error);
+        }
+        fresh.path.clear();
+    }
+    for (int i = 0; i < 3; i++) {
+        if (whole[i] ? !outs[i].Replace(targets[i])
+                     : !DeleteFileW(targets[i].c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+            return Fail(problem, IDS_CANNOTWRITE, targets[i], whole[i] ? outs[i].error : GetLastError());
+    }
     *page = targets[2];
     return allRead && !reading.badLineCount ? AllRead : SomeUnreadable;
 }

@@ -23,6 +23,26 @@ struct Options {
     int from, to;               /* days; the whole century when not given */
     bool fromGiven, toGiven;
     int now;                    /* the report's time, a moment */
+    int maxRows;                /* a CSV file's rows, its header included;
+                                   0: as many as Excel opens */
+};
+
+/* The outputs: the overview, the two CSV files beside it, and the folder
+   beside them that holds a page per month and, where a CSV file would
+   have more rows than Excel opens, its parts, one per month. */
+extern const wchar_t PageName[], DaysName[], SessionsName[], DetailFolder[];
+const int ExcelRows = 1048576;
+
+/* "2026-11.html", "morvalen-days-2026-11.csv": the name of the month of
+   day in the detail folder. */
+WText MonthFile(int day, const WText &base, const wchar_t *extension);
+/* A link from the overview to a file of the detail folder. */
+Text DetailLink(const WText &name);
+
+/* What the overview says of the CSV files: the parts' paths from the
+   overview's folder, with '/', when a file was split. */
+struct Outputs {
+    std::vector<Text> sessionParts, dayParts;
 };
 
 struct SourceFile {
@@ -75,6 +95,8 @@ public:
     SessionsCsv(OutFile &out, const Tally &tally, const Reading &reading);
     void Write(const Session &session) override;
 
+    int rows;           /* written, the header too */
+
 private:
     OutFile &out;
     const Tally &tally;
@@ -83,8 +105,16 @@ private:
     Text states[MarkClockBack + 1];
     std::vector<char> row;
 };
-void WriteDaysCsv(OutFile &out, const Tally &tally);
-void WriteHtmlPage(OutFile &out, const Tally &tally, const Reading &reading, const Options &options);
+/* The days from first to last of each user; the rows a whole file has. */
+void WriteDaysCsv(OutFile &out, const Tally &tally, int first, int last);
+int DaysRows(const Tally &tally);
+/* The sessions file at path into a part per month of its start in
+   folder; false with error set if one could not be read or written. */
+bool SplitSessions(const WText &path, const WText &folder, std::vector<WText> &names, DWORD *error);
+void WriteOverview(OutFile &out, const Tally &tally, const Reading &reading, const Options &options,
+                   const Outputs &outputs);
+/* The page of the month of day. */
+void WriteMonthPage(OutFile &out, const Tally &tally, int day);
 
 /* report.cpp: reads, counts and writes; on NothingWritten, problem says why. */
 Outcome MakeReport(const Options &options, WText *page, Problem *problem);

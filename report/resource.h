@@ -51,6 +51,10 @@
 #define IDS_OVERLAP         310
 #define IDS_OVERLAPPED      311
 #define IDS_LEGENDOVERLAP   312
+#define IDS_SPLIT           313
+#define IDS_MONTHS          314
+#define IDS_OVERVIEW        315
+#define IDS_NOTOURS         316
 
 #define IDI_REPORT          1
 

@@ -220,6 +220,10 @@ void Tally::Finish()
         Emit(session);
     }
     open.clear();
+    /* By user and start, for the pages. */
+    std::sort(events.begin(), events.end(), [](const Event &a, const Event &b) {
+        return a.user != b.user ? a.user < b.user : a.start < b.start;
+    });
 
     /* What the writers show: every day from the first to the last that
        has a session, in whole months unless the range was given. */

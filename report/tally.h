@@ -103,7 +103,7 @@ public:
     void ShownDays(const User &user, int *first, int *last) const;
 
     std::vector<User> users;
-    std::vector<Event> events;
+    std::vector<Event> events;      /* by user and start once finished */
     int firstDay, lastDay, now;
     /* Told of every session counted, once. */
     SessionSink *sink;
