@@ -31,17 +31,28 @@ int DayNumber(int year, int month, int day)
     return era * 146097 + dayOfEra - EpochOffset;
 }
 
+/* The month of the last date asked for: the writers go day by day, and
+   a session's stamps mostly fall in one month. */
+static int knownFirst = 1, knownLast = 0, knownYear, knownMonth;
+
 void DateOf(int dayNumber, int *year, int *month, int *day)
 {
-    int z = dayNumber + EpochOffset;
-    int era = z / 146097;
-    int dayOfEra = z - era * 146097;
-    int yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    int dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    int shifted = (5 * dayOfYear + 2) / 153;
-    *day = dayOfYear - (153 * shifted + 2) / 5 + 1;
-    *month = shifted < 10 ? shifted + 3 : shifted - 9;
-    *year = yearOfEra + era * 400 + (*month <= 2);
+    if (dayNumber < knownFirst || dayNumber > knownLast) {
+        int z = dayNumber + EpochOffset;
+        int era = z / 146097;
+        int dayOfEra = z - era * 146097;
+        int yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+        int dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+        int shifted = (5 * dayOfYear + 2) / 153;
+        int date = dayOfYear - (153 * shifted + 2) / 5 + 1;
+        knownMonth = shifted < 10 ? shifted + 3 : shifted - 9;
+        knownYear = yearOfEra + era * 400 + (knownMonth <= 2);
+        knownFirst = dayNumber - date + 1;
+        knownLast = knownFirst + DaysInMonth(knownYear, knownMonth) - 1;
+    }
+    *year = knownYear;
+    *month = knownMonth;
+    *day = dayNumber - knownFirst + 1;
 }
 
 /* 2000-01-01 was a Saturday. */

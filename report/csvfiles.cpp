@@ -55,21 +55,28 @@ static char *PutText(char *at, const Text &text)
     return at + text.size();
 }
 
+static inline __attribute__((always_inline)) char *PutTwo(char *at, unsigned value)
+{
+    at[0] = (char)('0' + value / 10);
+    at[1] = (char)('0' + value % 10);
+    return at + 2;
+}
+
 /* ",yyyy/mm/dd,HH:mm" */
 static char *PutStamp(char *at, int moment)
 {
     int year, month, day, minute = MinuteOfDay(moment);
     DateOf(DayOf(moment), &year, &month, &day);
     *at++ = ',';
-    at = PutNumber(at, year, 4);
+    at = PutTwo(PutTwo(at, year / 100), year % 100);
     *at++ = '/';
-    at = PutNumber(at, month, 2);
+    at = PutTwo(at, month);
     *at++ = '/';
-    at = PutNumber(at, day, 2);
+    at = PutTwo(at, day);
     *at++ = ',';
-    at = PutNumber(at, minute / 60, 2);
+    at = PutTwo(at, minute / 60);
     *at++ = ':';
-    return PutNumber(at, minute % 60, 2);
+    return PutTwo(at, minute % 60);
 }
 
 /* Name, start date and time, end date and time (none for a session that
@@ -97,7 +104,7 @@ void SessionsCsv::Write(const Session &session)
     *at++ = ',';
     at = PutNumber(at, session.minutes / 60, 1);
     *at++ = ':';
-    at = PutNumber(at, session.minutes % 60, 2);
+    at = PutTwo(at, session.minutes % 60);
     *at++ = ',';
     at = PutText(at, state);
     *at++ = ',';

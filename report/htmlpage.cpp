@@ -14,6 +14,7 @@
 #include "resource.h"
 
 #include <algorithm>
+#include <cstring>
 
 static const char Style[] =
     "body{font-family:\"Yu Gothic UI\",Meiryo,sans-serif;margin:1.5em;color:#222}"
@@ -50,6 +51,14 @@ public:
     void Begin(const Text &title);
     void End();
     void Flush();
+    /* Room for up to n bytes written in place, and where they ended. */
+    char *Room(size_t n)
+    {
+        size_t used = html.size();
+        html.resize(used + n);
+        return &html[used];
+    }
+    void Done(const char *end) { html.resize(end - html.data()); }
 
     Text html;
 
@@ -89,10 +98,11 @@ private:
     void UserDays(int index, int first, int last);
     void DayRow(const User &user, int day);
     void Timeline(const Day &cell, int day);
+    void Bar(bool striped, int from, int to);
 
     const Tally &tally;
     int first, last;            /* the month's days */
-    Text weekdays[7], words[MarkOverlap + 1];
+    Text weekdays[7], words[MarkOverlap + 1], overlapped;
     std::vector<Event> ticks, running;   /* the current user's, in the month */
     size_t nextTick;
 };
@@ -135,14 +145,35 @@ void Html::End()
     Flush();
 }
 
+/* The day rows are written in place, as the sessions file's rows are:
+   the pages have one for every user and day. */
+template <size_t N> static char *Copy(char *at, const char (&text)[N])
+{
+    memcpy(at, text, N - 1);
+    return at + N - 1;
+}
+
+static char *Copy(char *at, const Text &text)
+{
+    memcpy(at, text.data(), text.size());
+    return at + text.size();
+}
+
 /* A minute of the day as a share of the axis, in hundredths of a percent. */
+static char *PutShare(char *at, int minutes)
+{
+    unsigned share = minutes * 10000 / MinutesPerDay;
+    at = PutNumber(at, share / 100, 1);
+    *at++ = '.';
+    at = PutNumber(at, share % 100, 2);
+    *at++ = '%';
+    return at;
+}
+
 static void AppendShare(Text &out, int minutes)
 {
-    int share = minutes * 10000 / MinutesPerDay;
-    AppendNumber(out, share / 100);
-    out += '.';
-    AppendNumber(out, share % 100, 2);
-    out += '%';
+    char share[16];
+    out.append(share, PutShare(share, minutes) - share);
 }
 
 static Text Stamp(int moment)
@@ -446,6 +477,7 @@ MonthPage::MonthPage(OutFile &file, const Tally &counted, int month)
     words[MarkCrashed] = LoadBytes(IDS_CRASHED, CP_UTF8);
     words[MarkClockBack] = LoadBytes(IDS_CLOCKBACK, CP_UTF8);
     words[MarkOverlap] = LoadBytes(IDS_OVERLAP, CP_UTF8);
+    overlapped = LoadBytes(IDS_OVERLAPPED, CP_UTF8);
 }
 
 /* The overview and the months before and after, where there are some. */
@@ -481,28 +513,30 @@ static int NextMinute(const unsigned long long *bits, int from, bool set)
     return MinutesPerDay;
 }
 
+/* A bar from minute from to minute to, striped for a session running. */
+void MonthPage::Bar(bool striped, int from, int to)
+{
+    char *at = Room(64);
+    at = striped ? Copy(at, "<i class=\"r\" style=\"left:") : Copy(at, "<i style=\"left:");
+    at = PutShare(at, from);
+    at = Copy(at, ";width:");
+    at = PutShare(at, to - from);
+    Done(Copy(at, "\"></i>"));
+}
+
 void MonthPage::Timeline(const Day &cell, int day)
 {
     int midnight = day * MinutesPerDay;
     /* Each run of minutes in use is one bar. */
-    for (int minute = NextMinute(cell.used, 0, true); minute < MinutesPerDay;) {
+    for (int minute = cell.minutes ? NextMinute(cell.used, 0, true) : MinutesPerDay; minute < MinutesPerDay;) {
         int end = NextMinute(cell.used, minute, false);
-        Put("<i style=\"left:");
-        AppendShare(html, minute);
-        Put(";width:");
-        AppendShare(html, end - minute);
-        Put("\"></i>");
+        Bar(false, minute, end);
         minute = NextMinute(cell.used, end, true);
     }
     for (const Event &event : running) {
         int from = std::max(event.start, midnight), to = std::min(event.end, midnight + MinutesPerDay);
-        if (from >= to)
-            continue;
-        Put("<i class=\"r\" style=\"left:");
-        AppendShare(html, from - midnight);
-        Put(";width:");
-        AppendShare(html, to - from);
-        Put("\"></i>");
+        if (from < to)
+            Bar(true, from - midnight, to - midnight);
     }
     for (; nextTick < ticks.size() && DayOf(ticks[nextTick].start) <= day; nextTick++) {
         const Event &event = ticks[nextTick];
@@ -518,66 +552,70 @@ void MonthPage::Timeline(const Day &cell, int day)
     }
 }
 
+/* Date, weekday, first start, last end, use, sessions and marks. */
 void MonthPage::DayRow(const User &user, int day)
 {
     const Day &cell = user.DayAt(day);
-    int weekday = WeekdayOf(day);
-    Put(weekday == 0 ? "<tr class=\"sun\"" : weekday == 6 ? "<tr class=\"sat\"" : "<tr");
-    Put(" data-day=\"");
-    AppendDate(html, day, '-');
-    Put("\"><td>");
-    Text date;
-    AppendDate(date, day);
-    Put(date.substr(5));
-    Put("</td><td>");
-    Put(weekdays[weekday]);
-    Put("</td><td>");
+    int weekday = WeekdayOf(day), year, month, date;
+    DateOf(day, &year, &month, &date);
+    char *at = Room(512);
+    at = weekday == 0 ? Copy(at, "<tr class=\"sun\"") : weekday == 6 ? Copy(at, "<tr class=\"sat\"") : Copy(at, "<tr");
+    at = Copy(at, " data-day=\"");
+    at = PutNumber(at, year, 4);
+    *at++ = '-';
+    at = PutNumber(at, month, 2);
+    *at++ = '-';
+    at = PutNumber(at, date, 2);
+    at = Copy(at, "\"><td>");
+    at = PutNumber(at, month, 2);
+    *at++ = '/';
+    at = PutNumber(at, date, 2);
+    at = Copy(at, "</td><td>");
+    at = Copy(at, weekdays[weekday]);
+    at = Copy(at, "</td><td>");
     if (cell.marks & MarkFromBefore) {
-        Put("<span class=\"s\">");
-        Put(words[MarkFromBefore]);
-        Put("</span>");
+        at = Copy(Copy(Copy(at, "<span class=\"s\">"), words[MarkFromBefore]), "</span>");
     } else if (cell.firstStart >= 0) {
-        AppendClock(html, cell.firstStart);
+        at = PutNumber(at, cell.firstStart / 60, 2);
+        *at++ = ':';
+        at = PutNumber(at, cell.firstStart % 60, 2);
     }
-    Put("</td><td>");
+    at = Copy(at, "</td><td>");
     if (cell.marks & (MarkRunsOn | MarkRunning)) {
         int mark = cell.marks & MarkRunsOn ? MarkRunsOn : MarkRunning;
-        Put(mark == MarkRunning ? "<span class=\"r\">" : "<span class=\"s\">");
-        Put(words[mark]);
-        Put("</span>");
+        at = mark == MarkRunning ? Copy(at, "<span class=\"r\">") : Copy(at, "<span class=\"s\">");
+        at = Copy(Copy(at, words[mark]), "</span>");
     } else if (cell.lastEnd >= 0) {
-        AppendClock(html, cell.lastEnd);
+        at = PutNumber(at, cell.lastEnd / 60, 2);
+        *at++ = ':';
+        at = PutNumber(at, cell.lastEnd % 60, 2);
     }
-    Put("</td><td>");
+    at = Copy(at, "</td><td>");
     if (cell.sessions) {
-        AppendDuration(html, cell.minutes);
-        Put("</td><td>");
-        Number(cell.sessions);
+        at = PutNumber(at, cell.minutes / 60, 1);
+        *at++ = ':';
+        at = PutNumber(at, cell.minutes % 60, 2);
+        at = PutNumber(Copy(at, "</td><td>"), cell.sessions, 1);
     } else {
-        Put("</td><td>");
+        at = Copy(at, "</td><td>");
     }
-    Put("</td><td>");
+    at = Copy(at, "</td><td>");
     static const int shown[] = {MarkRunning, MarkCrashed, MarkClockBack};
-    static const char *const classes[] = {"r", "x", "c"};
+    static const char *const classes[] = {"<span class=\"r\">", "<span class=\"x\">", "<span class=\"c\">"};
     for (int i = 0; i < 3; i++) {
         if (cell.marks & shown[i]) {
-            Put("<span class=\"");
-            Put(classes[i]);
-            Put("\">");
-            Put(words[shown[i]]);
-            Put("</span> ");
+            memcpy(at, classes[i], 16);
+            at = Copy(Copy(at + 16, words[shown[i]]), "</span> ");
         }
     }
     if (cell.marks & MarkOverlap) {
-        Put("<span class=\"o\" title=\"");
-        Put(IDS_OVERLAPPED);
-        Put(" ");
-        AppendDuration(html, cell.overlapped);
-        Put("\">");
-        Put(words[MarkOverlap]);
-        Put("</span>");
+        at = Copy(Copy(Copy(at, "<span class=\"o\" title=\""), overlapped), " ");
+        at = PutNumber(at, cell.overlapped / 60, 1);
+        *at++ = ':';
+        at = PutNumber(at, cell.overlapped % 60, 2);
+        at = Copy(Copy(Copy(at, "\">"), words[MarkOverlap]), "</span>");
     }
-    Put("</td><td class=\"t\">");
+    Done(Copy(at, "</td><td class=\"t\">"));
     Timeline(cell, day);
     Put("</td></tr>\n");
 }

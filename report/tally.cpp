@@ -15,13 +15,14 @@
 #include <algorithm>
 #include <cstring>
 
-const Day EmptyDay = {0, 0, 0, -1, -1, 0, {}, {}, {}};
+const Day EmptyDay = {0, 0, 0, -1, -1, 0, 0, {}, {}, {}};
 
 const Day &User::DayAt(int day) const
 {
-    if (days.empty() || day < firstDay || day >= firstDay + (int)days.size())
+    int block = (day >> BlockShift) - firstBlock;
+    if (block < 0 || block >= (int)blocks.size())
         return EmptyDay;
-    return days[day - firstDay];
+    return blocks[block][day & (BlockDays - 1)];
 }
 
 Tally::Tally(int first, int last, int reportTime)
@@ -59,7 +60,7 @@ int Tally::UserOf(const char *name, int length, UINT codePage)
         User user;
         user.name = utf8;
         user.csvName = codePage == LogCodePage ? Text(name, length) : Narrow(wide, LogCodePage);
-        user.firstDay = 0;
+        user.firstBlock = 0;
         users.push_back(user);
         known = byName.insert(std::make_pair(utf8, (int)users.size() - 1)).first;
     }
@@ -69,29 +70,33 @@ int Tally::UserOf(const char *name, int length, UINT codePage)
 
 Day &Tally::DayAt(User &user, int day)
 {
-    if (user.days.empty()) {
-        user.firstDay = day;
-        user.days.push_back(EmptyDay);
-    } else if (day < user.firstDay) {
-        user.days.insert(user.days.begin(), user.firstDay - day, EmptyDay);
-        user.firstDay = day;
-    } else if (day >= user.firstDay + (int)user.days.size()) {
-        user.days.resize(day - user.firstDay + 1, EmptyDay);
+    int block = day >> BlockShift;
+    std::vector<std::vector<Day>> &blocks = user.blocks;
+    if (blocks.empty())
+        user.firstBlock = block;
+    if (block < user.firstBlock) {
+        blocks.insert(blocks.begin(), user.firstBlock - block, std::vector<Day>(BlockDays, EmptyDay));
+        user.firstBlock = block;
     }
-    return user.days[day - user.firstDay];
+    while (block - user.firstBlock >= (int)blocks.size())
+        blocks.emplace_back(BlockDays, EmptyDay);
+    return blocks[block - user.firstBlock][day & (BlockDays - 1)];
 }
 
 bool Tally::CountedBefore(int user, int start) const
 {
-    int minute = MinuteOfDay(start);
-    return users[user].DayAt(DayOf(start)).starts[minute / 64] >> (minute % 64) & 1;
+    unsigned minute = MinuteOfDay(start);
+    const Day &cell = users[user].DayAt(DayOf(start));
+    return (cell.startSlots >> (minute / 32) & 1) && (cell.starts[minute / 64] >> (minute % 64) & 1);
 }
 
 void Tally::EndFile()
 {
     for (const std::pair<int, int> &key : fileStarts) {
-        int minute = MinuteOfDay(key.second);
-        DayAt(users[key.first], DayOf(key.second)).starts[minute / 64] |= 1ULL << (minute % 64);
+        unsigned minute = MinuteOfDay(key.second);
+        Day &cell = DayAt(users[key.first], DayOf(key.second));
+        cell.startSlots |= 1ULL << (minute / 32);
+        cell.starts[minute / 64] |= 1ULL << (minute % 64);
     }
     fileStarts.clear();
 }
@@ -100,6 +105,14 @@ void Tally::EndFile()
 bool Tally::Overlaps(int start, int end) const
 {
     return DayOf(end > start ? end - 1 : start) >= firstDay && DayOf(start) <= lastDay;
+}
+
+static int Bits(unsigned long long x)
+{
+    x -= (x >> 1) & 0x5555555555555555ULL;
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fULL;
+    return (int)((x * 0x0101010101010101ULL) >> 56);
 }
 
 /* Marks the minutes from to to in use, a word at a time; those already
@@ -111,8 +124,8 @@ static void SetMinutes(Day &cell, int from, int to)
         int count = last - from;
         unsigned long long mask = count == 64 ? ~0ULL : ((1ULL << count) - 1) << (from % 64);
         unsigned long long again = mask & cell.used[word];
-        cell.minutes += (short)__builtin_popcountll(mask & ~again);
-        cell.overlapped += (short)__builtin_popcountll(again & ~cell.twice[word]);
+        cell.minutes += (short)Bits(mask & ~again);
+        cell.overlapped += (short)Bits(again & ~cell.twice[word]);
         cell.used[word] |= mask;
         cell.twice[word] |= again;
         from = last;
@@ -231,9 +244,9 @@ void Tally::Finish()
     for (User &user : users) {
         user.shownFirst = lastDay + 1;
         user.shownLast = firstDay - 1;
-        for (int i = 0; i < (int)user.days.size(); i++) {
-            int day = user.firstDay + i;
-            if (user.days[i].sessions && day >= firstDay && day <= lastDay) {
+        for (int i = 0; i < (int)user.blocks.size() * BlockDays; i++) {
+            int day = user.firstBlock * BlockDays + i;
+            if (user.blocks[i / BlockDays][i % BlockDays].sessions && day >= firstDay && day <= lastDay) {
                 user.shownFirst = std::min(user.shownFirst, day);
                 user.shownLast = std::max(user.shownLast, day);
             }

@@ -6,7 +6,8 @@
  * read it.
  *
  * Memory grows with users and days, not with lines: each user keeps one
- * cell per day, and a cell knows its minutes in use and the session
+ * cell per day, and a cell knows its minutes in use, those in use by
+ * more than one session, and the session
  * starts that earlier files had as bitmaps of the day's 1440 minutes.
  * Only the starts of the file being read are listed one by one.
  */
@@ -15,7 +16,6 @@
 
 #include "calendar.h"
 
-#include <deque>
 #include <map>
 #include <vector>
 
@@ -40,6 +40,7 @@ struct Session {
 };
 
 const int DayWords = (MinutesPerDay + 63) / 64;
+const int BlockShift = 5, BlockDays = 1 << BlockShift;
 
 struct Day {
     short minutes;      /* in use: the bits of used */
@@ -48,6 +49,9 @@ struct Day {
     short firstStart;   /* minute of the day, -1 for none */
     short lastEnd;      /* minute of the day up to 1440, -1 for none */
     unsigned char marks;
+    /* A bit for each 32 minutes with a start in starts, looked at first:
+       it shares the cache line of the counts. */
+    unsigned long long startSlots;
     unsigned long long used[DayWords];
     unsigned long long twice[DayWords];
     unsigned long long starts[DayWords];    /* counted from earlier files */
@@ -56,8 +60,10 @@ struct Day {
 struct User {
     Text name;          /* UTF-8 */
     Text csvName;       /* CP932 */
-    int firstDay;       /* of days[0] */
-    std::deque<Day> days;
+    /* Cells in blocks of BlockDays days, the first holding the days from
+       firstBlock * BlockDays on, every block up to the last made. */
+    int firstBlock;
+    std::vector<std::vector<Day>> blocks;
     int shownFirst;     /* days with something to show, in the range; */
     int shownLast;      /* shownFirst > shownLast when none */
 
