@@ -110,6 +110,7 @@ int wmain(int count, wchar_t **args)
         ToFile(out, [&](OutFile &file) {
             SessionsCsv sessions(file, run.tally, run.reading);
             run.Read(&sessions);
+            sessions.Finish();
         });
     });
     Run done(options);

@@ -36,8 +36,10 @@ static void AppendField(Text &out, const Text &field)
     out += '"';
 }
 
+static const size_t BatchRows = 8192;
+
 SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &reading)
-    : rows(1), out(file), tally(counted)
+    : rows(1), out(file), tally(counted), thread(NULL), stop(false), monthFirst(1), monthLast(0)
 {
     states[MarkRunning] = LoadBytes(IDS_RUNNING, LogCodePage);
     states[MarkCrashed] = LoadBytes(IDS_CRASHED, LogCodePage);
@@ -47,6 +49,71 @@ SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &rea
         AppendField(fileFields.back(), source.shown);
     }
     out.Put(LoadBytes(IDS_SESSIONSHEADER, LogCodePage) + "\r\n");
+    filling.reserve(BatchRows);
+    writing.reserve(BatchRows);
+    /* Without a thread the rows are written as they come. */
+    ready = CreateEventW(NULL, FALSE, FALSE, NULL);
+    idle = CreateEventW(NULL, FALSE, TRUE, NULL);
+    if (ready && idle)
+        thread = CreateThread(NULL, 0, Run, this, 0, NULL);
+}
+
+void SessionsCsv::Write(const Session &session)
+{
+    while ((int)userFields.size() <= session.user) {
+        userFields.push_back(Text());
+        AppendField(userFields.back(), tally.users[userFields.size() - 1].csvName);
+    }
+    Queued queued = {&userFields[session.user], session};
+    filling.push_back(queued);
+    if (filling.size() == BatchRows)
+        Hand();
+}
+
+/* The filled batch goes to the writer once it has written the last. */
+void SessionsCsv::Hand()
+{
+    if (!thread) {
+        for (const Queued &queued : filling)
+            WriteRow(queued);
+    } else {
+        WaitForSingleObject(idle, INFINITE);
+        filling.swap(writing);
+        SetEvent(ready);
+    }
+    filling.clear();
+}
+
+DWORD WINAPI SessionsCsv::Run(void *self)
+{
+    SessionsCsv &csv = *(SessionsCsv *)self;
+    for (;;) {
+        WaitForSingleObject(csv.ready, INFINITE);
+        if (csv.stop)
+            return 0;
+        for (const Queued &queued : csv.writing)
+            csv.WriteRow(queued);
+        SetEvent(csv.idle);
+    }
+}
+
+void SessionsCsv::Finish()
+{
+    if (!filling.empty())
+        Hand();
+    if (thread) {
+        WaitForSingleObject(idle, INFINITE);
+        stop = true;
+        SetEvent(ready);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        thread = NULL;
+    }
+    if (ready)
+        CloseHandle(ready);
+    if (idle)
+        CloseHandle(idle);
+    ready = idle = NULL;
 }
 
 static char *PutText(char *at, const Text &text)
@@ -62,17 +129,23 @@ static inline __attribute__((always_inline)) char *PutTwo(char *at, unsigned val
     return at + 2;
 }
 
-/* ",yyyy/mm/dd,HH:mm" */
-static char *PutStamp(char *at, int moment)
+/* ",yyyy/mm/dd,HH:mm", on the writer's thread. */
+char *SessionsCsv::PutStamp(char *at, int moment)
 {
-    int year, month, day, minute = MinuteOfDay(moment);
-    DateOf(DayOf(moment), &year, &month, &day);
+    int day = DayOf(moment), minute = moment - day * MinutesPerDay;
+    if (day < monthFirst || day > monthLast) {
+        int year, month, date;
+        CivilDate(day, &year, &month, &date);
+        monthFirst = day - date + 1;
+        monthLast = monthFirst + DaysInMonth(year, month) - 1;
+        PutTwo(PutTwo(monthText, year / 100), year % 100);
+        monthText[4] = '/';
+        PutTwo(monthText + 5, month);
+        monthText[7] = '/';
+    }
     *at++ = ',';
-    at = PutTwo(PutTwo(at, year / 100), year % 100);
-    *at++ = '/';
-    at = PutTwo(at, month);
-    *at++ = '/';
-    at = PutTwo(at, day);
+    memcpy(at, monthText, 8);
+    at = PutTwo(at + 8, day - monthFirst + 1);
     *at++ = ',';
     at = PutTwo(at, minute / 60);
     *at++ = ':';
@@ -82,13 +155,10 @@ static char *PutStamp(char *at, int moment)
 /* Name, start date and time, end date and time (none for a session that
    has not ended), minutes, h:mm, state, file, line. Made in place: this
    runs once for every line of every log. */
-void SessionsCsv::Write(const Session &session)
+void SessionsCsv::WriteRow(const Queued &queued)
 {
-    while ((int)userFields.size() <= session.user) {
-        userFields.push_back(Text());
-        AppendField(userFields.back(), tally.users[userFields.size() - 1].csvName);
-    }
-    const Text &name = userFields[session.user], &file = fileFields[session.file];
+    const Session &session = queued.session;
+    const Text &name = *queued.name, &file = fileFields[session.file];
     const Text &state = states[session.mark];
     row.resize(name.size() + file.size() + state.size() + 96);
     char *at = PutText(row.data(), name);

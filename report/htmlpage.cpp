@@ -501,11 +501,12 @@ void MonthPage::Links()
     Put("</nav>\n");
 }
 
-/* The first minute from from on whose bit is set (or clear), or 1440. */
-static int NextMinute(const unsigned long long *bits, int from, bool set)
+/* The first minute from from on that is in use (or not), or 1440. */
+static int NextMinute(const Day &cell, int from, bool set)
 {
     while (from < MinutesPerDay) {
-        unsigned long long word = (set ? bits[from / 64] : ~bits[from / 64]) >> (from % 64);
+        unsigned long long used = cell.bits[from / 64].used;
+        unsigned long long word = (set ? used : ~used) >> (from % 64);
         if (word)
             return std::min(from + __builtin_ctzll(word), MinutesPerDay);
         from = (from / 64 + 1) * 64;
@@ -528,10 +529,10 @@ void MonthPage::Timeline(const Day &cell, int day)
 {
     int midnight = day * MinutesPerDay;
     /* Each run of minutes in use is one bar. */
-    for (int minute = cell.minutes ? NextMinute(cell.used, 0, true) : MinutesPerDay; minute < MinutesPerDay;) {
-        int end = NextMinute(cell.used, minute, false);
+    for (int minute = cell.minutes ? NextMinute(cell, 0, true) : MinutesPerDay; minute < MinutesPerDay;) {
+        int end = NextMinute(cell, minute, false);
         Bar(false, minute, end);
-        minute = NextMinute(cell.used, end, true);
+        minute = NextMinute(cell, end, true);
     }
     for (const Event &event : running) {
         int from = std::max(event.start, midnight), to = std::min(event.end, midnight + MinutesPerDay);

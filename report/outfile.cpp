@@ -12,22 +12,24 @@ OutFile::~OutFile()
     Discard();
 }
 
+/* A name of GetTempFileNameW's making, the file created new and not
+   truncated as GetTempFileNameW's own would be: ext4, under Wine, writes
+   a file truncated to nothing out to the disk as soon as it is closed. */
 bool OutFile::Create(const WText &folder, size_t size)
 {
-    error = 0;
     wchar_t name[MAX_PATH];
-    if (!GetTempFileNameW(folder.c_str(), L"mvr", 0, name)) {
-        error = GetLastError();
-        return false;
+    error = ERROR_FILE_EXISTS;
+    for (UINT n = GetTickCount(), tries = 0; error == ERROR_FILE_EXISTS && tries < 0xFFFF; n++, tries++) {
+        if (!GetTempFileNameW(folder.c_str(), L"mvr", n % 0xFFFF + 1, name)) {
+            error = GetLastError();
+            return false;
+        }
+        file = CreateFileW(name, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
     }
+    if (error)
+        return false;
     temp = name;
-    file = CreateFileW(name, GENERIC_WRITE, 0, NULL, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = GetLastError();
-        DeleteFileW(name);
-        temp.clear();
-        return false;
-    }
     bufferSize = size;
     buffer.reserve(size + 4096);
     return true;

@@ -104,11 +104,33 @@ static bool DetailFiles(const WText &details, std::vector<WText> &files)
     return ours;
 }
 
-/* A folder of this report's own: made new, and removed with what is in
-   it unless Keep is called. */
+/* A folder and everything in it. */
+static void RemoveTree(const WText &path)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Join(path, L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            WText name = Join(path, found.cFileName);
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW(name.c_str());
+            else if (lstrcmpW(found.cFileName, L".") && lstrcmpW(found.cFileName, L".."))
+                RemoveTree(name);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+/* A folder of this report's own beside the outputs, made new, and
+   removed with what is in it. */
 class TempFolder {
 public:
-    ~TempFolder() { Remove(); }
+    ~TempFolder()
+    {
+        if (!path.empty())
+            RemoveTree(path);
+    }
     bool Make(const WText &folder)
     {
         for (DWORD n = GetTickCount() & 0xFFFF, tries = 0; tries < 100; n++, tries++) {
@@ -123,17 +145,6 @@ public:
         }
         path.clear();
         return false;
-    }
-    void Remove()
-    {
-        std::vector<WText> files;
-        if (path.empty())
-            return;
-        DetailFiles(path, files);
-        for (const WText &file : files)
-            DeleteFileW(file.c_str());
-        RemoveDirectoryW(path.c_str());
-        path.clear();
     }
     bool Empty() const
     {
@@ -215,6 +226,7 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
         return Fail(problem, IDS_NOLOG, reading.files.empty() ? options.inputs[0] : WText(), 0);
     }
     tally.Finish();
+    sessions.Finish();
 
     /* The months with something to show, and the files of the detail
        folder: a page for each, the parts of a file too long. */
@@ -267,28 +279,41 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     for (const WText &file : oldDetails)
         if (!CanReplace(file, &error))
             return Fail(problem, IDS_CANNOTWRITE, file, error);
+    /* The old outputs are moved aside and removed once the new ones are
+       in place, or moved back if one cannot be: renamed over an old file,
+       a new one would be written out to the disk at once by some file
+       systems (ext4, under Wine), and the next report would wait for it. */
     TempFolder old;
-    if (!oldDetails.empty() || GetFileAttributesW(details.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        if (!old.Make(folder) || !RemoveDirectoryW(old.path.c_str()) ||
-            !MoveFileW(details.c_str(), old.path.c_str())) {
-            error = GetLastError();
-            old.path.clear();
-            return Fail(problem, IDS_CANNOTWRITE, details, error);
-        }
+    if (!old.Make(folder))
+        return Fail(problem, IDS_CANNOTWRITE, folder, GetLastError());
+    const WText places[4] = {targets[0], targets[1], targets[2], details};
+    WText aside[4];
+    bool placed = true;
+    for (int i = 0; i < 4 && placed; i++) {
+        if (GetFileAttributesW(places[i].c_str()) == INVALID_FILE_ATTRIBUTES)
+            continue;
+        aside[i] = Join(old.path, i < 3 ? names[i] : DetailFolder);
+        placed = MoveFileW(places[i].c_str(), aside[i].c_str());
+        error = GetLastError();
+        if (!placed)
+            aside[i].clear();
     }
-    if (!fresh.Empty()) {
-        if (!MoveFileW(fresh.path.c_str(), details.c_str())) {
-            error = GetLastError();
-            MoveFileW(old.path.c_str(), details.c_str());
-            old.path.clear();
-            return Fail(problem, IDS_CANNOTWRITE, details, error);
+    for (int i = 0; i < 3 && placed; i++)
+        if (whole[i] && !outs[i].Replace(targets[i])) {
+            placed = false;
+            error = outs[i].error;
         }
-        fresh.path.clear();
+    if (placed && !fresh.Empty()) {
+        placed = MoveFileW(fresh.path.c_str(), details.c_str());
+        error = GetLastError();
+        if (placed)
+            fresh.path.clear();
     }
-    for (int i = 0; i < 3; i++) {
-        if (whole[i] ? !outs[i].Replace(targets[i])
-                     : !DeleteFileW(targets[i].c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
-            return Fail(problem, IDS_CANNOTWRITE, targets[i], whole[i] ? outs[i].error : GetLastError());
+    if (!placed) {
+        for (int i = 0; i < 4; i++)
+            if (!aside[i].empty())
+                MoveFileExW(aside[i].c_str(), places[i].c_str(), MOVEFILE_REPLACE_EXISTING);
+        return Fail(problem, IDS_CANNOTWRITE, folder, error);
     }
     *page = targets[2];
     return allRead && !reading.badLineCount ? AllRead : SomeUnreadable;

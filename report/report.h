@@ -8,6 +8,7 @@
 
 #include "tally.h"
 
+#include <deque>
 #include <vector>
 
 /* Exit codes, for scripts. */
@@ -90,19 +91,42 @@ void ReadLogFile(Reading &reading, int index, Tally &tally);
 
 /* csvfiles.cpp and htmlpage.cpp */
 class OutFile;
+/* The sessions file is written on a thread of its own while the logs are
+   read: the rows go over in batches, one filled while the other is
+   written, so its memory stays the same whatever the number of lines. */
 class SessionsCsv : public SessionSink {
 public:
     SessionsCsv(OutFile &out, const Tally &tally, const Reading &reading);
+    ~SessionsCsv() { Finish(); }
     void Write(const Session &session) override;
+    /* Waits until every row is written. */
+    void Finish();
 
     int rows;           /* written, the header too */
 
 private:
+    struct Queued {
+        const Text *name;
+        Session session;
+    };
+    static DWORD WINAPI Run(void *self);
+    void Hand();
+    void WriteRow(const Queued &queued);
+    char *PutStamp(char *at, int moment);
+
     OutFile &out;
     const Tally &tally;
-    /* Each name and file as a finished field, made once. */
-    std::vector<Text> userFields, fileFields;
+    /* Each name and file as a finished field, made once; a name stays
+       where it is while the writer reads it. */
+    std::deque<Text> userFields;
+    std::vector<Text> fileFields;
     Text states[MarkClockBack + 1];
+    std::vector<Queued> filling, writing;
+    HANDLE thread, ready, idle;
+    bool stop;
+    /* The writer's month, "yyyy/mm/", and its days. */
+    char monthText[8];
+    int monthFirst, monthLast;
     std::vector<char> row;
 };
 /* The days from first to last of each user; the rows a whole file has. */

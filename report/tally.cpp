@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cstring>
 
-const Day EmptyDay = {0, 0, 0, -1, -1, 0, 0, {}, {}, {}};
+const Day EmptyDay = {0, 0, 0, -1, -1, 0, 0, {}};
 
 const Day &User::DayAt(int day) const
 {
@@ -87,7 +87,7 @@ bool Tally::CountedBefore(int user, int start) const
 {
     unsigned minute = MinuteOfDay(start);
     const Day &cell = users[user].DayAt(DayOf(start));
-    return (cell.startSlots >> (minute / 32) & 1) && (cell.starts[minute / 64] >> (minute % 64) & 1);
+    return (cell.startSlots >> (minute / 32) & 1) && (cell.bits[minute / 64].starts >> (minute % 64) & 1);
 }
 
 void Tally::EndFile()
@@ -96,7 +96,7 @@ void Tally::EndFile()
         unsigned minute = MinuteOfDay(key.second);
         Day &cell = DayAt(users[key.first], DayOf(key.second));
         cell.startSlots |= 1ULL << (minute / 32);
-        cell.starts[minute / 64] |= 1ULL << (minute % 64);
+        cell.bits[minute / 64].starts |= 1ULL << (minute % 64);
     }
     fileStarts.clear();
 }
@@ -123,11 +123,15 @@ static void SetMinutes(Day &cell, int from, int to)
         int word = from / 64, last = std::min(to, (word + 1) * 64);
         int count = last - from;
         unsigned long long mask = count == 64 ? ~0ULL : ((1ULL << count) - 1) << (from % 64);
-        unsigned long long again = mask & cell.used[word];
-        cell.minutes += (short)Bits(mask & ~again);
-        cell.overlapped += (short)Bits(again & ~cell.twice[word]);
-        cell.used[word] |= mask;
-        cell.twice[word] |= again;
+        Day::Minutes &bits = cell.bits[word];
+        unsigned long long again = mask & bits.used;
+        cell.minutes += (short)count;
+        if (again) {
+            cell.minutes -= (short)Bits(again);
+            cell.overlapped += (short)Bits(again & ~bits.twice);
+            bits.twice |= again;
+        }
+        bits.used |= mask;
         from = last;
     }
     if (cell.overlapped)

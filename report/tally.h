@@ -52,9 +52,13 @@ struct Day {
     /* A bit for each 32 minutes with a start in starts, looked at first:
        it shares the cache line of the counts. */
     unsigned long long startSlots;
-    unsigned long long used[DayWords];
-    unsigned long long twice[DayWords];
-    unsigned long long starts[DayWords];    /* counted from earlier files */
+    /* The bits of 64 minutes side by side, so that a session touches
+       few cache lines: the day's cells do not fit in any cache. */
+    struct Minutes {
+        unsigned long long used;
+        unsigned long long twice;
+        unsigned long long starts;  /* counted from earlier files */
+    } bits[DayWords];
 };
 
 struct User {
