@@ -10,8 +10,9 @@ static const int EpochOffset = 730425;
 int DaysInMonth(int year, int month)
 {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[month - 1];
+    if (month != 2)
+        return days[month - 1];
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0 ? 29 : 28;
 }
 
 bool IsDate(int year, int month, int day)
@@ -20,18 +21,32 @@ bool IsDate(int year, int month, int day)
            day <= DaysInMonth(year, month);
 }
 
-/* Years counted from March, so the leap day ends the year. */
-int DayNumber(int year, int month, int day)
+/* The first of the month; years counted from March, so the leap day
+   ends the year. */
+static int MonthNumber(int year, int month)
 {
     year -= month <= 2;
     int era = year / 400;
     int yearOfEra = year - era * 400;
-    int dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    int dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5;
     int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
     return era * 146097 + dayOfEra - EpochOffset;
 }
 
-void DateOf(int dayNumber, int *year, int *month, int *day)
+/* The month of the last date given: the log's stamps come in order. */
+static int givenYear, givenMonth, givenFirst;
+
+int DayNumber(int year, int month, int day)
+{
+    if (year != givenYear || month != givenMonth) {
+        givenYear = year;
+        givenMonth = month;
+        givenFirst = MonthNumber(year, month);
+    }
+    return givenFirst + day - 1;
+}
+
+void CivilDate(int dayNumber, int *year, int *month, int *day)
 {
     int z = dayNumber + EpochOffset;
     int era = z / 146097;
@@ -42,6 +57,22 @@ void DateOf(int dayNumber, int *year, int *month, int *day)
     *day = dayOfYear - (153 * shifted + 2) / 5 + 1;
     *month = shifted < 10 ? shifted + 3 : shifted - 9;
     *year = yearOfEra + era * 400 + (*month <= 2);
+}
+
+/* The month of the last date asked for: the writers go day by day. */
+static int knownFirst = 1, knownLast = 0, knownYear, knownMonth;
+
+void DateOf(int dayNumber, int *year, int *month, int *day)
+{
+    if (dayNumber < knownFirst || dayNumber > knownLast) {
+        int date;
+        CivilDate(dayNumber, &knownYear, &knownMonth, &date);
+        knownFirst = dayNumber - date + 1;
+        knownLast = knownFirst + DaysInMonth(knownYear, knownMonth) - 1;
+    }
+    *year = knownYear;
+    *month = knownMonth;
+    *day = dayNumber - knownFirst + 1;
 }
 
 /* 2000-01-01 was a Saturday. */
@@ -64,15 +95,6 @@ int MonthEnd(int dayNumber)
     return dayNumber - day + DaysInMonth(year, month);
 }
 
-int DayOf(int moment)
-{
-    return moment >= 0 ? moment / MinutesPerDay : -((-moment + MinutesPerDay - 1) / MinutesPerDay);
-}
-
-int MinuteOfDay(int moment)
-{
-    return moment - DayOf(moment) * MinutesPerDay;
-}
 
 void AppendDate(Text &out, int dayNumber, char separator)
 {

@@ -12,15 +12,27 @@ const int MinutesPerDay = 24 * 60;
 
 bool IsDate(int year, int month, int day);
 int DayNumber(int year, int month, int day);
+/* The date of a day. DateOf remembers the month it was last asked for,
+   so it serves the report's own thread only; CivilDate any. */
 void DateOf(int dayNumber, int *year, int *month, int *day);
+void CivilDate(int dayNumber, int *year, int *month, int *day);
 int WeekdayOf(int dayNumber);       /* 0 = Sunday */
 int DaysInMonth(int year, int month);
 
 int MonthStart(int dayNumber);
 int MonthEnd(int dayNumber);
 
-int DayOf(int moment);
-int MinuteOfDay(int moment);
+/* For every line and row: unsigned, the division is a multiplication. */
+inline int DayOf(int moment)
+{
+    return moment >= 0 ? (int)((unsigned)moment / MinutesPerDay)
+                       : -(int)(((unsigned)-moment + MinutesPerDay - 1) / MinutesPerDay);
+}
+
+inline int MinuteOfDay(int moment)
+{
+    return moment - DayOf(moment) * MinutesPerDay;
+}
 
 /* yyyy/mm/dd and HH:mm, as the CSV files and the page show them. */
 void AppendDate(Text &out, int dayNumber, char separator = '/');

@@ -10,7 +10,9 @@
 #include "outfile.h"
 #include "resource.h"
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 
 void AppendField(Text &out, const Text &field)
 {
@@ -34,8 +36,10 @@ void AppendField(Text &out, const Text &field)
     out += '"';
 }
 
+static const size_t BatchRows = 8192;
+
 SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &reading)
-    : out(file), tally(counted)
+    : rows(1), out(file), tally(counted), thread(NULL), stop(false), monthFirst(1), monthLast(0)
 {
     states[MarkRunning] = LoadBytes(IDS_RUNNING, LogCodePage);
     states[MarkCrashed] = LoadBytes(IDS_CRASHED, LogCodePage);
@@ -45,6 +49,71 @@ SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &rea
         AppendField(fileFields.back(), source.shown);
     }
     out.Put(LoadBytes(IDS_SESSIONSHEADER, LogCodePage) + "\r\n");
+    filling.reserve(BatchRows);
+    writing.reserve(BatchRows);
+    /* Without a thread the rows are written as they come. */
+    ready = CreateEventW(NULL, FALSE, FALSE, NULL);
+    idle = CreateEventW(NULL, FALSE, TRUE, NULL);
+    if (ready && idle)
+        thread = CreateThread(NULL, 0, Run, this, 0, NULL);
+}
+
+void SessionsCsv::Write(const Session &session)
+{
+    while ((int)userFields.size() <= session.user) {
+        userFields.push_back(Text());
+        AppendField(userFields.back(), tally.users[userFields.size() - 1].csvName);
+    }
+    Queued queued = {&userFields[session.user], session};
+    filling.push_back(queued);
+    if (filling.size() == BatchRows)
+        Hand();
+}
+
+/* The filled batch goes to the writer once it has written the last. */
+void SessionsCsv::Hand()
+{
+    if (!thread) {
+        for (const Queued &queued : filling)
+            WriteRow(queued);
+    } else {
+        WaitForSingleObject(idle, INFINITE);
+        filling.swap(writing);
+        SetEvent(ready);
+    }
+    filling.clear();
+}
+
+DWORD WINAPI SessionsCsv::Run(void *self)
+{
+    SessionsCsv &csv = *(SessionsCsv *)self;
+    for (;;) {
+        WaitForSingleObject(csv.ready, INFINITE);
+        if (csv.stop)
+            return 0;
+        for (const Queued &queued : csv.writing)
+            csv.WriteRow(queued);
+        SetEvent(csv.idle);
+    }
+}
+
+void SessionsCsv::Finish()
+{
+    if (!filling.empty())
+        Hand();
+    if (thread) {
+        WaitForSingleObject(idle, INFINITE);
+        stop = true;
+        SetEvent(ready);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        thread = NULL;
+    }
+    if (ready)
+        CloseHandle(ready);
+    if (idle)
+        CloseHandle(idle);
+    ready = idle = NULL;
 }
 
 static char *PutText(char *at, const Text &text)
@@ -53,33 +122,43 @@ static char *PutText(char *at, const Text &text)
     return at + text.size();
 }
 
-/* ",yyyy/mm/dd,HH:mm" */
-static char *PutStamp(char *at, int moment)
+static inline __attribute__((always_inline)) char *PutTwo(char *at, unsigned value)
 {
-    int year, month, day, minute = MinuteOfDay(moment);
-    DateOf(DayOf(moment), &year, &month, &day);
+    at[0] = (char)('0' + value / 10);
+    at[1] = (char)('0' + value % 10);
+    return at + 2;
+}
+
+/* ",yyyy/mm/dd,HH:mm", on the writer's thread. */
+char *SessionsCsv::PutStamp(char *at, int moment)
+{
+    int day = DayOf(moment), minute = moment - day * MinutesPerDay;
+    if (day < monthFirst || day > monthLast) {
+        int year, month, date;
+        CivilDate(day, &year, &month, &date);
+        monthFirst = day - date + 1;
+        monthLast = monthFirst + DaysInMonth(year, month) - 1;
+        PutTwo(PutTwo(monthText, year / 100), year % 100);
+        monthText[4] = '/';
+        PutTwo(monthText + 5, month);
+        monthText[7] = '/';
+    }
     *at++ = ',';
-    at = PutNumber(at, year, 4);
-    *at++ = '/';
-    at = PutNumber(at, month, 2);
-    *at++ = '/';
-    at = PutNumber(at, day, 2);
+    memcpy(at, monthText, 8);
+    at = PutTwo(at + 8, day - monthFirst + 1);
     *at++ = ',';
-    at = PutNumber(at, minute / 60, 2);
+    at = PutTwo(at, minute / 60);
     *at++ = ':';
-    return PutNumber(at, minute % 60, 2);
+    return PutTwo(at, minute % 60);
 }
 
 /* Name, start date and time, end date and time (none for a session that
    has not ended), minutes, h:mm, state, file, line. Made in place: this
    runs once for every line of every log. */
-void SessionsCsv::Write(const Session &session)
+void SessionsCsv::WriteRow(const Queued &queued)
 {
-    while ((int)userFields.size() <= session.user) {
-        userFields.push_back(Text());
-        AppendField(userFields.back(), tally.users[userFields.size() - 1].csvName);
-    }
-    const Text &name = userFields[session.user], &file = fileFields[session.file];
+    const Session &session = queued.session;
+    const Text &name = *queued.name, &file = fileFields[session.file];
     const Text &state = states[session.mark];
     row.resize(name.size() + file.size() + state.size() + 96);
     char *at = PutText(row.data(), name);
@@ -95,7 +174,7 @@ void SessionsCsv::Write(const Session &session)
     *at++ = ',';
     at = PutNumber(at, session.minutes / 60, 1);
     *at++ = ':';
-    at = PutNumber(at, session.minutes % 60, 2);
+    at = PutTwo(at, session.minutes % 60);
     *at++ = ',';
     at = PutText(at, state);
     *at++ = ',';
@@ -105,18 +184,89 @@ void SessionsCsv::Write(const Session &session)
     *at++ = '\r';
     *at++ = '\n';
     out.Put(row.data(), at - row.data());
+    rows++;
+}
+
+/* The first day of the month of a row's start date, after its name. */
+static int MonthOfRow(const char *row, const char *end)
+{
+    const char *at = row;
+    if (at < end && *at == '"') {
+        for (at++; at < end && !(*at == '"' && (at + 1 == end || at[1] != '"')); at++)
+            if (*at == '"')
+                at++;
+        at++;
+    }
+    while (at < end && *at != ',')
+        at++;
+    int year = 0, month = 0;
+    for (int i = 1; i <= 7 && at + i < end; i++)
+        if (at[i] >= '0' && at[i] <= '9')
+            (i <= 4 ? year : month) = (i <= 4 ? year : month) * 10 + (at[i] - '0');
+    return IsDate(year, month, 1) ? DayNumber(year, month, 1) : DayNumber(2000, 1, 1);
+}
+
+/* Parts are open side by side, as many as there are months, so each
+   keeps a smaller buffer. */
+bool SplitSessions(const WText &path, const WText &folder, std::vector<WText> &names, DWORD *error)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return false;
+    }
+    std::map<int, OutFile> parts;
+    std::vector<char> piece(1 << 20);
+    Text header, rest;
+    *error = 0;
+    for (DWORD got; !*error;) {
+        if (!ReadFile(file, piece.data(), (DWORD)piece.size(), &got, NULL)) {
+            *error = GetLastError();
+            break;
+        }
+        if (!got)
+            break;
+        rest.append(piece.data(), got);
+        size_t at = 0;
+        for (size_t end; !*error && (end = rest.find('\n', at)) != Text::npos; at = end + 1) {
+            const char *row = rest.data() + at;
+            if (header.empty()) {
+                header.assign(row, end + 1 - at);
+                continue;
+            }
+            int month = MonthOfRow(row, rest.data() + end);
+            bool fresh = parts.find(month) == parts.end();
+            OutFile &part = parts[month];
+            if (fresh && !part.Create(folder, 64 * 1024))
+                *error = part.error;
+            else if (fresh)
+                part.Put(header);
+            part.Put(row, end + 1 - at);
+        }
+        rest.erase(0, at);
+    }
+    CloseHandle(file);
+    for (std::pair<const int, OutFile> &part : parts) {
+        names.push_back(MonthFile(part.first, L"morvalen-sessions", L".csv"));
+        if (!*error && (!part.second.Close() || !part.second.Replace(Join(folder, names.back()))))
+            *error = part.second.error;
+    }
+    return !*error;
 }
 
 /* One row per user and day, empty days included: name, date, weekday,
    first start, last end, minutes, h:mm, sessions, marks. A time the day
    does not have (it began inside a session from the day before, a
    session runs on) is left empty and the mark says why. */
-void WriteDaysCsv(OutFile &out, const Tally &tally)
+void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to)
 {
-    static const int marks[] = {MarkFromBefore, MarkRunsOn, MarkRunning, MarkCrashed, MarkClockBack};
-    static const UINT words[] = {IDS_FROMBEFORE, IDS_RUNSON, IDS_RUNNING, IDS_CRASHED, IDS_CLOCKBACK};
-    Text markWords[5], weekdays[7];
-    for (int i = 0; i < 5; i++)
+    static const int marks[] = {MarkFromBefore, MarkRunsOn, MarkRunning, MarkCrashed, MarkClockBack,
+                                MarkOverlap};
+    static const UINT words[] = {IDS_FROMBEFORE, IDS_RUNSON, IDS_RUNNING, IDS_CRASHED, IDS_CLOCKBACK,
+                                 IDS_OVERLAP};
+    Text markWords[6], weekdays[7];
+    for (int i = 0; i < 6; i++)
         markWords[i] = LoadBytes(words[i], LogCodePage);
     WText days = LoadWide(IDS_WEEKDAYS);
     for (int i = 0; i < 7 && i < (int)days.size(); i++)
@@ -128,7 +278,7 @@ void WriteDaysCsv(OutFile &out, const Tally &tally)
         const User &user = tally.users[index];
         int first, last;
         tally.ShownDays(user, &first, &last);
-        for (int day = first; day <= last; day++) {
+        for (int day = std::max(first, from); day <= std::min(last, to); day++) {
             const Day &cell = user.DayAt(day);
             row.clear();
             AppendField(row, user.csvName);
@@ -150,7 +300,7 @@ void WriteDaysCsv(OutFile &out, const Tally &tally)
             AppendNumber(row, cell.sessions);
             row += ',';
             const char *separator = "";
-            for (int i = 0; i < 5; i++) {
+            for (int i = 0; i < 6; i++) {
                 if (cell.marks & marks[i]) {
                     row += separator;
                     row += markWords[i];
@@ -161,4 +311,15 @@ void WriteDaysCsv(OutFile &out, const Tally &tally)
             out.Put(row);
         }
     }
+}
+
+int DaysRows(const Tally &tally)
+{
+    int rows = 1;
+    for (const User &user : tally.users) {
+        int first, last;
+        tally.ShownDays(user, &first, &last);
+        rows += std::max(last - first + 1, 0);
+    }
+    return rows;
 }

@@ -1,10 +1,13 @@
 /*
- * Usage report: the page. One UTF-8 file that carries its own style, has
- * no script and fetches nothing, so it opens offline from wherever it is
- * copied. At the top the sources and the period; then per user and month
- * the day table, each day with its timeline: a 0-24 h axis with a bar for
- * each span of use, red and orange ticks for the sessions that count
- * nothing, stripes over a session still running.
+ * Usage report: the pages. Each is one UTF-8 file that carries its own
+ * style, has no script and fetches nothing, so the set opens offline from
+ * wherever it is copied. The overview, opened first, holds what does not
+ * grow with the years' days: the period, the sources and the problems,
+ * each user's totals and a table of every user's months, each month a
+ * link to its page. A month's page holds the day table of every user,
+ * each day with its timeline: a 0-24 h axis with a bar for each span of
+ * use, red and orange ticks for the sessions that count nothing, stripes
+ * over a session still running.
  */
 #include "report.h"
 #include "gaps.h"
@@ -12,6 +15,7 @@
 #include "resource.h"
 
 #include <algorithm>
+#include <cstring>
 
 static const char Style[] =
     "body{font-family:\"Yu Gothic UI\",Meiryo,sans-serif;margin:1.5em;color:#222}"
@@ -20,7 +24,7 @@ static const char Style[] =
     "table{border-collapse:collapse;font-size:.9em}"
     "th,td{border:1px solid #ddd;padding:1px 6px;text-align:right;white-space:nowrap}"
     "th{background:#f4f4f4;font-weight:normal}td:nth-child(2){text-align:center}"
-    "table.days td:nth-child(7),td.n{text-align:left}"
+    "table.days td:nth-child(7),td.n{text-align:left}td.n{text-align:left}"
     "tr.sat td{background-color:#eef4ff}tr.sun td{background-color:#fff0f0}"
     ".t{position:relative;width:480px;padding:0}"
     "td.t{background-image:repeating-linear-gradient(to right,#ccc 0 1px,transparent 1px 12.5%)}"
@@ -30,56 +34,86 @@ static const char Style[] =
     "th.t span{position:absolute;top:1px;transform:translateX(-50%)}"
     "th.t span:first-child{transform:none}th.t span:last-child{transform:translateX(-100%)}"
     "b.x{background:#d22}b.c{background:#e80}.x{color:#d22}.c{color:#e80}.r{color:#2a6bc5}"
-    ".s{color:#888}li.bad,.bad{color:#b00}code{background:#f6f6f6}";
+    ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}code{background:#f6f6f6}"
+    "nav{margin:.5em 0}nav a{margin-right:1.5em}table.months td:nth-child(2){text-align:right}";
 
 namespace {
 
-class Page {
+/* What every page is written with: a buffer of UTF-8 put out in pieces. */
+class Html {
 public:
-    Page(OutFile &out, const Tally &tally, const Reading &reading, const Options &options);
-    void Write();
+    explicit Html(OutFile &out) : out(out) {}
 
-private:
     void Put(const char *text) { html += text; }
     void Put(const Text &text) { html += text; }
     void Put(UINT id) { html += LoadBytes(id, CP_UTF8); }
+    void Number(int value, int digits = 1) { AppendNumber(html, value, digits); }
     void Escaped(const Text &text);
+    /* style: the page's own, besides what every page has. */
+    void Begin(const Text &title, const char *style = "");
+    void End();
     void Flush();
+    /* Room for up to n bytes written in place, and where they ended. */
+    char *Room(size_t n)
+    {
+        size_t used = html.size();
+        html.resize(used + n);
+        return &html[used];
+    }
+    void Done(const char *end) { html.resize(end - html.data()); }
+
+    Text html;
+
+private:
+    OutFile &out;
+};
+
+/* The first page: everything but the days. */
+class Overview : public Html {
+public:
+    Overview(OutFile &out, const Tally &tally, const Reading &reading, const Options &options,
+             const Outputs &outputs);
+    void Write();
+
+private:
     void Sources();
     void BadLines();
-    void Totals(const std::vector<int> &order);
-    void UserDays(int index);
-    void Month(const User &user, int first, int last);
-    void DayRow(const User &user, int day);
-    void Timeline(const Day &cell, int day);
+    void Split();
+    void Totals();
+    void Months();
 
-    OutFile &out;
     const Tally &tally;
     const Reading &reading;
     const Options &options;
-    Text html;
-    Text weekdays[7], words[MarkClockBack + 1];
-    std::vector<Event> ticks, running;   /* the current user's */
+    const Outputs &outputs;
+    std::vector<int> order;     /* the users with days to show, by name */
+};
+
+/* One month: each user's days. */
+class MonthPage : public Html {
+public:
+    MonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int month);
+    void Write();
+
+private:
+    void Links();
+    void UserDays(int index, int first, int last);
+    void DayRow(const User &user, int day);
+    void Timeline(const Day &cell, int day);
+    void Bar(bool striped, int from, int to);
+
+    const Tally &tally;
+    const Gaps *gaps;           /* the comparison, when a timesheet was given */
+    int userIndex;              /* the tally's index of the user shown */
+    int first, last;            /* the month's days */
+    Text weekdays[7], words[MarkOverlap + 1], overlapped;
+    std::vector<Event> ticks, running;   /* the current user's, in the month */
     size_t nextTick;
-    int userIndex;      /* the tally's index of the user shown */
 };
 
 }
 
-Page::Page(OutFile &file, const Tally &counted, const Reading &read, const Options &given)
-    : out(file), tally(counted), reading(read), options(given), nextTick(0), userIndex(-1)
-{
-    WText days = LoadWide(IDS_WEEKDAYS);
-    for (int i = 0; i < 7 && i < (int)days.size(); i++)
-        weekdays[i] = Narrow(days.substr(i, 1), CP_UTF8);
-    words[MarkFromBefore] = LoadBytes(IDS_FROMBEFORE, CP_UTF8);
-    words[MarkRunsOn] = LoadBytes(IDS_RUNSON, CP_UTF8);
-    words[MarkRunning] = LoadBytes(IDS_RUNNING, CP_UTF8);
-    words[MarkCrashed] = LoadBytes(IDS_CRASHED, CP_UTF8);
-    words[MarkClockBack] = LoadBytes(IDS_CLOCKBACK, CP_UTF8);
-}
-
-void Page::Escaped(const Text &text)
+void Html::Escaped(const Text &text)
 {
     AppendEscaped(html, text);
 }
@@ -97,20 +131,59 @@ void AppendEscaped(Text &html, const Text &text)
     }
 }
 
-void Page::Flush()
+void Html::Flush()
 {
     out.Put(html);
     html.clear();
 }
 
+void Html::Begin(const Text &title, const char *style)
+{
+    Put("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>");
+    Put(title);
+    Put("</title>\n<style>");
+    Put(Style);
+    Put(style);
+    Put("</style>\n</head>\n<body>\n<h1>");
+    Put(title);
+    Put("</h1>\n");
+}
+
+void Html::End()
+{
+    Put("</body>\n</html>\n");
+    Flush();
+}
+
+/* The day rows are written in place, as the sessions file's rows are:
+   the pages have one for every user and day. */
+template <size_t N> static char *Copy(char *at, const char (&text)[N])
+{
+    memcpy(at, text, N - 1);
+    return at + N - 1;
+}
+
+static char *Copy(char *at, const Text &text)
+{
+    memcpy(at, text.data(), text.size());
+    return at + text.size();
+}
+
 /* A minute of the day as a share of the axis, in hundredths of a percent. */
+static char *PutShare(char *at, int minutes)
+{
+    unsigned share = minutes * 10000 / MinutesPerDay;
+    at = PutNumber(at, share / 100, 1);
+    *at++ = '.';
+    at = PutNumber(at, share % 100, 2);
+    *at++ = '%';
+    return at;
+}
+
 void AppendShare(Text &out, int minutes)
 {
-    int share = minutes * 10000 / MinutesPerDay;
-    AppendNumber(out, share / 100);
-    out += '.';
-    AppendNumber(out, share % 100, 2);
-    out += '%';
+    char share[16];
+    out.append(share, PutShare(share, minutes) - share);
 }
 
 static Text Stamp(int moment)
@@ -122,62 +195,17 @@ static Text Stamp(int moment)
     return text;
 }
 
-void Page::Sources()
+/* "2026年11月" */
+static Text MonthTitle(int day)
 {
-    Put("<h2>");
-    Put(IDS_SOURCES);
-    Put("</h2>\n<ul>\n");
-    for (const SourceFile &file : reading.files) {
-        Put(file.error || !file.isLog ? "<li class=\"bad\">" : "<li>");
-        Escaped(Narrow(file.path, CP_UTF8));
-        Put(" \xe2\x80\x94 ");
-        if (file.error) {
-            Escaped(Narrow(SystemReason(file.error), CP_UTF8));
-        } else if (!file.isLog) {
-            Put(IDS_NOTALOG);
-        } else {
-            AppendNumber(html, file.lines);
-            Put(" ");
-            Put(IDS_LINES);
-            if (file.utf8) {
-                Put(" (");
-                Put(IDS_UTF8);
-                Put(")");
-            }
-        }
-        Put("</li>\n");
-    }
-    Put("</ul>\n");
-}
-
-void Page::BadLines()
-{
-    if (!reading.badLineCount)
-        return;
-    Put("<h2 class=\"bad\">");
-    Put(IDS_BADLINES);
-    Put(": ");
-    AppendNumber(html, reading.badLineCount);
-    Put(" ");
-    Put(IDS_LINES);
-    Put("</h2>\n");
-    if (reading.badLineCount > BadLinesShown) {
-        Put("<p>");
-        Put(IDS_FIRSTSHOWN);
-        Put("</p>\n");
-    }
-    Put("<ul class=\"badlines\">\n");
-    for (const BadLine &line : reading.badLines) {
-        Put("<li>");
-        Escaped(Narrow(reading.files[line.file].path, CP_UTF8));
-        Put(" ");
-        AppendNumber(html, line.line);
-        Put(IDS_LINEAT);
-        Put(": <code>");
-        Escaped(line.text);
-        Put("</code></li>\n");
-    }
-    Put("</ul>\n");
+    int year, month, date;
+    DateOf(day, &year, &month, &date);
+    Text text;
+    AppendNumber(text, year);
+    text += LoadBytes(IDS_YEAR, CP_UTF8);
+    AppendNumber(text, month);
+    text += LoadBytes(IDS_MONTH, CP_UTF8);
+    return text;
 }
 
 struct Sums {
@@ -220,7 +248,118 @@ static void AppendSums(Text &html, const Sums &sums, bool cells)
     AppendDuration(html, sums.daysUsed ? (sums.minutes + sums.daysUsed / 2) / sums.daysUsed : 0);
 }
 
-void Page::Totals(const std::vector<int> &order)
+Overview::Overview(OutFile &file, const Tally &counted, const Reading &read, const Options &given,
+                   const Outputs &written)
+    : Html(file), tally(counted), reading(read), options(given), outputs(written)
+{
+    for (int index : tally.Order())
+        if (tally.users[index].shownFirst <= tally.users[index].shownLast)
+            order.push_back(index);
+}
+
+/* The list of files is folded away when it is long, so that the totals
+   are not pushed off the screen; the files that failed are problems and
+   stay in view. */
+void Overview::Sources()
+{
+    int lines = 0;
+    for (const SourceFile &file : reading.files)
+        lines += file.lines;
+    Put(reading.files.size() > BadLinesShown ? "<details>" : "<details open>");
+    Put("<summary><h2 style=\"display:inline\">");
+    Put(IDS_SOURCES);
+    Put("</h2> ");
+    Number((int)reading.files.size());
+    Put(" \xe2\x80\x94 ");
+    Number(lines);
+    Put(" ");
+    Put(IDS_LINES);
+    Put("</summary>\n<ul>\n");
+    for (int pass = 0; pass < 2; pass++) {
+        for (const SourceFile &file : reading.files) {
+            bool bad = file.error || !file.isLog;
+            if (bad != (pass == 1))
+                continue;
+            Put(bad ? "<li class=\"bad\">" : "<li>");
+            Escaped(Narrow(file.path, CP_UTF8));
+            Put(" \xe2\x80\x94 ");
+            if (file.error) {
+                Escaped(Narrow(SystemReason(file.error), CP_UTF8));
+            } else if (!file.isLog) {
+                Put(IDS_NOTALOG);
+            } else {
+                Number(file.lines);
+                Put(" ");
+                Put(IDS_LINES);
+                if (file.utf8) {
+                    Put(" (");
+                    Put(IDS_UTF8);
+                    Put(")");
+                }
+            }
+            Put("</li>\n");
+        }
+        if (pass == 0)
+            Put("</ul></details>\n<ul>\n");
+    }
+    Put("</ul>\n");
+}
+
+void Overview::BadLines()
+{
+    if (!reading.badLineCount)
+        return;
+    Put("<h2 class=\"bad\">");
+    Put(IDS_BADLINES);
+    Put(": ");
+    Number(reading.badLineCount);
+    Put(" ");
+    Put(IDS_LINES);
+    Put("</h2>\n");
+    if (reading.badLineCount > BadLinesShown) {
+        Put("<p>");
+        Put(IDS_FIRSTSHOWN);
+        Put("</p>\n");
+    }
+    Put("<ul class=\"badlines\">\n");
+    for (const BadLine &line : reading.badLines) {
+        Put("<li>");
+        Escaped(Narrow(reading.files[line.file].path, CP_UTF8));
+        Put(" ");
+        Number(line.line);
+        Put(IDS_LINEAT);
+        Put(": <code>");
+        Escaped(line.text);
+        Put("</code></li>\n");
+    }
+    Put("</ul>\n");
+}
+
+/* A CSV file too long for Excel went into parts, one per month. */
+void Overview::Split()
+{
+    const std::vector<Text> *parts[] = {&outputs.sessionParts, &outputs.dayParts};
+    for (const std::vector<Text> *names : parts) {
+        if (names->empty())
+            continue;
+        Put("<p class=\"split\">");
+        Put(names == parts[0] ? "morvalen-sessions.csv" : "morvalen-days.csv");
+        Put(IDS_SPLIT);
+        Put(" <a href=\"");
+        Put(names->front());
+        Put("\">");
+        Put(names->front());
+        Put("</a> \xef\xbd\x9e <a href=\"");
+        Put(names->back());
+        Put("\">");
+        Put(names->back());
+        Put("</a> (");
+        Number((int)names->size());
+        Put(")</p>\n");
+    }
+}
+
+void Overview::Totals()
 {
     Put("<h2>");
     Put(IDS_TOTALS);
@@ -237,22 +376,150 @@ void Page::Totals(const std::vector<int> &order)
         const User &user = tally.users[index];
         int first, last;
         tally.ShownDays(user, &first, &last);
-        Put("<tr><td class=\"n\"><a href=\"#u");
-        AppendNumber(html, index);
-        Put("\">");
+        Put("<tr><td class=\"n\">");
         Escaped(user.name);
-        Put("</a></td><td>");
+        Put("</td><td>");
         AppendSums(html, SumDays(user, first, last), true);
         Put("</td></tr>\n");
     }
     Put("</table>\n");
 }
 
-/* The first minute from from on whose bit is set (or clear), or 1440. */
-static int NextMinute(const unsigned long long *bits, int from, bool set)
+/* Every user's total of each month, a year to a table, the latest year
+   first; each month leads to its page, each total to the user there. */
+void Overview::Months()
+{
+    Put("<h2>");
+    Put(IDS_MONTHS);
+    Put("</h2>\n");
+    int year, month, date;
+    DateOf(tally.shownLast, &year, &month, &date);
+    for (; DayNumber(year, 12, 31) >= tally.shownFirst; year--) {
+        int from = std::max(tally.shownFirst, DayNumber(year, 1, 1));
+        int to = std::min(tally.shownLast, DayNumber(year, 12, 31));
+        std::vector<Text> links;
+        Put("<table class=\"months\"><tr><th>");
+        Number(year);
+        Put(IDS_YEAR);
+        Put("</th>");
+        for (int day = from; day <= to; day = MonthEnd(day) + 1) {
+            links.push_back(DetailLink(MonthFile(day, L"", L".html")));
+            DateOf(day, &year, &month, &date);
+            Put("<th><a href=\"");
+            Put(links.back());
+            Put("\">");
+            Number(month);
+            Put(IDS_MONTH);
+            Put("</a></th>");
+        }
+        Put("</tr>\n");
+        for (int index : order) {
+            const User &user = tally.users[index];
+            int first, last;
+            tally.ShownDays(user, &first, &last);
+            if (first > to || last < from)
+                continue;
+            Put("<tr><td class=\"n\">");
+            Escaped(user.name);
+            Put("</td>");
+            for (int day = from, i = 0; day <= to; day = MonthEnd(day) + 1, i++) {
+                Put("<td>");
+                if (day <= last && MonthEnd(day) >= first) {
+                    Sums sums = SumDays(user, std::max(day, first), std::min(MonthEnd(day), last));
+                    Put("<a href=\"");
+                    Put(links[i]);
+                    Put("#u");
+                    Number(index);
+                    Put("\" title=\"");
+                    AppendSums(html, sums, false);
+                    Put("\">");
+                    AppendDuration(html, sums.minutes);
+                    Put("</a>");
+                }
+                Put("</td>");
+            }
+            Put("</tr>\n");
+        }
+        Put("</table>\n");
+        Flush();
+    }
+}
+
+/* The sections in the order a reader wants them; each is one call, and a
+   new one goes where it belongs in this list. */
+void Overview::Write()
+{
+    Begin(LoadBytes(IDS_TITLE, CP_UTF8), reading.gaps ? GapsStyle : "");
+    Put("<p>");
+    Put(IDS_PERIOD);
+    Put(" ");
+    AppendDate(html, options.fromGiven ? options.from : tally.shownFirst);
+    Put(" \xef\xbd\x9e ");
+    AppendDate(html, options.toGiven ? options.to : tally.shownLast);
+    Put("\xe3\x80\x80");
+    Put(IDS_MADE);
+    Put(" ");
+    Put(Stamp(options.now));
+    Put("</p>\n");
+    Sources();
+    BadLines();
+    Split();
+    if (reading.gaps)
+        AppendGapsSection(html, *reading.gaps);
+    if (order.empty()) {
+        Put("<p>");
+        Put(IDS_NOSESSIONS);
+        Put("</p>\n");
+    } else {
+        Totals();
+        Months();
+    }
+    End();
+}
+
+MonthPage::MonthPage(OutFile &file, const Tally &counted, const Gaps *compared, int month)
+    : Html(file), tally(counted), gaps(compared), userIndex(-1), first(MonthStart(month)), last(MonthEnd(month)),
+      nextTick(0)
+{
+    WText days = LoadWide(IDS_WEEKDAYS);
+    for (int i = 0; i < 7 && i < (int)days.size(); i++)
+        weekdays[i] = Narrow(days.substr(i, 1), CP_UTF8);
+    words[MarkFromBefore] = LoadBytes(IDS_FROMBEFORE, CP_UTF8);
+    words[MarkRunsOn] = LoadBytes(IDS_RUNSON, CP_UTF8);
+    words[MarkRunning] = LoadBytes(IDS_RUNNING, CP_UTF8);
+    words[MarkCrashed] = LoadBytes(IDS_CRASHED, CP_UTF8);
+    words[MarkClockBack] = LoadBytes(IDS_CLOCKBACK, CP_UTF8);
+    words[MarkOverlap] = LoadBytes(IDS_OVERLAP, CP_UTF8);
+    overlapped = LoadBytes(IDS_OVERLAPPED, CP_UTF8);
+}
+
+/* The overview and the months before and after, where there are some. */
+void MonthPage::Links()
+{
+    Put("<nav><a href=\"../");
+    Put(Narrow(PageName, CP_UTF8));
+    Put("\">");
+    Put(IDS_OVERVIEW);
+    Put("</a>");
+    int around[] = {first - 1, last + 1};
+    for (int day : around) {
+        if (day < tally.shownFirst || day > tally.shownLast)
+            continue;
+        Put("<a href=\"");
+        Put(Narrow(MonthFile(day, L"", L".html"), CP_UTF8));
+        Put(day < first ? "\">\xe2\x86\x90 " : "\">");
+        Put(MonthTitle(day));
+        Put(day < first ? "</a>" : " \xe2\x86\x92</a>");
+    }
+    Put("</nav>\n");
+}
+
+/* The first minute from from on that is in use (or not), or 1440. */
+static int NextMinute(const Day &cell, int from, bool set)
 {
     while (from < MinutesPerDay) {
-        unsigned long long word = (set ? bits[from / 64] : ~bits[from / 64]) >> (from % 64);
+        unsigned long long used = cell.bits[from / 64].used;
+        unsigned long long word = (set ? used : ~used) >> (from % 64);
         if (word)
             return std::min(from + __builtin_ctzll(word), MinutesPerDay);
         from = (from / 64 + 1) * 64;
@@ -260,28 +527,30 @@ static int NextMinute(const unsigned long long *bits, int from, bool set)
     return MinutesPerDay;
 }
 
-void Page::Timeline(const Day &cell, int day)
+/* A bar from minute from to minute to, striped for a session running. */
+void MonthPage::Bar(bool striped, int from, int to)
+{
+    char *at = Room(64);
+    at = striped ? Copy(at, "<i class=\"r\" style=\"left:") : Copy(at, "<i style=\"left:");
+    at = PutShare(at, from);
+    at = Copy(at, ";width:");
+    at = PutShare(at, to - from);
+    Done(Copy(at, "\"></i>"));
+}
+
+void MonthPage::Timeline(const Day &cell, int day)
 {
     int midnight = day * MinutesPerDay;
     /* Each run of minutes in use is one bar. */
-    for (int minute = NextMinute(cell.used, 0, true); minute < MinutesPerDay;) {
-        int end = NextMinute(cell.used, minute, false);
-        Put("<i style=\"left:");
-        AppendShare(html, minute);
-        Put(";width:");
-        AppendShare(html, end - minute);
-        Put("\"></i>");
-        minute = NextMinute(cell.used, end, true);
+    for (int minute = cell.minutes ? NextMinute(cell, 0, true) : MinutesPerDay; minute < MinutesPerDay;) {
+        int end = NextMinute(cell, minute, false);
+        Bar(false, minute, end);
+        minute = NextMinute(cell, end, true);
     }
     for (const Event &event : running) {
         int from = std::max(event.start, midnight), to = std::min(event.end, midnight + MinutesPerDay);
-        if (from >= to)
-            continue;
-        Put("<i class=\"r\" style=\"left:");
-        AppendShare(html, from - midnight);
-        Put(";width:");
-        AppendShare(html, to - from);
-        Put("\"></i>");
+        if (from < to)
+            Bar(true, from - midnight, to - midnight);
     }
     for (; nextTick < ticks.size() && DayOf(ticks[nextTick].start) <= day; nextTick++) {
         const Event &event = ticks[nextTick];
@@ -297,76 +566,102 @@ void Page::Timeline(const Day &cell, int day)
     }
 }
 
-void Page::DayRow(const User &user, int day)
+/* Date, weekday, first start, last end, use, sessions and marks. */
+void MonthPage::DayRow(const User &user, int day)
 {
     const Day &cell = user.DayAt(day);
-    int weekday = WeekdayOf(day);
-    Put(weekday == 0 ? "<tr class=\"sun\"" : weekday == 6 ? "<tr class=\"sat\"" : "<tr");
-    Put(" data-day=\"");
-    AppendDate(html, day, '-');
-    Put("\"><td>");
-    Text date;
-    AppendDate(date, day);
-    Put(date.substr(5));
-    Put("</td><td>");
-    Put(weekdays[weekday]);
-    Put("</td><td>");
+    int weekday = WeekdayOf(day), year, month, date;
+    DateOf(day, &year, &month, &date);
+    char *at = Room(512);
+    at = weekday == 0 ? Copy(at, "<tr class=\"sun\"") : weekday == 6 ? Copy(at, "<tr class=\"sat\"") : Copy(at, "<tr");
+    at = Copy(at, " data-day=\"");
+    at = PutNumber(at, year, 4);
+    *at++ = '-';
+    at = PutNumber(at, month, 2);
+    *at++ = '-';
+    at = PutNumber(at, date, 2);
+    at = Copy(at, "\"><td>");
+    at = PutNumber(at, month, 2);
+    *at++ = '/';
+    at = PutNumber(at, date, 2);
+    at = Copy(at, "</td><td>");
+    at = Copy(at, weekdays[weekday]);
+    at = Copy(at, "</td><td>");
     if (cell.marks & MarkFromBefore) {
-        Put("<span class=\"s\">");
-        Put(words[MarkFromBefore]);
-        Put("</span>");
+        at = Copy(Copy(Copy(at, "<span class=\"s\">"), words[MarkFromBefore]), "</span>");
     } else if (cell.firstStart >= 0) {
-        AppendClock(html, cell.firstStart);
+        at = PutNumber(at, cell.firstStart / 60, 2);
+        *at++ = ':';
+        at = PutNumber(at, cell.firstStart % 60, 2);
     }
-    Put("</td><td>");
+    at = Copy(at, "</td><td>");
     if (cell.marks & (MarkRunsOn | MarkRunning)) {
         int mark = cell.marks & MarkRunsOn ? MarkRunsOn : MarkRunning;
-        Put(mark == MarkRunning ? "<span class=\"r\">" : "<span class=\"s\">");
-        Put(words[mark]);
-        Put("</span>");
+        at = mark == MarkRunning ? Copy(at, "<span class=\"r\">") : Copy(at, "<span class=\"s\">");
+        at = Copy(Copy(at, words[mark]), "</span>");
     } else if (cell.lastEnd >= 0) {
-        AppendClock(html, cell.lastEnd);
+        at = PutNumber(at, cell.lastEnd / 60, 2);
+        *at++ = ':';
+        at = PutNumber(at, cell.lastEnd % 60, 2);
     }
-    Put("</td><td>");
+    at = Copy(at, "</td><td>");
     if (cell.sessions) {
-        AppendDuration(html, cell.minutes);
-        Put("</td><td>");
-        AppendNumber(html, cell.sessions);
+        at = PutNumber(at, cell.minutes / 60, 1);
+        *at++ = ':';
+        at = PutNumber(at, cell.minutes % 60, 2);
+        at = PutNumber(Copy(at, "</td><td>"), cell.sessions, 1);
     } else {
-        Put("</td><td>");
+        at = Copy(at, "</td><td>");
     }
-    Put("</td><td>");
+    at = Copy(at, "</td><td>");
     static const int shown[] = {MarkRunning, MarkCrashed, MarkClockBack};
-    static const char *const classes[] = {"r", "x", "c"};
+    static const char *const classes[] = {"<span class=\"r\">", "<span class=\"x\">", "<span class=\"c\">"};
     for (int i = 0; i < 3; i++) {
         if (cell.marks & shown[i]) {
-            Put("<span class=\"");
-            Put(classes[i]);
-            Put("\">");
-            Put(words[shown[i]]);
-            Put("</span> ");
+            memcpy(at, classes[i], 16);
+            at = Copy(Copy(at + 16, words[shown[i]]), "</span> ");
         }
     }
-    if (reading.gaps)
-        AppendGapMarks(html, *reading.gaps, userIndex, day);
+    if (cell.marks & MarkOverlap) {
+        at = Copy(Copy(Copy(at, "<span class=\"o\" title=\""), overlapped), " ");
+        at = PutNumber(at, cell.overlapped / 60, 1);
+        *at++ = ':';
+        at = PutNumber(at, cell.overlapped % 60, 2);
+        at = Copy(Copy(Copy(at, "\">"), words[MarkOverlap]), "</span>");
+    }
+    Done(at);
+    if (gaps)
+        AppendGapMarks(html, *gaps, userIndex, day);
     Put("</td><td class=\"t\">");
-    if (reading.gaps)
-        AppendDeclaredSpan(html, *reading.gaps, userIndex, day);
+    if (gaps)
+        AppendDeclaredSpan(html, *gaps, userIndex, day);
     Timeline(cell, day);
     Put("</td></tr>\n");
 }
 
-void Page::Month(const User &user, int first, int last)
+void MonthPage::UserDays(int index, int from, int to)
 {
-    int year, month, day;
-    DateOf(first, &year, &month, &day);
-    Put("<h3>");
-    AppendNumber(html, year);
-    Put(IDS_YEAR);
-    AppendNumber(html, month);
-    Put(IDS_MONTH);
-    Put("</h3>\n<p>");
-    AppendSums(html, SumDays(user, first, last), false);
+    const User &user = tally.users[index];
+    userIndex = index;
+    /* The events are by user and start. */
+    ticks.clear();
+    running.clear();
+    auto at = std::lower_bound(tally.events.begin(), tally.events.end(), index,
+                               [](const Event &event, int user) { return event.user < user; });
+    for (; at != tally.events.end() && at->user == index; ++at) {
+        if (at->mark == MarkRunning)
+            running.push_back(*at);
+        else if (DayOf(at->start) >= from && DayOf(at->start) <= to)
+            ticks.push_back(*at);
+    }
+    nextTick = 0;
+
+    Put("<section><h2 id=\"u");
+    Number(index);
+    Put("\">");
+    Escaped(user.name);
+    Put("</h2>\n<p>");
+    AppendSums(html, SumDays(user, from, to), false);
     Put("</p>\n<table class=\"days\"><tr>");
     WText columns = LoadWide(IDS_COLUMNS);
     for (size_t at = 0; at <= columns.size();) {
@@ -381,91 +676,43 @@ void Page::Month(const User &user, int first, int last)
         Put("<span style=\"left:");
         AppendShare(html, hour * 60);
         Put("\">");
-        AppendNumber(html, hour);
+        Number(hour);
         Put("</span>");
     }
     Put("</th></tr>\n");
-    for (int d = first; d <= last; d++) {
-        DayRow(user, d);
-        if (html.size() > 65536)
-            Flush();
-    }
-    Put("</table>\n");
-}
-
-void Page::UserDays(int index)
-{
-    const User &user = tally.users[index];
-    ticks.clear();
-    running.clear();
-    for (const Event &event : tally.events)
-        if (event.user == index)
-            (event.mark == MarkRunning ? running : ticks).push_back(event);
-    std::sort(ticks.begin(), ticks.end(), [](const Event &a, const Event &b) { return a.start < b.start; });
-    nextTick = 0;
-    userIndex = index;
-
-    Put("<section><h2 id=\"u");
-    AppendNumber(html, index);
-    Put("\">");
-    Escaped(user.name);
-    Put("</h2>\n");
-    int first, last;
-    tally.ShownDays(user, &first, &last);
-    for (int day = first; day <= last; day = MonthEnd(day) + 1)
-        Month(user, day, std::min(last, MonthEnd(day)));
-    Put("</section>\n");
+    for (int day = from; day <= to; day++)
+        DayRow(user, day);
+    Put("</table></section>\n");
     Flush();
 }
 
-void Page::Write()
+void MonthPage::Write()
 {
-    Put("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>");
-    Put(IDS_TITLE);
-    Put("</title>\n<style>");
-    Put(Style);
-    if (reading.gaps)
-        Put(GapsStyle);
-    Put("</style>\n</head>\n<body>\n<h1>");
-    Put(IDS_TITLE);
-    Put("</h1>\n<p>");
-    Put(IDS_PERIOD);
-    Put(" ");
-    AppendDate(html, options.fromGiven ? options.from : tally.shownFirst);
-    Put(" \xef\xbd\x9e ");
-    AppendDate(html, options.toGiven ? options.to : tally.shownLast);
-    Put("\xe3\x80\x80");
-    Put(IDS_MADE);
-    Put(" ");
-    Put(Stamp(options.now));
-    Put("</p>\n");
-    Sources();
-    BadLines();
-    if (reading.gaps)
-        AppendGapsSection(html, *reading.gaps);
+    Begin(LoadBytes(IDS_TITLE, CP_UTF8) + " " + MonthTitle(first), gaps ? GapsStyle : "");
+    Links();
     Put("<p class=\"legend\">");
     Put(IDS_LEGEND);
+    Put(IDS_LEGENDOVERLAP);
     Put("</p>\n");
-
-    std::vector<int> order;
-    for (int index : tally.Order())
-        if (tally.users[index].shownFirst <= tally.users[index].shownLast)
-            order.push_back(index);
-    if (order.empty()) {
-        Put("<p>");
-        Put(IDS_NOSESSIONS);
-        Put("</p>\n");
-    } else {
-        Totals(order);
+    for (int index : tally.Order()) {
+        int from, to;
+        tally.ShownDays(tally.users[index], &from, &to);
+        if (from <= last && to >= first)
+            UserDays(index, std::max(from, first), std::min(to, last));
     }
-    for (int index : order)
-        UserDays(index);
-    Put("</body>\n</html>\n");
-    Flush();
+    Links();
+    End();
 }
 
-void WriteHtmlPage(OutFile &out, const Tally &tally, const Reading &reading, const Options &options)
+void WriteOverview(OutFile &out, const Tally &tally, const Reading &reading, const Options &options,
+                   const Outputs &outputs)
 {
-    Page page(out, tally, reading, options);
+    Overview page(out, tally, reading, options, outputs);
+    page.Write();
+}
+
+void WriteMonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int month)
+{
+    MonthPage page(out, tally, gaps, month);
     page.Write();
 }

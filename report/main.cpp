@@ -10,6 +10,55 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+/* A function of the DLLs that only a window or the browser needs, loaded
+   when it is called: loaded at start, user32, shell32 and the rest took
+   as long under Wine as reading half the logs of a large report. */
+template <class Function> static Function Load(const char *dll, const char *name)
+{
+    HMODULE module = LoadLibraryA(dll);
+    return module ? (Function)(void *)GetProcAddress(module, name) : NULL;
+}
+
+/* The arguments after the program's name, split as CommandLineToArgvW
+   splits them: at blanks outside quotes; 2n backslashes and a quote give
+   n backslashes and the quote opens or closes, 2n+1 give n and the quote
+   itself; two quotes inside quotes give one. */
+static std::vector<WText> Arguments(const wchar_t *line)
+{
+    std::vector<WText> args;
+    if (*line == L'"') {
+        for (line++; *line && *line != L'"'; line++)
+            ;
+        line += *line != 0;
+    }
+    for (; *line && *line != L' ' && *line != L'\t'; line++)
+        ;
+    for (;;) {
+        while (*line == L' ' || *line == L'\t')
+            line++;
+        if (!*line)
+            return args;
+        WText arg;
+        for (bool quoted = false; *line && (quoted || (*line != L' ' && *line != L'\t'));) {
+            size_t slashes = 0;
+            for (; *line == L'\\'; line++)
+                slashes++;
+            arg.append(*line == L'"' ? slashes / 2 : slashes, L'\\');
+            if (*line != L'"') {
+                if (*line && (quoted || (*line != L' ' && *line != L'\t')))
+                    arg += *line++;
+            } else if (slashes % 2 || (quoted && line[1] == L'"')) {
+                arg += L'"';
+                line += slashes % 2 ? 1 : 2;
+            } else {
+                quoted = !quoted;
+                line++;
+            }
+        }
+        args.push_back(arg);
+    }
+}
+
 /* "/name:value", the name in any case; value points after the colon. An
    argument shorter than the name is compared no further than its end. */
 static bool IsOption(const wchar_t *arg, const wchar_t *name, const wchar_t **value)
@@ -56,10 +105,10 @@ static bool ReadGap(const wchar_t *text, int *minutes)
 }
 
 /* False with the offending argument in bad. */
-static bool ReadOptions(int count, wchar_t **args, Options *options, bool *silent, WText *bad)
+static bool ReadOptions(const std::vector<WText> &args, Options *options, bool *silent, WText *bad)
 {
-    for (int i = 1; i < count; i++) {
-        const wchar_t *arg = args[i], *value;
+    for (const WText &given : args) {
+        const wchar_t *arg = given.c_str(), *value;
         if (arg[0] != L'/') {
             options->inputs.push_back(arg);
             continue;
@@ -116,7 +165,8 @@ static bool ChooseLogs(std::vector<WText> &inputs)
     dialog.lpstrInitialDir = folder;
     dialog.lpstrTitle = title.c_str();
     dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&dialog))
+    auto open = Load<BOOL(WINAPI *)(OPENFILENAMEW *)>("comdlg32.dll", "GetOpenFileNameW");
+    if (!open || !open(&dialog))
         return false;
     const wchar_t *first = names.data(), *name = first + lstrlenW(first) + 1;
     if (!*name)
@@ -128,7 +178,9 @@ static bool ChooseLogs(std::vector<WText> &inputs)
 
 static void ShowText(const WText &text)
 {
-    MessageBoxW(NULL, text.c_str(), LoadWide(IDS_TITLE).c_str(), MB_ICONERROR);
+    auto box = Load<int(WINAPI *)(HWND, LPCWSTR, LPCWSTR, UINT)>("user32.dll", "MessageBoxW");
+    if (box)
+        box(NULL, text.c_str(), LoadWide(IDS_TITLE).c_str(), MB_ICONERROR);
 }
 
 /* The file, the system's reason, our sentence, and what was found. */
@@ -153,11 +205,7 @@ static int Run()
     bool silent = false;
     WText bad;
 
-    int count = 0;
-    wchar_t **args = CommandLineToArgvW(GetCommandLineW(), &count);
-    bool understood = args && ReadOptions(count, args, &options, &silent, &bad);
-    if (args)
-        LocalFree(args);
+    bool understood = ReadOptions(Arguments(GetCommandLineW()), &options, &silent, &bad);
     QuietOnFailure = silent;
     if (!understood) {
         if (!silent)
@@ -175,9 +223,15 @@ static int Run()
     if (outcome == NothingWritten) {
         ShowProblem(problem);
     } else {
-        CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        ShellExecuteW(NULL, L"open", page.c_str(), NULL, NULL, SW_SHOWNORMAL);
-        CoUninitialize();
+        auto start = Load<HRESULT(WINAPI *)(LPVOID, DWORD)>("ole32.dll", "CoInitializeEx");
+        auto end = Load<void(WINAPI *)()>("ole32.dll", "CoUninitialize");
+        auto execute = Load<HINSTANCE(WINAPI *)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT)>(
+            "shell32.dll", "ShellExecuteW");
+        if (start && end && execute) {
+            start(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+            execute(NULL, L"open", page.c_str(), NULL, NULL, SW_SHOWNORMAL);
+            end();
+        }
     }
     return outcome;
 }

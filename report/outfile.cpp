@@ -5,12 +5,10 @@
 #include "report.h"
 #include "resource.h"
 
-static const size_t BufferSize = 256 * 1024;
-
 OutFile *OutFile::First;
 bool QuietOnFailure;
 
-OutFile::OutFile() : error(0), file(INVALID_HANDLE_VALUE), next(First)
+OutFile::OutFile() : error(0), file(INVALID_HANDLE_VALUE), bufferSize(0), next(First)
 {
     First = this;
 }
@@ -24,36 +22,52 @@ OutFile::~OutFile()
     *link = next;
 }
 
-/* Nothing here may need the heap: the texts go into fixed buffers. */
+/* Nothing here may need the heap: the texts go into fixed buffers, and
+   user32, which the report loads only to show something, is loaded the
+   same way here. */
 void OutOfMemory()
 {
+    static bool ending;
+    if (ending)
+        ExitProcess(NothingWritten);
+    ending = true;
     for (OutFile *out = OutFile::First; out; out = out->next)
         out->Discard();
-    if (!QuietOnFailure) {
+    RemoveTempFolders();
+    HMODULE user32 = QuietOnFailure ? NULL : LoadLibraryA("user32.dll");
+    typedef int(WINAPI * LoadFunction)(HINSTANCE, UINT, LPWSTR, int);
+    typedef int(WINAPI * BoxFunction)(HWND, LPCWSTR, LPCWSTR, UINT);
+    LoadFunction load = user32 ? (LoadFunction)(void *)GetProcAddress(user32, "LoadStringW") : NULL;
+    BoxFunction box = user32 ? (BoxFunction)(void *)GetProcAddress(user32, "MessageBoxW") : NULL;
+    if (load && box) {
         static wchar_t caption[64], text[256];
-        LoadStringW(GetModuleHandleW(NULL), IDS_TITLE, caption, 64);
-        LoadStringW(GetModuleHandleW(NULL), IDS_OUTOFMEMORY, text, 256);
-        MessageBoxW(NULL, text, caption, MB_ICONERROR);
+        load(GetModuleHandleW(NULL), IDS_TITLE, caption, 64);
+        load(GetModuleHandleW(NULL), IDS_OUTOFMEMORY, text, 256);
+        box(NULL, text, caption, MB_ICONERROR);
     }
     ExitProcess(NothingWritten);
 }
 
-bool OutFile::Create(const WText &folder)
+/* A name of GetTempFileNameW's making, the file created new and not
+   truncated as GetTempFileNameW's own would be: ext4, under Wine, writes
+   a file truncated to nothing out to the disk as soon as it is closed. */
+bool OutFile::Create(const WText &folder, size_t size)
 {
     wchar_t name[MAX_PATH];
-    if (!GetTempFileNameW(folder.c_str(), L"mvr", 0, name)) {
-        error = GetLastError();
-        return false;
+    error = ERROR_FILE_EXISTS;
+    for (UINT n = GetTickCount(), tries = 0; error == ERROR_FILE_EXISTS && tries < 0xFFFF; n++, tries++) {
+        if (!GetTempFileNameW(folder.c_str(), L"mvr", n % 0xFFFF + 1, name)) {
+            error = GetLastError();
+            return false;
+        }
+        file = CreateFileW(name, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
     }
+    if (error)
+        return false;
     temp = name;
-    file = CreateFileW(name, GENERIC_WRITE, 0, NULL, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = GetLastError();
-        DeleteFileW(name);
-        temp.clear();
-        return false;
-    }
-    buffer.reserve(BufferSize + 4096);
+    bufferSize = size;
+    buffer.reserve(size + 4096);
     return true;
 }
 
@@ -70,7 +84,7 @@ void OutFile::Flush()
 void OutFile::Put(const char *bytes, size_t length)
 {
     buffer.append(bytes, length);
-    if (buffer.size() >= BufferSize)
+    if (buffer.size() >= bufferSize)
         Flush();
 }
 

@@ -13,14 +13,16 @@ public:
     OutFile();
     ~OutFile();
 
-    /* A new temporary file in folder; false with error set. */
-    bool Create(const WText &folder);
+    /* A new temporary file in folder, written out bufferSize bytes at a
+       time; false with error set. */
+    bool Create(const WText &folder, size_t bufferSize = 256 * 1024);
     void Put(const char *bytes, size_t length);
     void Put(const Text &text) { Put(text.data(), text.size()); }
     /* Writes what is buffered and closes; false if any write failed. */
     bool Close();
     bool Replace(const WText &target);
     void Discard();
+    const WText &Temp() const { return temp; }
 
     DWORD error;
 
@@ -31,6 +33,7 @@ private:
     HANDLE file;
     WText temp;
     Text buffer;
+    size_t bufferSize;
     /* Every output under way, so that a run ended early removes them. */
     static OutFile *First;
     OutFile *next;
@@ -40,5 +43,9 @@ private:
    another program, a spreadsheet most often, is found before any output
    is renamed. */
 bool CanReplace(const WText &target, DWORD *error);
+
+/* report.cpp: removes the report's temporary folders, for a run that
+   ends early. */
+void RemoveTempFolders();
 
 #endif

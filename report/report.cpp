@@ -1,19 +1,25 @@
 /*
  * Usage report: the run. The output files are opened first, so a folder
  * that cannot be written is found before anything is read; the sessions
- * file is written while the logs are read, the days file and the page at
- * the end, and all three are renamed into place only when all are whole.
+ * file is written while the logs are read, the rest at the end: the days
+ * file, the month pages and the parts of a file too long for Excel into a
+ * new detail folder, the overview last. Nothing is put in place until
+ * all are whole; then the new detail folder replaces the old one whole,
+ * so no page or part of an earlier report is left beside this one.
  * A timesheet given adds the comparison: it is read before the logs, and
- * its file, the fourth, is written and renamed with the others.
+ * its file, the fourth, is written and put in place with the others.
  */
 #include "report.h"
 #include "gaps.h"
 #include "outfile.h"
 #include "resource.h"
 
-static const wchar_t PageName[] = L"morvalen-report.html";
-static const wchar_t DaysName[] = L"morvalen-days.csv";
-static const wchar_t SessionsName[] = L"morvalen-sessions.csv";
+#include <cwctype>
+
+const wchar_t PageName[] = L"morvalen-report.html";
+const wchar_t DaysName[] = L"morvalen-days.csv";
+const wchar_t SessionsName[] = L"morvalen-sessions.csv";
+const wchar_t DetailFolder[] = L"morvalen-report";
 static const wchar_t GapsName[] = L"morvalen-gaps.csv";
 
 /* The CSV outputs, and any name that starts as one of them does. */
@@ -26,6 +32,19 @@ bool IsReportOutput(const WText &name)
             return true;
     }
     return false;
+}
+
+WText MonthFile(int day, const WText &base, const wchar_t *extension)
+{
+    int year, month, date;
+    DateOf(day, &year, &month, &date);
+    Text digits;
+    AppendNumber(digits, year, 4);
+    digits += '-';
+    AppendNumber(digits, month, 2);
+    WText name = base.empty() ? base : base + L"-";
+    name.append(digits.begin(), digits.end());
+    return name + extension;
 }
 
 /* Beside the first input: a file's folder, a folder's parent. */
@@ -57,6 +76,154 @@ static Outcome Fail(Problem *problem, UINT sentence, const WText &subject, DWORD
     return NothingWritten;
 }
 
+/* name has the shape: '0' a digit, '*' any letters or digits. */
+static bool Shaped(const wchar_t *name, const wchar_t *shape)
+{
+    for (; *shape; shape++) {
+        if (*shape == L'*') {
+            while (iswalnum(*name) && *name != shape[1])
+                name++;
+            continue;
+        }
+        wchar_t c = *name >= L'A' && *name <= L'Z' ? *name + 32 : *name;
+        if (*shape == L'0' ? !iswdigit(c) : c != *shape)
+            return false;
+        name++;
+    }
+    return !*name;
+}
+
+/* The names of the detail folder: what a report writes into it, or a
+   temporary file an interrupted one left. Its files are listed in
+   files; false if the folder holds anything else, so that a folder of
+   the same name that is not the report's is never replaced. */
+static bool DetailFiles(const WText &details, std::vector<WText> &files)
+{
+    static const wchar_t *const shapes[] = {L"0000-00.html", L"morvalen-sessions-0000-00.csv",
+                                            L"morvalen-days-0000-00.csv", L"mvr*.tmp"};
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Join(details, L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return GetFileAttributesW(details.c_str()) == INVALID_FILE_ATTRIBUTES;
+    bool ours = true;
+    do {
+        const wchar_t *name = found.cFileName;
+        if (!lstrcmpW(name, L".") || !lstrcmpW(name, L".."))
+            continue;
+        bool known = false;
+        for (const wchar_t *shape : shapes)
+            known = known || Shaped(name, shape);
+        ours = ours && known && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        files.push_back(Join(details, name));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return ours;
+}
+
+/* A folder and everything in it. Fixed buffers, no heap: this also runs
+   when memory has run out. */
+static void RemoveTree(const wchar_t *path)
+{
+    wchar_t pattern[MAX_PATH + 2], name[MAX_PATH];
+    if (lstrlenW(path) > MAX_PATH - 3)
+        return;
+    lstrcpyW(pattern, path);
+    lstrcatW(pattern, L"\\*");
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!lstrcmpW(found.cFileName, L".") || !lstrcmpW(found.cFileName, L"..") ||
+                lstrlenW(path) + 1 + lstrlenW(found.cFileName) >= MAX_PATH)
+                continue;
+            lstrcpyW(name, path);
+            lstrcatW(name, L"\\");
+            lstrcatW(name, found.cFileName);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(name);
+            else
+                DeleteFileW(name);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path);
+}
+
+/* A folder of this report's own beside the outputs, made new, and
+   removed with what is in it: when the run is over, or ends early. */
+class TempFolder;
+static TempFolder *Folders;
+
+class TempFolder {
+public:
+    TempFolder() : next(Folders) { Folders = this; }
+    ~TempFolder()
+    {
+        if (!path.empty())
+            RemoveTree(path.c_str());
+        TempFolder **link = &Folders;
+        while (*link != this)
+            link = &(*link)->next;
+        *link = next;
+    }
+    bool Make(const WText &folder)
+    {
+        for (DWORD n = GetTickCount() & 0xFFFF, tries = 0; tries < 100; n++, tries++) {
+            path = Join(folder, L"mvr");
+            for (int shift = 12; shift >= 0; shift -= 4)
+                path += L"0123456789abcdef"[n >> shift & 15];
+            path += L".tmp";
+            if (CreateDirectoryW(path.c_str(), NULL))
+                return true;
+            if (GetLastError() != ERROR_ALREADY_EXISTS)
+                break;
+        }
+        path.clear();
+        return false;
+    }
+    bool Empty() const
+    {
+        std::vector<WText> files;
+        DetailFiles(path, files);
+        return files.empty();
+    }
+    WText path;
+    TempFolder *next;
+};
+
+void RemoveTempFolders()
+{
+    for (TempFolder *folder = Folders; folder; folder = folder->next)
+        if (!folder->path.empty())
+            RemoveTree(folder->path.c_str());
+}
+
+/* One file of the detail folder, written whole by write. */
+template <class Writer> static bool WriteDetail(const WText &folder, const WText &name, DWORD *error,
+                                                Writer write)
+{
+    OutFile out;
+    if (!out.Create(folder)) {
+        *error = out.error;
+        return false;
+    }
+    write(out);
+    if (!out.Close() || !out.Replace(Join(folder, name))) {
+        *error = out.error;
+        return false;
+    }
+    return true;
+}
+
+Text DetailLink(const WText &name)
+{
+    Text link = Narrow(Join(DetailFolder, name), CP_UTF8);
+    for (char &c : link)
+        if (c == '\\')
+            c = '/';
+    return link;
+}
+
 Outcome MakeReport(const Options &options, WText *page, Problem *problem)
 {
     Reading reading;
@@ -68,7 +235,7 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     bool compare = !sheetPaths.empty();
     int count = compare ? 4 : 3;
 
-    WText folder = OutputFolder(options);
+    WText folder = OutputFolder(options), details = Join(folder, DetailFolder);
     const wchar_t *names[4] = {SessionsName, DaysName, PageName, GapsName};
     WText targets[4];
     for (int i = 0; i < count; i++) {
@@ -81,10 +248,16 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
         if (isInput)
             return Fail(problem, IDS_ISINPUT, targets[i], 0);
     }
+    std::vector<WText> oldDetails;
+    if (!DetailFiles(details, oldDetails))
+        return Fail(problem, IDS_NOTOURS, details, 0);
     OutFile outs[4];
     for (int i = 0; i < count; i++)
         if (!outs[i].Create(folder))
             return Fail(problem, IDS_CANNOTWRITE, folder, outs[i].error);
+    TempFolder fresh;
+    if (!fresh.Make(folder))
+        return Fail(problem, IDS_CANNOTWRITE, folder, GetLastError());
     for (SourceFile &file : reading.files)
         file.shown = ShownName(file.path, folder);
 
@@ -114,22 +287,100 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     tally.Finish();
     if (compare)
         gaps.Finish();
-    WriteDaysCsv(outs[1], tally);
-    WriteHtmlPage(outs[2], tally, reading, options);
+    sessions.Finish();
+
+    /* The months with something to show, and the files of the detail
+       folder: a page for each, the parts of a file too long. */
+    bool anyShown = false;
+    for (const User &user : tally.users)
+        anyShown = anyShown || user.shownFirst <= user.shownLast;
+    std::vector<int> months;
+    for (int day = tally.shownFirst; anyShown && day <= tally.shownLast; day = MonthEnd(day) + 1)
+        months.push_back(day);
+    int maxRows = options.maxRows ? options.maxRows : ExcelRows;
+    Outputs outputs;
+    DWORD error = 0;
+    bool whole[4] = {sessions.rows <= maxRows, DaysRows(tally) <= maxRows, true, true};
+    if (whole[1]) {
+        WriteDaysCsv(outs[1], tally, tally.shownFirst, tally.shownLast);
+    } else {
+        outs[1].Discard();
+        for (int month : months) {
+            WText name = MonthFile(month, L"morvalen-days", L".csv");
+            if (!WriteDetail(fresh.path, name, &error, [&](OutFile &out) {
+                    WriteDaysCsv(out, tally, std::max(month, tally.shownFirst), MonthEnd(month));
+                }))
+                return Fail(problem, IDS_CANNOTWRITE, Join(details, name), error);
+            outputs.dayParts.push_back(DetailLink(name));
+        }
+    }
+    if (!whole[0]) {
+        std::vector<WText> parts;
+        if (!outs[0].Close() || !SplitSessions(outs[0].Temp(), fresh.path, parts, &error))
+            return Fail(problem, IDS_CANNOTWRITE, details, error ? error : outs[0].error);
+        outs[0].Discard();
+        for (const WText &part : parts)
+            outputs.sessionParts.push_back(DetailLink(part));
+    }
+    for (int month : months) {
+        WText name = MonthFile(month, L"", L".html");
+        if (!WriteDetail(fresh.path, name, &error,
+                         [&](OutFile &out) { WriteMonthPage(out, tally, reading.gaps, month); }))
+            return Fail(problem, IDS_CANNOTWRITE, Join(details, name), error);
+    }
+    WriteOverview(outs[2], tally, reading, options, outputs);
     if (compare)
         WriteGapsCsv(outs[3], gaps);
 
     for (int i = 0; i < count; i++)
-        if (!outs[i].Close())
+        if (whole[i] && !outs[i].Close())
             return Fail(problem, IDS_CANNOTWRITE, targets[i], outs[i].error);
-    for (int i = 0; i < count; i++) {
-        DWORD error;
+    /* Whatever is replaced or removed must be free to go: a file held
+       open in Excel stops the report before anything changes. */
+    for (int i = 0; i < count; i++)
         if (!CanReplace(targets[i], &error))
             return Fail(problem, IDS_CANNOTWRITE, targets[i], error);
+    for (const WText &file : oldDetails)
+        if (!CanReplace(file, &error))
+            return Fail(problem, IDS_CANNOTWRITE, file, error);
+    /* The old outputs are moved aside and removed once the new ones are
+       in place, or moved back if one cannot be: renamed over an old file,
+       a new one would be written out to the disk at once by some file
+       systems (ext4, under Wine), and the next report would wait for it. */
+    TempFolder old;
+    if (!old.Make(folder))
+        return Fail(problem, IDS_CANNOTWRITE, folder, GetLastError());
+    /* The CSV files, the overview, the gaps file when there is one, and
+       the detail folder. */
+    const WText places[5] = {targets[0], targets[1], targets[2], compare ? targets[3] : WText(), details};
+    WText aside[5];
+    bool placed = true;
+    for (int i = 0; i < 5 && placed; i++) {
+        if (places[i].empty() || GetFileAttributesW(places[i].c_str()) == INVALID_FILE_ATTRIBUTES)
+            continue;
+        aside[i] = Join(old.path, i < 4 ? names[i] : DetailFolder);
+        placed = MoveFileW(places[i].c_str(), aside[i].c_str());
+        error = GetLastError();
+        if (!placed)
+            aside[i].clear();
     }
-    for (int i = 0; i < count; i++)
-        if (!outs[i].Replace(targets[i]))
-            return Fail(problem, IDS_CANNOTWRITE, targets[i], outs[i].error);
+    for (int i = 0; i < count && placed; i++)
+        if (whole[i] && !outs[i].Replace(targets[i])) {
+            placed = false;
+            error = outs[i].error;
+        }
+    if (placed && !fresh.Empty()) {
+        placed = MoveFileW(fresh.path.c_str(), details.c_str());
+        error = GetLastError();
+        if (placed)
+            fresh.path.clear();
+    }
+    if (!placed) {
+        for (int i = 0; i < 5; i++)
+            if (!aside[i].empty())
+                MoveFileExW(aside[i].c_str(), places[i].c_str(), MOVEFILE_REPLACE_EXISTING);
+        return Fail(problem, IDS_CANNOTWRITE, folder, error);
+    }
     *page = targets[2];
     return allRead && !reading.badLineCount && sheets.AllRead() ? AllRead : SomeUnreadable;
 }

@@ -8,6 +8,7 @@
 
 #include "tally.h"
 
+#include <deque>
 #include <vector>
 
 /* Exit codes, for scripts. */
@@ -26,6 +27,26 @@ struct Options {
     std::vector<WText> timesheets;  /* /timesheet: files, besides the inputs' .csv */
     WText usersFile;            /* /users: the person to PC user mapping */
     int gap;                    /* /gap: the threshold in minutes */
+    int maxRows;                /* a CSV file's rows, its header included;
+                                   0: as many as Excel opens */
+};
+
+/* The outputs: the overview, the two CSV files beside it, and the folder
+   beside them that holds a page per month and, where a CSV file would
+   have more rows than Excel opens, its parts, one per month. */
+extern const wchar_t PageName[], DaysName[], SessionsName[], DetailFolder[];
+const int ExcelRows = 1048576;
+
+/* "2026-11.html", "morvalen-days-2026-11.csv": the name of the month of
+   day in the detail folder. */
+WText MonthFile(int day, const WText &base, const wchar_t *extension);
+/* A link from the overview to a file of the detail folder. */
+Text DetailLink(const WText &name);
+
+/* What the overview says of the CSV files: the parts' paths from the
+   overview's folder, with '/', when a file was split. */
+struct Outputs {
+    std::vector<Text> sessionParts, dayParts;
 };
 
 const int DefaultGap = 15, MostGap = 600;
@@ -86,21 +107,56 @@ void AppendField(Text &out, const Text &field);
 void AppendEscaped(Text &html, const Text &text);
 /* A minute of the day as a share of the timeline. */
 void AppendShare(Text &html, int minutes);
+/* The sessions file is written on a thread of its own while the logs are
+   read: the rows go over in batches, one filled while the other is
+   written, so its memory stays the same whatever the number of lines. */
 class SessionsCsv : public SessionSink {
 public:
     SessionsCsv(OutFile &out, const Tally &tally, const Reading &reading);
+    ~SessionsCsv() { Finish(); }
     void Write(const Session &session) override;
+    /* Waits until every row is written. */
+    void Finish();
+
+    int rows;           /* written, the header too */
 
 private:
+    struct Queued {
+        const Text *name;
+        Session session;
+    };
+    static DWORD WINAPI Run(void *self);
+    void Hand();
+    void WriteRow(const Queued &queued);
+    char *PutStamp(char *at, int moment);
+
     OutFile &out;
     const Tally &tally;
-    /* Each name and file as a finished field, made once. */
-    std::vector<Text> userFields, fileFields;
+    /* Each name and file as a finished field, made once; a name stays
+       where it is while the writer reads it. */
+    std::deque<Text> userFields;
+    std::vector<Text> fileFields;
     Text states[MarkClockBack + 1];
+    std::vector<Queued> filling, writing;
+    HANDLE thread, ready, idle;
+    bool stop;
+    /* The writer's month, "yyyy/mm/", and its days. */
+    char monthText[8];
+    int monthFirst, monthLast;
     std::vector<char> row;
 };
-void WriteDaysCsv(OutFile &out, const Tally &tally);
-void WriteHtmlPage(OutFile &out, const Tally &tally, const Reading &reading, const Options &options);
+/* The days from first to last of each user; the rows a whole file has. */
+void WriteDaysCsv(OutFile &out, const Tally &tally, int first, int last);
+int DaysRows(const Tally &tally);
+/* The sessions file at path into a part per month of its start in
+   folder; false with error set if one could not be read or written. */
+bool SplitSessions(const WText &path, const WText &folder, std::vector<WText> &names, DWORD *error);
+void WriteOverview(OutFile &out, const Tally &tally, const Reading &reading, const Options &options,
+                   const Outputs &outputs);
+/* The page of the month of day; gaps, when a timesheet was given, marks
+   its flagged days. */
+class Gaps;
+void WriteMonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int day);
 
 /* report.cpp: reads, counts and writes; on NothingWritten, problem says why. */
 Outcome MakeReport(const Options &options, WText *page, Problem *problem);

@@ -48,6 +48,15 @@
 #define IDS_LEGEND          305
 #define IDS_USER            306
 
+/* Sessions at the same time, the overview and the month pages */
+#define IDS_OVERLAP         310
+#define IDS_OVERLAPPED      311
+#define IDS_LEGENDOVERLAP   312
+#define IDS_SPLIT           313
+#define IDS_MONTHS          314
+#define IDS_OVERVIEW        315
+#define IDS_NOTOURS         316
+
 /* The comparison with the declared hours: its CSV, the flags (in the
    order of GapFlag), the timesheet columns (in the order of their roles)
    and the page */

@@ -15,13 +15,14 @@
 #include <algorithm>
 #include <cstring>
 
-const Day EmptyDay = {0, 0, -1, -1, 0, {}, {}};
+const Day EmptyDay = {0, 0, 0, -1, -1, 0, 0, {}};
 
 const Day &User::DayAt(int day) const
 {
-    if (days.empty() || day < firstDay || day >= firstDay + (int)days.size())
+    int block = (day >> BlockShift) - firstBlock;
+    if (block < 0 || block >= (int)blocks.size())
         return EmptyDay;
-    return days[day - firstDay];
+    return blocks[block][day & (BlockDays - 1)];
 }
 
 Tally::Tally(int first, int last, int reportTime)
@@ -59,7 +60,7 @@ int Tally::UserOf(const char *name, int length, UINT codePage)
         User user;
         user.name = utf8;
         user.csvName = codePage == LogCodePage ? Text(name, length) : Narrow(wide, LogCodePage);
-        user.firstDay = 0;
+        user.firstBlock = 0;
         users.push_back(user);
         known = byName.insert(std::make_pair(utf8, (int)users.size() - 1)).first;
     }
@@ -69,29 +70,33 @@ int Tally::UserOf(const char *name, int length, UINT codePage)
 
 Day &Tally::DayAt(User &user, int day)
 {
-    if (user.days.empty()) {
-        user.firstDay = day;
-        user.days.push_back(EmptyDay);
-    } else if (day < user.firstDay) {
-        user.days.insert(user.days.begin(), user.firstDay - day, EmptyDay);
-        user.firstDay = day;
-    } else if (day >= user.firstDay + (int)user.days.size()) {
-        user.days.resize(day - user.firstDay + 1, EmptyDay);
+    int block = day >> BlockShift;
+    std::vector<std::vector<Day>> &blocks = user.blocks;
+    if (blocks.empty())
+        user.firstBlock = block;
+    if (block < user.firstBlock) {
+        blocks.insert(blocks.begin(), user.firstBlock - block, std::vector<Day>(BlockDays, EmptyDay));
+        user.firstBlock = block;
     }
-    return user.days[day - user.firstDay];
+    while (block - user.firstBlock >= (int)blocks.size())
+        blocks.emplace_back(BlockDays, EmptyDay);
+    return blocks[block - user.firstBlock][day & (BlockDays - 1)];
 }
 
 bool Tally::CountedBefore(int user, int start) const
 {
-    int minute = MinuteOfDay(start);
-    return users[user].DayAt(DayOf(start)).starts[minute / 64] >> (minute % 64) & 1;
+    unsigned minute = MinuteOfDay(start);
+    const Day &cell = users[user].DayAt(DayOf(start));
+    return (cell.startSlots >> (minute / 32) & 1) && (cell.bits[minute / 64].starts >> (minute % 64) & 1);
 }
 
 void Tally::EndFile()
 {
     for (const std::pair<int, int> &key : fileStarts) {
-        int minute = MinuteOfDay(key.second);
-        DayAt(users[key.first], DayOf(key.second)).starts[minute / 64] |= 1ULL << (minute % 64);
+        unsigned minute = MinuteOfDay(key.second);
+        Day &cell = DayAt(users[key.first], DayOf(key.second));
+        cell.startSlots |= 1ULL << (minute / 32);
+        cell.bits[minute / 64].starts |= 1ULL << (minute % 64);
     }
     fileStarts.clear();
 }
@@ -102,16 +107,35 @@ bool Tally::Overlaps(int start, int end) const
     return DayOf(end > start ? end - 1 : start) >= firstDay && DayOf(start) <= lastDay;
 }
 
-/* Sets the bits from to to, a word at a time. */
-static void SetMinutes(unsigned long long *bits, int from, int to)
+static int Bits(unsigned long long x)
+{
+    x -= (x >> 1) & 0x5555555555555555ULL;
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fULL;
+    return (int)((x * 0x0101010101010101ULL) >> 56);
+}
+
+/* Marks the minutes from to to in use, a word at a time; those already
+   in use are in use twice. */
+static void SetMinutes(Day &cell, int from, int to)
 {
     while (from < to) {
         int word = from / 64, last = std::min(to, (word + 1) * 64);
         int count = last - from;
         unsigned long long mask = count == 64 ? ~0ULL : ((1ULL << count) - 1) << (from % 64);
-        bits[word] |= mask;
+        Day::Minutes &bits = cell.bits[word];
+        unsigned long long again = mask & bits.used;
+        cell.minutes += (short)count;
+        if (again) {
+            cell.minutes -= (short)Bits(again);
+            cell.overlapped += (short)Bits(again & ~bits.twice);
+            bits.twice |= again;
+        }
+        bits.used |= mask;
         from = last;
     }
+    if (cell.overlapped)
+        cell.marks |= MarkOverlap;
 }
 
 void Tally::Count(const Session &session)
@@ -137,9 +161,8 @@ void Tally::Count(const Session &session)
         int from = std::max(session.start, midnight);
         int to = std::min(session.end, midnight + MinutesPerDay);
         Day &cell = DayAt(user, day);
-        cell.minutes += to - from;
         cell.sessions++;
-        SetMinutes(cell.used, from - midnight, to - midnight);
+        SetMinutes(cell, from - midnight, to - midnight);
         if (from > session.start)
             cell.marks |= MarkFromBefore;
         else if (cell.firstStart < 0 || from - midnight < cell.firstStart)
@@ -214,6 +237,10 @@ void Tally::Finish()
         Emit(session);
     }
     open.clear();
+    /* By user and start, for the pages. */
+    std::sort(events.begin(), events.end(), [](const Event &a, const Event &b) {
+        return a.user != b.user ? a.user < b.user : a.start < b.start;
+    });
 
     /* What the writers show: every day from the first to the last that
        has a session, in whole months unless the range was given. */
@@ -221,9 +248,9 @@ void Tally::Finish()
     for (User &user : users) {
         user.shownFirst = lastDay + 1;
         user.shownLast = firstDay - 1;
-        for (int i = 0; i < (int)user.days.size(); i++) {
-            int day = user.firstDay + i;
-            if (user.days[i].sessions && day >= firstDay && day <= lastDay) {
+        for (int i = 0; i < (int)user.blocks.size() * BlockDays; i++) {
+            int day = user.firstBlock * BlockDays + i;
+            if (user.blocks[i / BlockDays][i % BlockDays].sessions && day >= firstDay && day <= lastDay) {
                 user.shownFirst = std::min(user.shownFirst, day);
                 user.shownLast = std::max(user.shownLast, day);
             }

@@ -1,10 +1,13 @@
 /*
- * Usage report: sessions and days, counted as "ac -d" counts: a session
- * is split at midnight and each day gets its own minutes. One pass over
- * the logs builds this; the writers only read it.
+ * Usage report: sessions and days. A session is split at midnight and
+ * each day gets its own minutes; a day's use is the minutes in which at
+ * least one of the user's sessions ran, so sessions on several PCs at
+ * once count once. One pass over the logs builds this; the writers only
+ * read it.
  *
  * Memory grows with users and days, not with lines: each user keeps one
- * cell per day, and a cell knows its minutes in use and the session
+ * cell per day, and a cell knows its minutes in use, those in use by
+ * more than one session, and the session
  * starts that earlier files had as bitmaps of the day's 1440 minutes.
  * Only the starts of the file being read are listed one by one.
  */
@@ -13,7 +16,6 @@
 
 #include "calendar.h"
 
-#include <deque>
 #include <map>
 #include <vector>
 
@@ -23,7 +25,8 @@ enum Mark {
     MarkRunsOn = 2,       /* a session runs on into the next day */
     MarkRunning = 4,      /* a session still running at the report's time */
     MarkCrashed = 8,      /* a session that never got its end record */
-    MarkClockBack = 16    /* an end before its start */
+    MarkClockBack = 16,   /* an end before its start */
+    MarkOverlap = 32      /* sessions ran at the same time */
 };
 
 struct Session {
@@ -37,22 +40,34 @@ struct Session {
 };
 
 const int DayWords = (MinutesPerDay + 63) / 64;
+const int BlockShift = 5, BlockDays = 1 << BlockShift;
 
 struct Day {
-    int minutes;
+    short minutes;      /* in use: the bits of used */
+    short overlapped;   /* in use by more than one session: of twice */
     short sessions;
     short firstStart;   /* minute of the day, -1 for none */
     short lastEnd;      /* minute of the day up to 1440, -1 for none */
     unsigned char marks;
-    unsigned long long used[DayWords];
-    unsigned long long starts[DayWords];    /* counted from earlier files */
+    /* A bit for each 32 minutes with a start in starts, looked at first:
+       it shares the cache line of the counts. */
+    unsigned long long startSlots;
+    /* The bits of 64 minutes side by side, so that a session touches
+       few cache lines: the day's cells do not fit in any cache. */
+    struct Minutes {
+        unsigned long long used;
+        unsigned long long twice;
+        unsigned long long starts;  /* counted from earlier files */
+    } bits[DayWords];
 };
 
 struct User {
     Text name;          /* UTF-8 */
     Text csvName;       /* CP932 */
-    int firstDay;       /* of days[0] */
-    std::deque<Day> days;
+    /* Cells in blocks of BlockDays days, the first holding the days from
+       firstBlock * BlockDays on, every block up to the last made. */
+    int firstBlock;
+    std::vector<std::vector<Day>> blocks;
     int shownFirst;     /* days with something to show, in the range; */
     int shownLast;      /* shownFirst > shownLast when none */
 
@@ -98,7 +113,7 @@ public:
     void ShownDays(const User &user, int *first, int *last) const;
 
     std::vector<User> users;
-    std::vector<Event> events;
+    std::vector<Event> events;      /* by user and start once finished */
     int firstDay, lastDay, now;
     /* Told of every session counted, once. */
     SessionSink *sink;

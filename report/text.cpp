@@ -53,13 +53,17 @@ void AppendDuration(Text &out, int minutes)
     AppendNumber(out, minutes % 60, 2);
 }
 
-/* With a zero size LoadStringW hands out the resource's own text, which
-   is not terminated; its length is the result. */
+/* Read from the resource itself, as LoadStringW reads it, so that the
+   report needs no user32 unless it shows a window: a block of sixteen
+   texts, each its length and its characters. */
 WText LoadWide(UINT id)
 {
-    const wchar_t *text = NULL;
-    int n = LoadStringW(GetModuleHandleW(NULL), id, (LPWSTR)&text, 0);
-    return n > 0 ? WText(text, n) : WText();
+    HMODULE module = GetModuleHandleW(NULL);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id / 16 + 1), MAKEINTRESOURCEW(6) /* RT_STRING */);
+    const wchar_t *text = found ? (const wchar_t *)LockResource(LoadResource(module, found)) : NULL;
+    for (UINT i = 0; text && i < id % 16; i++)
+        text += 1 + *text;
+    return text ? WText(text + 1, *text) : WText();
 }
 
 Text LoadBytes(UINT id, UINT codePage)

@@ -41,9 +41,11 @@ static WText Trim(const WText &text, bool quotes = false)
 
 WText NameKey(const WText &name)
 {
-    WText key = Trim(name);
-    if (!key.empty())
-        CharUpperBuffW(&key[0], (DWORD)key.size());
+    WText key = Trim(name), upper(key.size(), L'\0');
+    /* kernel32's own mapping: the report loads user32 only to show a box. */
+    if (!key.empty() &&
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, key.data(), (int)key.size(), &upper[0], (int)upper.size()))
+        return upper;
     return key;
 }
 

@@ -1,35 +1,50 @@
 #!/bin/bash
-# The report page as a browser sees it: Debian's Chromium loads the page
-# that the end-to-end report case wrote, offline and headless; its DOM must
-# hold a month of day rows, the crashed session's mark and a bar, the
-# comparison with the timesheet and the declared span on the timeline, and
-# nothing may come from elsewhere. The screenshot is kept to look at.
-#   report_page.sh PAGE SCREENSHOTS-FOLDER
+# The report's pages as a browser sees them: Debian's Chromium loads the
+# overview that the end-to-end report case wrote, offline and headless,
+# with its comparison with the timesheet, follows its first month link to
+# the month's page, whose DOM must hold a month of day rows, the crashed
+# session's marks, the flagged day and its declared span, and follows that
+# page's link back to the overview. Nothing may come from elsewhere. The
+# screenshots are kept to look at.
+#   report_page.sh OVERVIEW SCREENSHOTS-FOLDER
 set -euo pipefail
 page=$1
 shots=$2
 profile=$(mktemp -d)
 trap 'rm -rf "$profile"' EXIT
 browse() {
+    file=$1
+    shift
     timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
         --disable-background-networking --disable-component-update --disable-sync \
-        --user-data-dir="$profile" "$@" "file://$page" 2>"$profile/stderr"
+        --user-data-dir="$profile" "$@" "file://$file" 2>"$profile/stderr"
 }
 fail() { echo "$1"; cat "$profile/stderr"; exit 1; }
+# The file an href of a page leads to, or nothing.
+follow() { printf '%s' "$2" | grep -o "$3" | head -n 1 | sed 's/^.*href="//; s/[#"].*$//; s|^|'"$(dirname "$1")"'/|'; }
 
-dom=$(browse --dump-dom) || fail "chromium could not load $page"
-rows=$(printf '%s' "$dom" | grep -o '<tr[^>]*data-day="[0-9-]*"' | wc -l)
-[ "$rows" -ge 28 ] && [ "$rows" -le 31 ] || fail "$rows day rows, not a month"
-printf '%s' "$dom" | grep -q '<span class="x">異常終了</span>' || fail "no crash mark in the day table"
-printf '%s' "$dom" | grep -q '<b class="x" title="異常終了' || fail "no crash mark on the timeline"
-printf '%s' "$dom" | grep -q '<h3>[0-9]*年[0-9]*月</h3>' || fail "no month heading"
+dom=$(browse "$page" --dump-dom) || fail "chromium could not load $page"
+printf '%s' "$dom" | grep -q '<table class="totals">' || fail "no totals on the overview"
 printf '%s' "$dom" | grep -q '<h2 id="gaps">勤怠との乖離</h2>' || fail "no section on the timesheet"
 printf '%s' "$dom" | grep -q '<p>しきい値 20 分' || fail "not the threshold given"
 printf '%s' "$dom" | grep -Eq '<td>(始業前|終業後)の使用</td></tr>' || fail "no flagged day in the section"
-printf '%s' "$dom" | grep -Eq '<span class="g">(始業前|終業後)の使用</span>' || fail "no flag in the day table"
-printf '%s' "$dom" | grep -q '<td class="t"><s title="申告 [0-9:～]*" style="left:[0-9.]*%;width:' || fail "no declared span"
-if grep -Eq '(src|href)="[a-z]+:|@import|url\(' "$page"; then fail "the page refers elsewhere"; fi
+month=$(follow "$page" "$dom" '<a href="morvalen-report/[0-9-]*\.html#u[0-9]*"')
+[ -f "$month" ] || fail "the overview's first month link leads nowhere: '$month'"
+
+days=$(browse "$month" --dump-dom) || fail "chromium could not load $month"
+rows=$(printf '%s' "$days" | grep -o '<tr[^>]*data-day="[0-9-]*"' | wc -l)
+[ "$rows" -ge 28 ] && [ "$rows" -le 31 ] || fail "$rows day rows, not a month"
+printf '%s' "$days" | grep -q '<span class="x">異常終了</span>' || fail "no crash mark in the day table"
+printf '%s' "$days" | grep -q '<b class="x" title="異常終了' || fail "no crash mark on the timeline"
+printf '%s' "$days" | grep -q '<h1>使用時間の集計 [0-9]*年[0-9]*月</h1>' || fail "no month heading"
+printf '%s' "$days" | grep -Eq '<span class="g">(始業前|終業後)の使用</span>' || fail "no flag in the day table"
+printf '%s' "$days" | grep -q '<td class="t"><s title="申告 [0-9:～]*" style="left:[0-9.]*%;width:' || fail "no declared span"
+back=$(follow "$month" "$days" '<nav><a href="[^"]*"')
+[ "$(realpath "$back")" = "$(realpath "$page")" ] || fail "the month page leads back to '$back', not the overview"
+browse "$back" --dump-dom | grep -q '<table class="months">' || fail "no month table on the overview"
+if grep -Eq '(src|href)="[a-z]+:|@import|url\(' "$page" "$month"; then fail "a page refers elsewhere"; fi
 
 mkdir -p "$shots"
-browse --screenshot="$shots/report.png" --window-size=1100,1000 || fail "no screenshot"
-[ -s "$shots/report.png" ] || fail "empty screenshot"
+browse "$page" --screenshot="$shots/report.png" --window-size=1100,1000 || fail "no screenshot"
+browse "$month" --screenshot="$shots/report-month.png" --window-size=1100,1000 || fail "no screenshot"
+[ -s "$shots/report.png" ] && [ -s "$shots/report-month.png" ] || fail "empty screenshot"

@@ -109,11 +109,27 @@ static Options InFolder(const std::string &folder, const std::vector<const wchar
     return options;
 }
 
+/* The rows of a CSV file after its header, or of its month parts in
+   turn, each with the header, when it was split. */
+static std::string Body(const std::string &name)
+{
+    std::string body, whole;
+    for (std::string part : {"", "2026-11", "2026-12"}) {
+        std::string bytes = ReadBytes(part.empty() ? name + ".csv" : "morvalen-report\\" + name + "-" + part + ".csv");
+        bytes = bytes == "<missing>" ? "" : bytes;
+        whole = part.empty() ? bytes : whole;
+        EXPECT_TRUE(bytes.empty() || part.empty() || whole.empty()) << name << " whole and in parts";
+        EXPECT_TRUE(bytes.empty() || !bytes.compare(0, 11, Sjis("ユーザー名,"))) << name << " " << part;
+        body += bytes.substr(std::min(bytes.find("\r\n") + 2, bytes.size()));
+    }
+    return body;
+}
+
 /* The rows of a days file that have a session. */
 static std::string UsedDays(const std::string &csv)
 {
     std::string used;
-    for (size_t at = csv.find("\r\n") + 2; at < csv.size();) {
+    for (size_t at = 0; at < csv.size();) {
         size_t end = csv.find("\r\n", at) + 2;
         std::string row = csv.substr(at, end - at);
         if (row.find(",0,0:00,0,\r\n") == std::string::npos)
@@ -140,6 +156,7 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
         std::vector<const wchar_t *> inputs;
         std::vector<const char *> sessions, days;
         int from, to;   /* days of December 2026; 0: not given */
+        int maxRows;    /* of a CSV file, lowered: it is split by month */
         Outcome outcome;
     } rows[] = {
         {"midnight", {{"log.txt", {"root             26/12/06(日) 22:00     26/12/07(月) 01:30     03:30"}}},
@@ -206,8 +223,28 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
          {"山田　太郎,2026/12/03,09:00,2026/12/03,10:00,60,1:00,,a.txt,4",
           "山田　太郎,2026/12/03,13:00,2026/12/03,14:00,60,1:00,,u.txt,4"},
          {"山田　太郎,2026/12/03,木,09:00,14:00,120,2:00,2,"}},
+        {"two PCs, two sessions on one PC, three PCs past 24:00: each minute counted once",
+         {{"a.txt", {"root             26/12/02(水) 09:00     26/12/02(水) 17:00     08:00",
+                     "root             26/12/03(木) 01:00     26/12/03(木) 23:00     22:00",
+                     "root             26/12/04(金) 09:00     26/12/04(金) 12:00     03:00",
+                     "root             26/12/04(金) 10:00     26/12/04(金) 11:00     01:00"}},
+          {"b.txt", {"root             26/12/02(水) 10:00     26/12/02(水) 12:00     02:00",
+                     "root             26/12/02(水) 16:00     26/12/02(水) 19:00     03:00",
+                     "root             26/12/03(木) 02:00     26/12/03(木) 22:00     20:00"}},
+          {"c.txt", {"root             26/12/03(木) 00:30     26/12/03(木) 23:30     23:00"}}},
+         {L"a.txt", L"b.txt", L"c.txt"},
+         {"root,2026/12/02,09:00,2026/12/02,17:00,480,8:00,,a.txt,4",
+          "root,2026/12/03,01:00,2026/12/03,23:00,1320,22:00,,a.txt,5",
+          "root,2026/12/04,09:00,2026/12/04,12:00,180,3:00,,a.txt,6",
+          "root,2026/12/04,10:00,2026/12/04,11:00,60,1:00,,a.txt,7",
+          "root,2026/12/02,10:00,2026/12/02,12:00,120,2:00,,b.txt,4",
+          "root,2026/12/02,16:00,2026/12/02,19:00,180,3:00,,b.txt,5",
+          "root,2026/12/03,02:00,2026/12/03,22:00,1200,20:00,,b.txt,6",
+          "root,2026/12/03,00:30,2026/12/03,23:30,1380,23:00,,c.txt,4"},
+         {"root,2026/12/02,水,09:00,19:00,600,10:00,3,重複", "root,2026/12/03,木,00:30,23:30,1380,23:00,3,重複",
+          "root,2026/12/04,金,09:00,12:00,180,3:00,2,重複"}},
         {"a line too long for a record, wherever it lies",
-         {{"log.txt", {tooLong.c_str(), blanks.c_str(), tooLong.c_str()}}}, {L"log.txt"}, {}, {}, 0, 0, SomeUnreadable},
+         {{"log.txt", {tooLong.c_str(), blanks.c_str(), tooLong.c_str()}}}, {L"log.txt"}, {}, {}, 0, 0, 0, SomeUnreadable},
         {"only the range",
          {{"log.txt", {"root             26/11/30(月) 22:00     26/12/01(火) 02:00     04:00",
                        "root             26/12/02(水) 09:00     26/12/02(水) 10:00     01:00",
@@ -217,6 +254,17 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
           "root,2026/12/02,09:00,2026/12/02,10:00,60,1:00,,log.txt,5"},
          {"root,2026/12/01,火,,02:00,120,2:00,1,前日から", "root,2026/12/02,水,09:00,10:00,60,1:00,1,"},
          1, 2},
+        {"too many rows for a file: a part per month",
+         {{"log.txt", {"root             26/12/02(水) 09:00     26/12/02(水) 10:00     01:00",
+                       "root             26/11/30(月) 22:00     26/12/01(火) 02:00     04:00",
+                       "root             26/11/02(月) 09:00     26/11/02(月) 10:00     01:00"}}},
+         {L"log.txt"},
+         {"root,2026/11/30,22:00,2026/12/01,02:00,240,4:00,,log.txt,5",
+          "root,2026/11/02,09:00,2026/11/02,10:00,60,1:00,,log.txt,6",
+          "root,2026/12/02,09:00,2026/12/02,10:00,60,1:00,,log.txt,4"},
+         {"root,2026/11/02,月,09:00,10:00,60,1:00,1,", "root,2026/11/30,月,22:00,,120,2:00,1,翌日へ",
+          "root,2026/12/01,火,,02:00,120,2:00,1,前日から", "root,2026/12/02,水,09:00,10:00,60,1:00,1,"},
+         0, 0, 3},
     };
     for (const auto &row : rows) {
         std::string folder = EnterFreshFolder("ReportDays");
@@ -230,12 +278,14 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
             options.from = DayNumber(2026, 12, row.from);
             options.to = DayNumber(2026, 12, row.to);
         }
+        options.maxRows = row.maxRows;
         WText page;
         Problem problem = {};
         EXPECT_EQ(MakeReport(options, &page, &problem), row.outcome) << row.label;
-        std::string sessions = ReadBytes("morvalen-sessions.csv");
-        EXPECT_EQ(sessions.substr(sessions.find("\r\n") + 2), Rows(row.sessions)) << row.label;
-        EXPECT_EQ(UsedDays(ReadBytes("morvalen-days.csv")), Rows(row.days)) << row.label;
+        EXPECT_EQ(Body("morvalen-sessions"), Rows(row.sessions)) << row.label;
+        EXPECT_EQ(UsedDays(Body("morvalen-days")), Rows(row.days)) << row.label;
+        EXPECT_EQ(ReadBytes("morvalen-report.html").find("morvalen-report/morvalen-sessions-2026-11.csv\">") !=
+                      std::string::npos, row.maxRows > 0) << row.label << ": the overview names the parts";
     }
 }
 
@@ -401,7 +451,8 @@ TEST_F(ReportProgram, RecorderLogsGiveTheCsvBytes)
 TEST(ReportInput, BadInputGetsItsExitCodeAndLeavesNoPartialFile)
 {
     const std::string good = kLogHeader + Line("root             26/12/07(月) 09:05     26/12/07(月) 17:45     08:40");
-    const std::string outputs = "morvalen-days.csv morvalen-report.html morvalen-sessions.csv ";
+    const std::string outputs = "morvalen-days.csv morvalen-report morvalen-report.html morvalen-sessions.csv ";
+    const std::string old = "morvalen-report\\2020-01.html";
     /* 200 users, each on the first and the last day the log's years can
        name: a day's cell for each day between is more than 32 bits hold. */
     std::string spread = kLogHeader;
@@ -416,7 +467,12 @@ TEST(ReportInput, BadInputGetsItsExitCodeAndLeavesNoPartialFile)
         std::string after;
         const char *held;   /* kept open without sharing during the run */
     } rows[] = {
-        {"a log", {{"log.txt", good}}, "/S log.txt", 0, "log.txt " + outputs},
+        {"a log, an old report's month page", {{"log.txt", good}, {old.c_str(), "old"}}, "/S log.txt", 0,
+         "log.txt " + outputs + "| 2026-12.html "},
+        {"an old report's month page held open", {{"log.txt", good}, {old.c_str(), "old"}}, "/S log.txt", 2,
+         "log.txt morvalen-report | 2020-01.html ", old.c_str()},
+        {"a folder of the detail's name that is not the report's", {{"log.txt", good}, {"morvalen-report\\a.txt", ""}},
+         "/S log.txt", 2, "log.txt morvalen-report | a.txt "},
         {"an empty file", {{"a.txt", ""}}, "/S a.txt", 2, "a.txt "},
         {"binary garbage", {{"a.txt", std::string("\0\x01\xff\r\n\x83", 6) + std::string(200000, '\x9f')}},
          "/S a.txt", 2, "a.txt "},
@@ -436,30 +492,34 @@ TEST(ReportInput, BadInputGetsItsExitCodeAndLeavesNoPartialFile)
          "morvalen-days.csv "},
         {"a threshold over 600 minutes", {{"log.txt", good}}, "/S /gap:601 log.txt", 2, "log.txt "},
         {"a timesheet held open", {{"log.txt", good}, {"sheet.csv", Sjis("ユーザー名,日付,出勤,退勤\r\n")}},
-         "/S log.txt sheet.csv", 1, "log.txt morvalen-days.csv morvalen-gaps.csv morvalen-report.html morvalen-sessions.csv sheet.csv ",
+         "/S log.txt sheet.csv", 1,
+         "log.txt morvalen-days.csv morvalen-gaps.csv morvalen-report morvalen-report.html morvalen-sessions.csv sheet.csv "
+         "| 2026-12.html ",
          "sheet.csv"},
         {"a line of 100 KB, a UTF-8 log, a locked log and a non-log in a folder",
          {{"logs\\log.txt", good + "\r\n" + std::string(100000, 'x') + Line("root             26/12/08(火) 09:05")},
           {"logs\\u.txt", "\xef\xbb\xbf" + Utf8(good)}, {"logs\\locked.txt", good}, {"logs\\notes.txt", "hello"}},
-         "/S logs", 1, "logs " + outputs, "logs\\locked.txt"},
+         "/S logs", 1, "logs " + outputs + "| 2026-12.html ", "logs\\locked.txt"},
     };
     for (const auto &row : rows) {
         if (sizeof(void *) == 8 && strstr(row.label, "32 bits"))
             continue;
         std::string folder = EnterFreshFolder("ReportInput");
-        CreateDirectoryA("logs", NULL);
-        for (const auto &file : row.files)
+        for (const auto &file : row.files) {
+            if (const char *slash = strchr(file.first, '\\'))
+                CreateDirectoryA(std::string(file.first, slash).c_str(), NULL);
             WriteBytes(file.first, file.second);
-        if (row.files.empty() || strncmp(row.files[0].first, "logs", 4) != 0)
-            RemoveDirectoryA("logs");
+        }
         HANDLE held = row.held ? CreateFileA(row.held, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL)
                                : INVALID_HANDLE_VALUE;
         EXPECT_EQ(RunReport(row.arguments, folder), row.code) << row.label;
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
-        EXPECT_EQ(Listing(folder), row.after) << row.label;
+        std::string details = Listing(folder + "\\morvalen-report");
+        EXPECT_EQ(Listing(folder) + (details.empty() ? "" : "| " + details), row.after) << row.label;
         for (const auto &file : row.files)
-            EXPECT_EQ(ReadBytes(file.first), file.second) << row.label << ": " << file.first << " changed";
+            if (row.code || file.first != old)  /* an old report's page is replaced */
+                EXPECT_EQ(ReadBytes(file.first), file.second) << row.label << ": " << file.first << " changed";
     }
 }
 
