@@ -243,7 +243,8 @@ void Tally::Finish()
     });
 
     /* What the writers show: every day from the first to the last that
-       has a session, in whole months unless the range was given. */
+       has a session, widened to whole months and cut to the counted days,
+       so a range given that ends inside a month ends the days there. */
     int first = lastDay + 1, last = firstDay - 1;
     for (User &user : users) {
         user.shownFirst = lastDay + 1;

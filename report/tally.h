@@ -117,8 +117,8 @@ public:
     int firstDay, lastDay, now;
     /* Told of every session counted, once. */
     SessionSink *sink;
-    /* The days the writers show: the range as given, or whole months
-       around everything counted. */
+    /* The days the writers show: whole months around everything counted,
+       cut to the counted days (the range, when one was given). */
     int shownFirst, shownLast;
 
 private:
