@@ -2,7 +2,6 @@
  * Usage report: buffered output into a temporary file, renamed at the end.
  */
 #include "outfile.h"
-#include "report.h"
 #include "resource.h"
 
 OutFile *OutFile::First;
@@ -22,6 +21,72 @@ OutFile::~OutFile()
     *link = next;
 }
 
+/* A folder and everything in it. Fixed buffers, no heap: this also runs
+   when memory has run out. */
+static void RemoveTree(const wchar_t *path)
+{
+    wchar_t pattern[MAX_PATH + 2], name[MAX_PATH];
+    if (lstrlenW(path) > MAX_PATH - 3)
+        return;
+    lstrcpyW(pattern, path);
+    lstrcatW(pattern, L"\\*");
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!lstrcmpW(found.cFileName, L".") || !lstrcmpW(found.cFileName, L"..") ||
+                lstrlenW(path) + 1 + lstrlenW(found.cFileName) >= MAX_PATH)
+                continue;
+            lstrcpyW(name, path);
+            lstrcatW(name, L"\\");
+            lstrcatW(name, found.cFileName);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(name);
+            else
+                DeleteFileW(name);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path);
+}
+
+TempFolder *TempFolder::First;
+
+TempFolder::TempFolder() : next(First)
+{
+    First = this;
+}
+
+TempFolder::~TempFolder()
+{
+    if (!path.empty())
+        RemoveTree(path.c_str());
+    TempFolder **link = &First;
+    while (*link != this)
+        link = &(*link)->next;
+    *link = next;
+}
+
+bool TempFolder::Make(const WText &folder)
+{
+    WText base = folder;
+    if (!base.empty() && base.back() != L'\\')
+        base += L'\\';
+    for (DWORD n = GetTickCount() & 0xFFFF, tries = 0; tries < 100; n++, tries++) {
+        path = base + L"mvr";
+        for (int shift = 12; shift >= 0; shift -= 4)
+            path += L"0123456789abcdef"[n >> shift & 15];
+        path += L".tmp";
+        if (CreateDirectoryW(path.c_str(), NULL))
+            return true;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    path.clear();
+    return false;
+}
+
+
 /* Nothing here may need the heap: the texts go into fixed buffers, and
    user32, which the report loads only to show something, is loaded the
    same way here. */
@@ -33,7 +98,9 @@ void OutOfMemory()
     ending = true;
     for (OutFile *out = OutFile::First; out; out = out->next)
         out->Discard();
-    RemoveTempFolders();
+    for (TempFolder *folder = TempFolder::First; folder; folder = folder->next)
+        if (!folder->path.empty())
+            RemoveTree(folder->path.c_str());
     HMODULE user32 = QuietOnFailure ? NULL : LoadLibraryA("user32.dll");
     typedef int(WINAPI * LoadFunction)(HINSTANCE, UINT, LPWSTR, int);
     typedef int(WINAPI * BoxFunction)(HWND, LPCWSTR, LPCWSTR, UINT);

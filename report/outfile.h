@@ -44,8 +44,20 @@ private:
    is renamed. */
 bool CanReplace(const WText &target, DWORD *error);
 
-/* report.cpp: removes the report's temporary folders, for a run that
-   ends early. */
-void RemoveTempFolders();
+/* A folder of the report's own beside the outputs, made new, and removed
+   with what is in it: when the run is over, or ends early. */
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    bool Make(const WText &folder);
+
+    WText path;
+
+private:
+    friend void OutOfMemory();
+    static TempFolder *First;
+    TempFolder *next;
+};
 
 #endif

@@ -120,82 +120,12 @@ static bool DetailFiles(const WText &details, std::vector<WText> &files)
     return ours;
 }
 
-/* A folder and everything in it. Fixed buffers, no heap: this also runs
-   when memory has run out. */
-static void RemoveTree(const wchar_t *path)
+/* Nothing of this report's own made it into the folder. */
+static bool Empty(const TempFolder &folder)
 {
-    wchar_t pattern[MAX_PATH + 2], name[MAX_PATH];
-    if (lstrlenW(path) > MAX_PATH - 3)
-        return;
-    lstrcpyW(pattern, path);
-    lstrcatW(pattern, L"\\*");
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(pattern, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!lstrcmpW(found.cFileName, L".") || !lstrcmpW(found.cFileName, L"..") ||
-                lstrlenW(path) + 1 + lstrlenW(found.cFileName) >= MAX_PATH)
-                continue;
-            lstrcpyW(name, path);
-            lstrcatW(name, L"\\");
-            lstrcatW(name, found.cFileName);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(name);
-            else
-                DeleteFileW(name);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(path);
-}
-
-/* A folder of this report's own beside the outputs, made new, and
-   removed with what is in it: when the run is over, or ends early. */
-class TempFolder;
-static TempFolder *Folders;
-
-class TempFolder {
-public:
-    TempFolder() : next(Folders) { Folders = this; }
-    ~TempFolder()
-    {
-        if (!path.empty())
-            RemoveTree(path.c_str());
-        TempFolder **link = &Folders;
-        while (*link != this)
-            link = &(*link)->next;
-        *link = next;
-    }
-    bool Make(const WText &folder)
-    {
-        for (DWORD n = GetTickCount() & 0xFFFF, tries = 0; tries < 100; n++, tries++) {
-            path = Join(folder, L"mvr");
-            for (int shift = 12; shift >= 0; shift -= 4)
-                path += L"0123456789abcdef"[n >> shift & 15];
-            path += L".tmp";
-            if (CreateDirectoryW(path.c_str(), NULL))
-                return true;
-            if (GetLastError() != ERROR_ALREADY_EXISTS)
-                break;
-        }
-        path.clear();
-        return false;
-    }
-    bool Empty() const
-    {
-        std::vector<WText> files;
-        DetailFiles(path, files);
-        return files.empty();
-    }
-    WText path;
-    TempFolder *next;
-};
-
-void RemoveTempFolders()
-{
-    for (TempFolder *folder = Folders; folder; folder = folder->next)
-        if (!folder->path.empty())
-            RemoveTree(folder->path.c_str());
+    std::vector<WText> files;
+    DetailFiles(folder.path, files);
+    return files.empty();
 }
 
 /* One file of the detail folder, written whole by write. */
@@ -369,7 +299,7 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
             placed = false;
             error = outs[i].error;
         }
-    if (placed && !fresh.Empty()) {
+    if (placed && !Empty(fresh)) {
         placed = MoveFileW(fresh.path.c_str(), details.c_str());
         error = GetLastError();
         if (placed)

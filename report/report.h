@@ -11,13 +11,6 @@
 #include <deque>
 #include <vector>
 
-/* Exit codes, for scripts. */
-enum Outcome {
-    AllRead = 0,        /* written, and every line and file read */
-    SomeUnreadable = 1, /* written, but some lines or files could not be read */
-    NothingWritten = 2  /* a bad option, no log found, an output not written */
-};
-
 struct Options {
     std::vector<WText> inputs;  /* logs and folders as given */
     WText outFolder;            /* empty: beside the first input */

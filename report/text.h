@@ -13,6 +13,13 @@
 #include <cstdlib>
 #include <string>
 
+/* Exit codes, for scripts. */
+enum Outcome {
+    AllRead = 0,        /* written, and every line and file read */
+    SomeUnreadable = 1, /* written, but some lines or files could not be read */
+    NothingWritten = 2  /* a bad option, no log found, an output not written */
+};
+
 /* Ends the run as one that wrote nothing: no box under /S (the C
    runtime's abort may show one), the temporary outputs removed. */
 [[noreturn]] void OutOfMemory();
