@@ -5,6 +5,7 @@
  * the timesheet and the log by hand.
  */
 #include "gaps.h"
+#include "pagetext.h"
 #include "report.h"
 #include "resource.h"
 

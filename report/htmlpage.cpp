@@ -11,6 +11,7 @@
  */
 #include "report.h"
 #include "gaps.h"
+#include "pagetext.h"
 #include "outfile.h"
 #include "resource.h"
 
@@ -118,19 +119,6 @@ void Html::Escaped(const Text &text)
     AppendEscaped(html, text);
 }
 
-void AppendEscaped(Text &html, const Text &text)
-{
-    for (char c : text) {
-        switch (c) {
-        case '&': html += "&amp;"; break;
-        case '<': html += "&lt;"; break;
-        case '>': html += "&gt;"; break;
-        case '"': html += "&quot;"; break;
-        default: html += c; break;
-        }
-    }
-}
-
 void Html::Flush()
 {
     out.Put(html);
@@ -167,23 +155,6 @@ static char *Copy(char *at, const Text &text)
 {
     memcpy(at, text.data(), text.size());
     return at + text.size();
-}
-
-/* A minute of the day as a share of the axis, in hundredths of a percent. */
-static char *PutShare(char *at, int minutes)
-{
-    unsigned share = minutes * 10000 / MinutesPerDay;
-    at = PutNumber(at, share / 100, 1);
-    *at++ = '.';
-    at = PutNumber(at, share % 100, 2);
-    *at++ = '%';
-    return at;
-}
-
-void AppendShare(Text &out, int minutes)
-{
-    char share[16];
-    out.append(share, PutShare(share, minutes) - share);
 }
 
 static Text Stamp(int moment)

@@ -97,9 +97,6 @@ bool IsReportOutput(const WText &name);
 /* csvfiles.cpp and htmlpage.cpp */
 class OutFile;
 void AppendField(Text &out, const Text &field);
-void AppendEscaped(Text &html, const Text &text);
-/* A minute of the day as a share of the timeline. */
-void AppendShare(Text &html, int minutes);
 /* The sessions file is written on a thread of its own while the logs are
    read: the rows go over in batches, one filled while the other is
    written, so its memory stays the same whatever the number of lines. */
