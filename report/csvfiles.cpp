@@ -248,7 +248,7 @@ bool SplitSessions(const WText &path, const WText &folder, std::vector<WText> &n
     }
     CloseHandle(file);
     for (std::pair<const int, OutFile> &part : parts) {
-        names.push_back(MonthFile(part.first, L"morvalen-sessions", L".csv"));
+        names.push_back(MonthFile(part.first, SessionsName));
         if (!*error && (!part.second.Close() || !part.second.Replace(Join(folder, names.back()))))
             *error = part.second.error;
     }

@@ -314,7 +314,7 @@ void Overview::Split()
         if (names->empty())
             continue;
         Put("<p class=\"split\">");
-        Put(names == parts[0] ? "morvalen-sessions.csv" : "morvalen-days.csv");
+        Put(Narrow(names == parts[0] ? SessionsName : DaysName, CP_UTF8));
         Put(IDS_SPLIT);
         Put(" <a href=\"");
         Put(names->front());
@@ -374,12 +374,13 @@ void Overview::Months()
         Put(IDS_YEAR);
         Put("</th>");
         for (int day = from; day <= to; day = MonthEnd(day) + 1) {
-            links.push_back(DetailLink(MonthFile(day, L"", L".html")));
-            DateOf(day, &year, &month, &date);
+            int shownYear, shownMonth;
+            links.push_back(DetailLink(MonthFile(day)));
+            DateOf(day, &shownYear, &shownMonth, &date);
             Put("<th><a href=\"");
             Put(links.back());
             Put("\">");
-            Number(month);
+            Number(shownMonth);
             Put(IDS_MONTH);
             Put("</a></th>");
         }
@@ -477,7 +478,7 @@ void MonthPage::Links()
         if (day < tally.shownFirst || day > tally.shownLast)
             continue;
         Put("<a href=\"");
-        Put(Narrow(MonthFile(day, L"", L".html"), CP_UTF8));
+        Put(Narrow(MonthFile(day), CP_UTF8));
         Put(day < first ? "\">\xe2\x86\x90 " : "\">");
         Put(MonthTitle(day));
         Put(day < first ? "</a>" : " \xe2\x86\x92</a>");

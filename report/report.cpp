@@ -34,17 +34,17 @@ bool IsReportOutput(const WText &name)
     return false;
 }
 
-WText MonthFile(int day, const WText &base, const wchar_t *extension)
+WText MonthFile(int day, const wchar_t *whole)
 {
     int year, month, date;
-    DateOf(day, &year, &month, &date);
+    CivilDate(day, &year, &month, &date);
     Text digits;
     AppendNumber(digits, year, 4);
     digits += '-';
     AppendNumber(digits, month, 2);
-    WText name = base.empty() ? base : base + L"-";
+    WText name = whole ? WText(whole, lstrlenW(whole) - 4) + L"-" : WText();
     name.append(digits.begin(), digits.end());
-    return name + extension;
+    return name + (whole ? L".csv" : L".html");
 }
 
 /* Beside the first input: a file's folder, a folder's parent. */
@@ -99,8 +99,11 @@ static bool Shaped(const wchar_t *name, const wchar_t *shape)
    the same name that is not the report's is never replaced. */
 static bool DetailFiles(const WText &details, std::vector<WText> &files)
 {
-    static const wchar_t *const shapes[] = {L"0000-00.html", L"morvalen-sessions-0000-00.csv",
-                                            L"morvalen-days-0000-00.csv", L"mvr*.tmp"};
+    /* The names of the year 2000 stand for any: '0' is any digit. */
+    WText shapes[] = {MonthFile(0), MonthFile(0, SessionsName), MonthFile(0, DaysName), L"mvr*.tmp"};
+    for (WText &shape : shapes)
+        for (wchar_t &c : shape)
+            c = iswdigit(c) ? L'0' : c;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(Join(details, L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
@@ -111,8 +114,8 @@ static bool DetailFiles(const WText &details, std::vector<WText> &files)
         if (!lstrcmpW(name, L".") || !lstrcmpW(name, L".."))
             continue;
         bool known = false;
-        for (const wchar_t *shape : shapes)
-            known = known || Shaped(name, shape);
+        for (const WText &shape : shapes)
+            known = known || Shaped(name, shape.c_str());
         ours = ours && known && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
         files.push_back(Join(details, name));
     } while (FindNextFileW(search, &found));
@@ -236,7 +239,7 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     } else {
         outs[1].Discard();
         for (int month : months) {
-            WText name = MonthFile(month, L"morvalen-days", L".csv");
+            WText name = MonthFile(month, DaysName);
             if (!WriteDetail(fresh.path, name, &error, [&](OutFile &out) {
                     WriteDaysCsv(out, tally, std::max(month, tally.shownFirst), MonthEnd(month));
                 }))
@@ -253,7 +256,7 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
             outputs.sessionParts.push_back(DetailLink(part));
     }
     for (int month : months) {
-        WText name = MonthFile(month, L"", L".html");
+        WText name = MonthFile(month);
         if (!WriteDetail(fresh.path, name, &error,
                          [&](OutFile &out) { WriteMonthPage(out, tally, reading.gaps, month); }))
             return Fail(problem, IDS_CANNOTWRITE, Join(details, name), error);

@@ -30,9 +30,10 @@ struct Options {
 extern const wchar_t PageName[], DaysName[], SessionsName[], DetailFolder[];
 const int ExcelRows = 1048576;
 
-/* "2026-11.html", "morvalen-days-2026-11.csv": the name of the month of
-   day in the detail folder. */
-WText MonthFile(int day, const WText &base, const wchar_t *extension);
+/* A file of the month of day in the detail folder: its page
+   ("2026-11.html"), or the part of the CSV file named whole
+   ("morvalen-days-2026-11.csv"). */
+WText MonthFile(int day, const wchar_t *whole = NULL);
 /* A link from the overview to a file of the detail folder. */
 Text DetailLink(const WText &name);
 
