@@ -11,7 +11,7 @@
  * With STAGE, only the stage whose name starts with it runs, to look at
  * it under a profiler.
  */
-#include "report.h"
+#include "makereport.h"
 #include "outfile.h"
 
 #include <algorithm>
@@ -54,7 +54,9 @@ struct Run {
     explicit Run(const Options &given) : tally(given.from, given.to, given.now), options(given)
     {
         reading.badLineCount = 0;
-        CollectInputs(options.inputs, reading.files);
+        reading.gaps = NULL;
+        std::vector<WText> sheets;
+        CollectInputs(options.inputs, options.timesheets, reading.files, sheets);
     }
     void Read(SessionSink *sink)
     {
@@ -120,7 +122,7 @@ int wmain(int count, wchar_t **args)
     });
     Time("the month pages", [&] {
         for (int day = done.tally.shownFirst; day <= done.tally.shownLast; day = MonthEnd(day) + 1)
-            ToFile(out, [&](OutFile &file) { WriteMonthPage(file, done.tally, day); });
+            ToFile(out, [&](OutFile &file) { WriteMonthPage(file, done.tally, NULL, day); });
     });
     Time("the overview", [&] {
         ToFile(out, [&](OutFile &file) { WriteOverview(file, done.tally, done.reading, options, Outputs()); });

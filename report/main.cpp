@@ -4,7 +4,7 @@
  * an open dialog; the report is made and its page opened. With /S nothing
  * is shown and the exit code alone tells a script how it went.
  */
-#include "report.h"
+#include "makereport.h"
 #include "resource.h"
 
 #include <commdlg.h>

@@ -1,7 +1,7 @@
 /*
- * Usage report: the whole run, from the logs named on the command line to
- * the three output files, without any window. The entry decides what to
- * show of the outcome.
+ * Usage report: what the parts of a run share: the options, the files
+ * read, the outputs' names, and each part's entry (the inputs, reading a
+ * log, the CSV and page writers). makereport.h runs them.
  */
 #ifndef REPORT_REPORT_H
 #define REPORT_REPORT_H
@@ -27,7 +27,7 @@ struct Options {
 /* The outputs: the overview, the two CSV files beside it, and the folder
    beside them that holds a page per month and, where a CSV file would
    have more rows than Excel opens, its parts, one per month. */
-extern const wchar_t PageName[], DaysName[], SessionsName[], DetailFolder[];
+extern const wchar_t PageName[], DaysName[], SessionsName[], DetailFolder[], GapsName[];
 const int ExcelRows = 1048576;
 
 /* A file of the month of day in the detail folder: its page
@@ -70,15 +70,6 @@ struct Reading {
     const class Gaps *gaps;     /* the comparison, when a timesheet was given */
 };
 
-/* What went wrong when nothing was written: a sentence of the string
-   table about subject, with the system's reason for error if any. */
-struct Problem {
-    UINT sentence;
-    WText subject;
-    DWORD error;
-    WText details;
-};
-
 /* inputs.cpp: the logs the inputs stand for, the timesheets (those
    named, then the inputs' .csv files), and paths. */
 void CollectInputs(const std::vector<WText> &inputs, const std::vector<WText> &timesheets,
@@ -91,7 +82,7 @@ bool SamePath(const WText &a, const WText &b);
 /* logfiles.cpp: one file into the tally. */
 void ReadLogFile(Reading &reading, int index, Tally &tally);
 
-/* report.cpp: a name the report writes, which a folder's .csv files
+/* outputs.cpp: a name the report writes, which a folder's .csv files
    leave out. */
 bool IsReportOutput(const WText &name);
 
@@ -148,8 +139,5 @@ void WriteOverview(OutFile &out, const Tally &tally, const Reading &reading, con
    its flagged days. */
 class Gaps;
 void WriteMonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int day);
-
-/* report.cpp: reads, counts and writes; on NothingWritten, problem says why. */
-Outcome MakeReport(const Options &options, WText *page, Problem *problem);
 
 #endif

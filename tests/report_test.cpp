@@ -7,7 +7,7 @@
 
 #include "calendar.h"
 #include "logline.h"
-#include "report.h"
+#include "makereport.h"
 
 #include <algorithm>
 #include <cstdio>

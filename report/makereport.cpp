@@ -9,43 +9,12 @@
  * A timesheet given adds the comparison: it is read before the logs, and
  * its file, the fourth, is written and put in place with the others.
  */
-#include "report.h"
+#include "makereport.h"
 #include "gaps.h"
 #include "outfile.h"
 #include "resource.h"
 
 #include <cwctype>
-
-const wchar_t PageName[] = L"morvalen-report.html";
-const wchar_t DaysName[] = L"morvalen-days.csv";
-const wchar_t SessionsName[] = L"morvalen-sessions.csv";
-const wchar_t DetailFolder[] = L"morvalen-report";
-static const wchar_t GapsName[] = L"morvalen-gaps.csv";
-
-/* The CSV outputs, and any name that starts as one of them does. */
-bool IsReportOutput(const WText &name)
-{
-    for (const wchar_t *output : {SessionsName, DaysName, GapsName}) {
-        int stem = lstrlenW(output) - 4;
-        if ((int)name.size() >= stem &&
-            CompareStringOrdinal(name.c_str(), stem, output, stem, TRUE) == CSTR_EQUAL)
-            return true;
-    }
-    return false;
-}
-
-WText MonthFile(int day, const wchar_t *whole)
-{
-    int year, month, date;
-    CivilDate(day, &year, &month, &date);
-    Text digits;
-    AppendNumber(digits, year, 4);
-    digits += '-';
-    AppendNumber(digits, month, 2);
-    WText name = whole ? WText(whole, lstrlenW(whole) - 4) + L"-" : WText();
-    name.append(digits.begin(), digits.end());
-    return name + (whole ? L".csv" : L".html");
-}
 
 /* Beside the first input: a file's folder, a folder's parent. */
 static WText OutputFolder(const Options &options)
@@ -146,15 +115,6 @@ template <class Writer> static bool WriteDetail(const WText &folder, const WText
         return false;
     }
     return true;
-}
-
-Text DetailLink(const WText &name)
-{
-    Text link = Narrow(Join(DetailFolder, name), CP_UTF8);
-    for (char &c : link)
-        if (c == '\\')
-            c = '/';
-    return link;
 }
 
 Outcome MakeReport(const Options &options, WText *page, Problem *problem)
