@@ -33,7 +33,8 @@ static int MonthNumber(int year, int month)
     return era * 146097 + dayOfEra - EpochOffset;
 }
 
-/* The month of the last date given: the log's stamps come in order. */
+/* The month of the last date given: the log's stamps come in order. It
+   is the reading thread's; the month pages, written on two, never ask. */
 static int givenYear, givenMonth, givenFirst;
 
 int DayNumber(int year, int month, int day)
@@ -46,7 +47,7 @@ int DayNumber(int year, int month, int day)
     return givenFirst + day - 1;
 }
 
-void CivilDate(int dayNumber, int *year, int *month, int *day)
+void DateOf(int dayNumber, int *year, int *month, int *day)
 {
     int z = dayNumber + EpochOffset;
     int era = z / 146097;
@@ -57,22 +58,6 @@ void CivilDate(int dayNumber, int *year, int *month, int *day)
     *day = dayOfYear - (153 * shifted + 2) / 5 + 1;
     *month = shifted < 10 ? shifted + 3 : shifted - 9;
     *year = yearOfEra + era * 400 + (*month <= 2);
-}
-
-/* The month of the last date asked for: the writers go day by day. */
-static int knownFirst = 1, knownLast = 0, knownYear, knownMonth;
-
-void DateOf(int dayNumber, int *year, int *month, int *day)
-{
-    if (dayNumber < knownFirst || dayNumber > knownLast) {
-        int date;
-        CivilDate(dayNumber, &knownYear, &knownMonth, &date);
-        knownFirst = dayNumber - date + 1;
-        knownLast = knownFirst + DaysInMonth(knownYear, knownMonth) - 1;
-    }
-    *year = knownYear;
-    *month = knownMonth;
-    *day = dayNumber - knownFirst + 1;
 }
 
 /* 2000-01-01 was a Saturday. */

@@ -12,10 +12,7 @@ const int MinutesPerDay = 24 * 60;
 
 bool IsDate(int year, int month, int day);
 int DayNumber(int year, int month, int day);
-/* The date of a day. DateOf remembers the month it was last asked for,
-   so it serves the report's own thread only; CivilDate any. */
 void DateOf(int dayNumber, int *year, int *month, int *day);
-void CivilDate(int dayNumber, int *year, int *month, int *day);
 int WeekdayOf(int dayNumber);       /* 0 = Sunday */
 int DaysInMonth(int year, int month);
 

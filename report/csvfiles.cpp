@@ -135,7 +135,7 @@ char *SessionsCsv::PutStamp(char *at, int moment)
     int day = DayOf(moment), minute = moment - day * MinutesPerDay;
     if (day < monthFirst || day > monthLast) {
         int year, month, date;
-        CivilDate(day, &year, &month, &date);
+        DateOf(day, &year, &month, &date);
         monthFirst = day - date + 1;
         monthLast = monthFirst + DaysInMonth(year, month) - 1;
         PutTwo(PutTwo(monthText, year / 100), year % 100);

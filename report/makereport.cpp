@@ -117,6 +117,47 @@ template <class Writer> static bool WriteDetail(const WText &folder, const WText
     return true;
 }
 
+/* Every other month's page, from first on; the pages are written on two
+   threads, the tally being only read by then. */
+struct MonthPages {
+    const Tally *tally;
+    const Gaps *gaps;
+    const std::vector<int> *months;
+    const WText *folder;
+    size_t first;
+    DWORD error;
+    WText failed;
+
+    void Write()
+    {
+        for (size_t i = first; i < months->size() && !error; i += 2) {
+            int month = (*months)[i];
+            if (!WriteDetail(*folder, MonthFile(month), &error,
+                             [&](OutFile &out) { WriteMonthPage(out, *tally, gaps, month); }))
+                failed = MonthFile(month);
+        }
+    }
+    static DWORD WINAPI Run(void *pages)
+    {
+        ((MonthPages *)pages)->Write();
+        return 0;
+    }
+};
+
+/* Waits for a thread when it goes out of scope, however the run ends. */
+struct Joined {
+    HANDLE thread;
+    ~Joined() { Join(); }
+    void Join()
+    {
+        if (thread) {
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+        }
+        thread = NULL;
+    }
+};
+
 Outcome MakeReport(const Options &options, WText *page, Problem *problem)
 {
     Reading reading;
@@ -190,6 +231,9 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     std::vector<int> months;
     for (int day = tally.shownFirst; anyShown && day <= tally.shownLast; day = MonthEnd(day) + 1)
         months.push_back(day);
+    MonthPages pages[2] = {{&tally, reading.gaps, &months, &fresh.path, 0, 0, WText()},
+                           {&tally, reading.gaps, &months, &fresh.path, 1, 0, WText()}};
+    Joined other = {CreateThread(NULL, 0, MonthPages::Run, &pages[1], 0, NULL)};
     int maxRows = options.maxRows ? options.maxRows : ExcelRows;
     Outputs outputs;
     DWORD error = 0;
@@ -215,12 +259,13 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
         for (const WText &part : parts)
             outputs.sessionParts.push_back(DetailLink(part));
     }
-    for (int month : months) {
-        WText name = MonthFile(month);
-        if (!WriteDetail(fresh.path, name, &error,
-                         [&](OutFile &out) { WriteMonthPage(out, tally, reading.gaps, month); }))
-            return Fail(problem, IDS_CANNOTWRITE, Join(details, name), error);
-    }
+    pages[0].Write();
+    if (!other.thread)
+        pages[1].Write();
+    other.Join();
+    for (const MonthPages &half : pages)
+        if (half.error)
+            return Fail(problem, IDS_CANNOTWRITE, Join(details, half.failed), half.error);
     WriteOverview(outs[2], tally, reading, options, outputs);
     if (compare)
         WriteGapsCsv(outs[3], gaps);

@@ -6,19 +6,27 @@
 
 OutFile *OutFile::First;
 bool QuietOnFailure;
+/* The month pages are written on two threads, each with outputs of its
+   own: the list of outputs under way is changed under this lock. */
+static SRWLOCK Outputs = SRWLOCK_INIT;
 
-OutFile::OutFile() : error(0), file(INVALID_HANDLE_VALUE), bufferSize(0), next(First)
+OutFile::OutFile() : error(0), file(INVALID_HANDLE_VALUE), bufferSize(0)
 {
+    AcquireSRWLockExclusive(&Outputs);
+    next = First;
     First = this;
+    ReleaseSRWLockExclusive(&Outputs);
 }
 
 OutFile::~OutFile()
 {
     Discard();
+    AcquireSRWLockExclusive(&Outputs);
     OutFile **link = &First;
     while (*link != this)
         link = &(*link)->next;
     *link = next;
+    ReleaseSRWLockExclusive(&Outputs);
 }
 
 /* A folder and everything in it. Fixed buffers, no heap: this also runs
@@ -96,6 +104,8 @@ void OutOfMemory()
     if (ending)
         ExitProcess(NothingWritten);
     ending = true;
+    /* Held to the end: no other thread may change the list meanwhile. */
+    AcquireSRWLockExclusive(&Outputs);
     for (OutFile *out = OutFile::First; out; out = out->next)
         out->Discard();
     for (TempFolder *folder = TempFolder::First; folder; folder = folder->next)

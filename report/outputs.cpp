@@ -25,7 +25,7 @@ bool IsReportOutput(const WText &name)
 WText MonthFile(int day, const wchar_t *whole)
 {
     int year, month, date;
-    CivilDate(day, &year, &month, &date);
+    DateOf(day, &year, &month, &date);
     Text digits;
     AppendNumber(digits, year, 4);
     digits += '-';

@@ -29,15 +29,13 @@ Text Narrow(const WText &text, UINT codePage)
 
 char *PutNumber(char *at, unsigned value, int digits)
 {
-    char reversed[16];
-    int n = 0;
-    do {
-        reversed[n++] = (char)('0' + value % 10);
-        value /= 10;
-    } while (value || n < digits);
-    while (n)
-        *at++ = reversed[--n];
-    return at;
+    int n = 1;
+    for (unsigned rest = value; rest >= 10; rest /= 10)
+        n++;
+    char *end = at + (n > digits ? n : digits);
+    for (char *digit = end; digit > at; value /= 10)
+        *--digit = (char)('0' + value % 10);
+    return end;
 }
 
 void AppendNumber(Text &out, unsigned value, int digits)
