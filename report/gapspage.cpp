@@ -116,14 +116,32 @@ static void Unmatched(Text &html, const Gaps &gaps)
     html += "</ul>\n";
 }
 
+/* The overview must open at once whatever the years given: the first
+   flagged days only; the gaps file has them all. */
+static const int FlaggedShown = 500;
+
 static void FlaggedDays(Text &html, const Gaps &gaps)
 {
     bool any = false;
+    int total = 0, shown = 0;
+    for (int index : gaps.order)
+        for (const GapDay &gap : gaps.users[index].days)
+            total += gap.day >= 0 && gap.flags;
     for (int index : gaps.order) {
         for (const GapDay &gap : gaps.users[index].days) {
-            if (gap.day < 0 || !gap.flags)
+            if (gap.day < 0 || !gap.flags || shown == FlaggedShown)
                 continue;
+            shown++;
             if (!any) {
+                if (total > FlaggedShown) {
+                    html += "<p>";
+                    AppendNumber(html, FlaggedShown);
+                    html += " / ";
+                    AppendNumber(html, total);
+                    html += ' ';
+                    Put(html, IDS_FLAGGEDCUT);
+                    html += "</p>\n";
+                }
                 html += "<h3>";
                 Put(html, IDS_FLAGGEDDAYS);
                 html += "</h3>\n<table class=\"gapdays\">";

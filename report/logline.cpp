@@ -63,15 +63,19 @@ static int StampBefore(const char *line, int end, int *moment)
 
 /* The header as the recorder writes it, in CP932 and, for a log saved
    again as UTF-8, in UTF-8. */
-static bool StartsWith(const char *line, int length, const Text &prefix)
+static bool StartsWith(const char *line, int length, const char *prefix, size_t n)
 {
-    return length >= (int)prefix.size() && memcmp(line, prefix.data(), prefix.size()) == 0;
+    return length >= (int)n && memcmp(line, prefix, n) == 0;
 }
+
+/* A literal's bytes without its terminator, and no copy made: this runs
+   for every line. */
+#define LITERAL(text) text, sizeof text - 1
 
 static bool IsTitle(const char *line, int length)
 {
     static const int ends = sizeof LOG_TITLE_START + sizeof LOG_TITLE_END - 2;
-    return StartsWith(line, length, LOG_TITLE_START) && length >= ends &&
+    return StartsWith(line, length, LITERAL(LOG_TITLE_START)) && length >= ends &&
            memcmp(line + length - (sizeof LOG_TITLE_END - 1), LOG_TITLE_END, sizeof LOG_TITLE_END - 1) == 0;
 }
 
@@ -79,7 +83,8 @@ static const Text UserTitleSjis = Narrow(Widen(LOG_USER_TITLE, sizeof LOG_USER_T
 
 static bool IsColumns(const char *line, int length)
 {
-    return StartsWith(line, length, UserTitleSjis) || StartsWith(line, length, LOG_USER_TITLE);
+    return StartsWith(line, length, UserTitleSjis.data(), UserTitleSjis.size()) ||
+           StartsWith(line, length, LITERAL(LOG_USER_TITLE));
 }
 
 /* A start record, with or without its end record; kind stays LineOther

@@ -83,6 +83,7 @@
 #define IDS_FLAGGEDDAYS     360
 #define IDS_NOFLAGGED       361
 #define IDS_DECLARED        362
+#define IDS_FLAGGEDCUT      363
 
 #define IDI_REPORT          1
 

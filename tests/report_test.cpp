@@ -358,6 +358,34 @@ TEST(ReportGaps, DeclaredHoursAgainstTheRecordByUserAndWorkDay)
         for (const char *text : row.page)
             EXPECT_NE(html.find(text), std::string::npos) << row.label << ": no " << text;
     }
+
+    /* 501 days of use and a declared day without it: the overview lists
+       the first 500 flagged days and says how many there are. */
+    std::string folder = EnterFreshFolder("ReportGaps"), log = kLogHeader;
+    for (int day = 0; day < 501; day++) {
+        SYSTEMTIME t = At(2025, 1, 1, 9, 0);
+        FILETIME f;
+        SystemTimeToFileTime(&t, &f);
+        ULONGLONG ticks = (((ULONGLONG)f.dwHighDateTime << 32) | f.dwLowDateTime) + day * 864000000000ULL;
+        f = {(DWORD)ticks, (DWORD)(ticks >> 32)};
+        FileTimeToSystemTime(&f, &t);
+        char line[80];
+        snprintf(line, sizeof line, "\r\nroot             %02d/%02d/%02d(x) 09:00     %02d/%02d/%02d(x) 10:00     01:00",
+                 t.wYear % 100, t.wMonth, t.wDay, t.wYear % 100, t.wMonth, t.wDay);
+        log += line;
+    }
+    WriteBytes("log.txt", log);
+    WriteBytes("sheet.csv", Sjis("ユーザー名,日付,出勤,退勤\r\nroot,2024/12/31,9:00,18:00\r\n"));
+    Options options = InFolder(folder, {L"log.txt", L"sheet.csv"});
+    WText page;
+    Problem problem = {};
+    EXPECT_EQ(MakeReport(options, &page, &problem), AllRead);
+    std::string html = ReadBytes("morvalen-report.html");
+    size_t flagged = 0;
+    for (size_t at = 0; (at = html.find("<tr><td>root</td><td>20", at)) != std::string::npos; at++)
+        flagged++;
+    EXPECT_EQ(flagged, 500u);
+    EXPECT_NE(html.find("<p>500 / 502 "), std::string::npos) << "no count of the flagged days";
 }
 
 /* Runs the report and waits for it; its exit code, or -1. */
