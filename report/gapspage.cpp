@@ -75,26 +75,7 @@ static void Files(Text &html, const Timesheets &sheets)
 
 static void BadRows(Text &html, const Timesheets &sheets)
 {
-    if (!sheets.badRowCount)
-        return;
-    html += "<h3 class=\"bad\">";
-    Put(html, IDS_BADLINES);
-    html += ": ";
-    AppendNumber(html, sheets.badRowCount);
-    html += ' ';
-    Put(html, IDS_LINES);
-    html += "</h3>\n<ul class=\"badlines\">\n";
-    for (const BadLine &row : sheets.badRows) {
-        html += "<li>";
-        AppendEscaped(html, Narrow(sheets.files[row.file].path, CP_UTF8));
-        html += ' ';
-        AppendNumber(html, row.line);
-        Put(html, IDS_LINEAT);
-        html += ": <code>";
-        AppendEscaped(html, row.text);
-        html += "</code></li>\n";
-    }
-    html += "</ul>\n";
+    AppendBadLines(html, "h3", sheets.badRowCount, sheets.badRows, sheets.files);
 }
 
 static void Unmatched(Text &html, const Gaps &gaps)

@@ -278,32 +278,7 @@ void Overview::Sources()
 
 void Overview::BadLines()
 {
-    if (!reading.badLineCount)
-        return;
-    Put("<h2 class=\"bad\">");
-    Put(IDS_BADLINES);
-    Put(": ");
-    Number(reading.badLineCount);
-    Put(" ");
-    Put(IDS_LINES);
-    Put("</h2>\n");
-    if (reading.badLineCount > BadLinesShown) {
-        Put("<p>");
-        Put(IDS_FIRSTSHOWN);
-        Put("</p>\n");
-    }
-    Put("<ul class=\"badlines\">\n");
-    for (const BadLine &line : reading.badLines) {
-        Put("<li>");
-        Escaped(Narrow(reading.files[line.file].path, CP_UTF8));
-        Put(" ");
-        Number(line.line);
-        Put(IDS_LINEAT);
-        Put(": <code>");
-        Escaped(line.text);
-        Put("</code></li>\n");
-    }
-    Put("</ul>\n");
+    AppendBadLines(html, "h2", reading.badLineCount, reading.badLines, reading.files);
 }
 
 /* A CSV file too long for Excel went into parts, one per month. */

@@ -3,6 +3,7 @@
  */
 #include "pagetext.h"
 #include "calendar.h"
+#include "resource.h"
 
 void AppendEscaped(Text &html, const Text &text)
 {
@@ -31,4 +32,37 @@ void AppendShare(Text &html, int minutes)
 {
     char share[16];
     html.append(share, PutShare(share, minutes) - share);
+}
+
+void AppendBadLinesHeading(Text &html, const char *tag, int count)
+{
+    html += "<";
+    html += tag;
+    html += " class=\"bad\">";
+    html += LoadBytes(IDS_BADLINES, CP_UTF8);
+    html += ": ";
+    AppendNumber(html, count);
+    html += ' ';
+    html += LoadBytes(IDS_LINES, CP_UTF8);
+    html += "</";
+    html += tag;
+    html += ">\n";
+    if (count > BadLinesShown) {
+        html += "<p>";
+        html += LoadBytes(IDS_FIRSTSHOWN, CP_UTF8);
+        html += "</p>\n";
+    }
+    html += "<ul class=\"badlines\">\n";
+}
+
+void AppendBadLine(Text &html, const WText &path, const BadLine &line)
+{
+    html += "<li>";
+    AppendEscaped(html, Narrow(path, CP_UTF8));
+    html += ' ';
+    AppendNumber(html, line.line);
+    html += LoadBytes(IDS_LINEAT, CP_UTF8);
+    html += ": <code>";
+    AppendEscaped(html, line.text);
+    html += "</code></li>\n";
 }
