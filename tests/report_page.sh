@@ -8,6 +8,8 @@
 # screenshots are kept to look at.
 #   report_page.sh OVERVIEW SCREENSHOTS-FOLDER
 set -euo pipefail
+# No "printf | grep -q" here: grep -q leaves at the first match, and with
+# pipefail the writer's broken pipe would fail the check.
 page=$1
 shots=$2
 profile=$(mktemp -d)
@@ -21,27 +23,27 @@ browse() {
 }
 fail() { echo "$1"; cat "$profile/stderr"; exit 1; }
 # The file an href of a page leads to, or nothing.
-follow() { printf '%s' "$2" | grep -o "$3" | head -n 1 | sed 's/^.*href="//; s/[#"].*$//; s|^|'"$(dirname "$1")"'/|'; }
+follow() { grep -o "$3" <<<"$2" | sed -n '1{s/^.*href="//; s/[#"].*$//; s|^|'"$(dirname "$1")"'/|; p}'; }
 
 dom=$(browse "$page" --dump-dom) || fail "chromium could not load $page"
-printf '%s' "$dom" | grep -q '<table class="totals">' || fail "no totals on the overview"
-printf '%s' "$dom" | grep -q '<h2 id="gaps">勤怠との乖離</h2>' || fail "no section on the timesheet"
-printf '%s' "$dom" | grep -q '<p>しきい値 20 分' || fail "not the threshold given"
-printf '%s' "$dom" | grep -Eq '<td>(始業前|終業後)の使用</td></tr>' || fail "no flagged day in the section"
+grep -q '<table class="totals">' <<<"$dom" || fail "no totals on the overview"
+grep -q '<h2 id="gaps">勤怠との乖離</h2>' <<<"$dom" || fail "no section on the timesheet"
+grep -q '<p>しきい値 20 分' <<<"$dom" || fail "not the threshold given"
+grep -Eq '<td>(始業前|終業後)の使用</td></tr>' <<<"$dom" || fail "no flagged day in the section"
 month=$(follow "$page" "$dom" '<a href="morvalen-report/[0-9-]*\.html#u[0-9]*"')
 [ -f "$month" ] || fail "the overview's first month link leads nowhere: '$month'"
 
 days=$(browse "$month" --dump-dom) || fail "chromium could not load $month"
-rows=$(printf '%s' "$days" | grep -o '<tr[^>]*data-day="[0-9-]*"' | wc -l)
+rows=$(grep -o '<tr[^>]*data-day="[0-9-]*"' <<<"$days" | wc -l)
 [ "$rows" -ge 28 ] && [ "$rows" -le 31 ] || fail "$rows day rows, not a month"
-printf '%s' "$days" | grep -q '<span class="x">異常終了</span>' || fail "no crash mark in the day table"
-printf '%s' "$days" | grep -q '<b class="x" title="異常終了' || fail "no crash mark on the timeline"
-printf '%s' "$days" | grep -q '<h1>使用時間の集計 [0-9]*年[0-9]*月</h1>' || fail "no month heading"
-printf '%s' "$days" | grep -Eq '<span class="g">(始業前|終業後)の使用</span>' || fail "no flag in the day table"
-printf '%s' "$days" | grep -q '<td class="t"><s title="申告 [0-9:～]*" style="left:[0-9.]*%;width:' || fail "no declared span"
+grep -q '<span class="x">異常終了</span>' <<<"$days" || fail "no crash mark in the day table"
+grep -q '<b class="x" title="異常終了' <<<"$days" || fail "no crash mark on the timeline"
+grep -q '<h1>使用時間の集計 [0-9]*年[0-9]*月</h1>' <<<"$days" || fail "no month heading"
+grep -Eq '<span class="g">(始業前|終業後)の使用</span>' <<<"$days" || fail "no flag in the day table"
+grep -q '<td class="t"><s title="申告 [0-9:～]*" style="left:[0-9.]*%;width:' <<<"$days" || fail "no declared span"
 back=$(follow "$month" "$days" '<nav><a href="[^"]*"')
 [ "$(realpath "$back")" = "$(realpath "$page")" ] || fail "the month page leads back to '$back', not the overview"
-browse "$back" --dump-dom | grep -q '<table class="months">' || fail "no month table on the overview"
+grep -q '<table class="months">' <<<"$(browse "$back" --dump-dom)" || fail "no month table on the overview"
 if grep -Eq '(src|href)="[a-z]+:|@import|url\(' "$page" "$month"; then fail "a page refers elsewhere"; fi
 
 mkdir -p "$shots"
