@@ -161,6 +161,15 @@ void RecordSessionStart()
 
 static bool WriteSessionEnd(bool report);
 
+/* The end a sleep could not write, tried again with its report. */
+static void WriteLeftOverSleepEnd()
+{
+    if (SleepEndUnwritten) {
+        SleepEndUnwritten = false;
+        WriteSessionEnd(true);
+    }
+}
+
 /* The state changes before anything is written: the open-failure report
    runs a modal loop, in which the next power or session event is heard. */
 void RecordSessionEnd()
@@ -170,9 +179,8 @@ void RecordSessionEnd()
     if (line == LineOpen) {
         StampEndTime();
         WriteSessionEnd(true);
-    } else if (line == LineAsleep && SleepEndUnwritten) {
-        SleepEndUnwritten = false;
-        WriteSessionEnd(true);
+    } else if (line == LineAsleep) {
+        WriteLeftOverSleepEnd();
     }
 }
 
@@ -194,10 +202,7 @@ void RecordWake()
 {
     if (SessionLine != LineAsleep)
         return;
-    if (SleepEndUnwritten) {
-        SleepEndUnwritten = false;
-        WriteSessionEnd(true);
-    }
+    WriteLeftOverSleepEnd();
     StampStartTime();
     RecordSessionStart();
 }
