@@ -7,6 +7,7 @@
  * copy ever records anything.
  */
 #include "mainwnd.h"
+#include "settings.h"
 #include "../messages/messages.h"
 #include "../recorder/logfile.h"
 
@@ -83,6 +84,7 @@ static int AppMain(HINSTANCE instance, const char *tail)
 
     if (install || uninstall)
         return 0;
+    ReadSettings();
     if (!RegisterMainWindowClass(instance) || !CreateMainWindow(instance))
         return 0;
 
