@@ -37,6 +37,22 @@ ensure_locale() {
     export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 }
 
+# Whether this host runs 32-bit x86 programs. Some kernels are built
+# without IA-32 emulation: there every i386 program, Wine's 32-bit loader
+# too, fails with "Exec format error", and only the x86_64 build can run.
+# MORVALEN_NO_32BIT=1 answers no on any host, to try that path. Sets
+# RUNS_32BIT to yes or no, and WHY_NO_32BIT to the reason for a no.
+check_32bit() {
+    RUNS_32BIT=no
+    if [ "${MORVALEN_NO_32BIT:-0}" != 0 ]; then
+        WHY_NO_32BIT="MORVALEN_NO_32BIT=$MORVALEN_NO_32BIT asks for it"
+    elif said=$(/usr/lib/wine/wine --version 2>&1 </dev/null); then
+        RUNS_32BIT=yes
+    else
+        WHY_NO_32BIT="this host does not run 32-bit programs (/usr/lib/wine/wine --version: $(printf '%s' "$said" | tail -n 1))"
+    fi
+}
+
 build_presets() {
     for preset in "$@"; do
         [ -f "$BUILD/$preset/build.ninja" ] || cmake --preset "$preset" >/dev/null

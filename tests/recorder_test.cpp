@@ -211,7 +211,7 @@ TEST_F(RecorderCase, SharedLogGetsEachEndOnItsOwnLine)
                 EXPECT_EQ(WaitForExit(stop, 10000), 0);
                 Release(stop);
             } else {
-                RunToEnd("/usr/bin/env USER=" + users[steps[2 * i] - 'A'] + " /usr/bin/wine " + BuildFolder() +
+                RunToEnd("/usr/bin/env USER=" + users[steps[2 * i] - 'A'] + " " WINE_LOADER " " + BuildFolder() +
                          "\\tests\\ondesktop.exe " + desktop + " " + ProgramPath(), folder, 0);
             }
             /* Every line so far, each completed if its end came. */
