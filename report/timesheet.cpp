@@ -24,7 +24,8 @@
 
 static const DWORD PieceSize = 1 << 16;
 static const size_t LongestField = 256;
-static const int MostFields = 64;
+/* Daily exports with every item chosen have well over a hundred columns. */
+static const int MostFields = 256;
 static const int ShownChars = 80;
 /* The rows searched for the header, as IDS_NOHEADER says. */
 static const int HeaderRows = 20;

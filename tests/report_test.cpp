@@ -316,6 +316,11 @@ TEST(ReportGaps, DeclaredHoursAgainstTheRecordByUserAndWorkDay)
     const std::string bom = "\xef\xbb\xbf";
     const std::string nights = LogOf({"root             26/11/02(月) 08:50     26/11/02(月) 18:10     09:20",
                                       "root             26/11/03(火) 21:50     26/11/04(水) 07:10     09:20"});
+    std::string items;  /* a daily export with every item chosen */
+    for (int i = 0; i < 150; i++)
+        items += ",x";
+    const std::string wide = "ユーザー名,日付" + items + ",出勤,退勤\nroot,2026/11/02" + std::string(150, ',') +
+                             ",9:00,18:00\nroot,2026/11/03" + std::string(150, ',') + ",22:00,7:00\n";
     const std::vector<const char *> twoDays = {"root,2026/11/02,月,09:00,18:00,08:50,18:10,10,10,,",
                                                "root,2026/11/03,火,22:00,31:00,21:50,31:10,10,10,,"};
     struct {
@@ -410,6 +415,9 @@ TEST(ReportGaps, DeclaredHoursAgainstTheRecordByUserAndWorkDay)
           {"sheet.csv", Encoded(Cp932, "ユーザー名,日付,出勤1,退勤1,出勤2,退勤2\nroot,2026/11/02,9:00,12:00,13:00,18:00\n"
                                        "root,2026/11/03,22:00,23:00,0:00,7:00\n")}},
          {L"log.txt", L"sheet.csv"}, NULL, 15, AllRead, twoDays, {"出勤「出勤1、出勤2」、退勤「退勤1、退勤2」"}},
+        {"a start and an end past the 150th column",
+         {{"log.txt", nights}, {"sheet.csv", Encoded(Cp932, wide.c_str())}}, {L"log.txt", L"sheet.csv"}, NULL, 15, AllRead,
+         twoDays, {}},
         {"no header, asked for: skipped saying why",
          {{"log.txt", nights}, {"sheet.csv", Encoded(Cp932, "root,2026/11/02,9:00,18:00\n")}},
          {L"log.txt", L"sheet.csv"}, NULL, 15, SomeUnreadable, {},
