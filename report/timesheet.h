@@ -93,8 +93,8 @@ private:
 
     std::map<WText, WText> users;       /* person's NameKey to PC user name */
     /* A person's name to the key of the person their code stands for,
-       when a file has both and the code is no PC user of the mapping;
-       empty where one name stands for several codes. */
+       when a row has both and the mapping has neither; empty where one
+       name stands for several codes. */
     std::map<WText, WText> aliases;
     Person *last;                       /* the previous row's, as it named it */
     WText lastShown;
