@@ -71,10 +71,8 @@ GapUser &Gaps::UserOf(int index)
     GapUser &user = users[index];
     if (!user.known) {
         const Text &name = tally.users[index].name;
-        std::map<WText, Person>::const_iterator person =
-            sheets.persons.find(NameKey(Widen(name.data(), name.size(), CP_UTF8)));
         user.known = true;
-        user.person = person != sheets.persons.end() ? &person->second : NULL;
+        user.person = sheets.Find(NameKey(Widen(name.data(), name.size(), CP_UTF8)));
     }
     return user;
 }

@@ -47,6 +47,70 @@ static void AppendNumberCell(Text &html, int value)
     html += "</td>";
 }
 
+/* The piece at index of a string-table list split at '|'. */
+static void PutPiece(Text &html, UINT id, int index)
+{
+    WText list = LoadWide(id);
+    size_t at = 0;
+    while (index-- > 0 && at <= list.size())
+        at = std::min(list.find(L'|', at), list.size()) + 1;
+    if (at <= list.size())
+        html += Narrow(list.substr(at, std::min(list.find(L'|', at), list.size()) - at), CP_UTF8);
+}
+
+/* How a timesheet was read, so that a row can be found in it by hand:
+   its header's line, encoding and separator, and the header each kind
+   of column was taken from. */
+static void HowRead(Text &html, const SheetFile &file)
+{
+    html += "\xef\xbc\x88";     /* （ */
+    Put(html, IDS_HEADERAT);
+    html += ' ';
+    AppendNumber(html, file.headerLine);
+    html += ' ';
+    Put(html, IDS_LINEAT);
+    html += "\xe3\x80\x81";     /* 、 */
+    PutPiece(html, IDS_ENCODINGS, file.encoding);
+    html += "\xe3\x80\x81";
+    PutPiece(html, IDS_SEPARATORS, file.separator == '\t');
+    for (int role = 0; role < RoleCount; role++) {
+        if (file.taken[role].empty())
+            continue;
+        html += "\xe3\x80\x81";
+        PutPiece(html, IDS_ROLENAMES, role);
+        html += "\xe3\x80\x8c";     /* 「 */
+        AppendEscaped(html, file.taken[role]);
+        html += "\xe3\x80\x8d";     /* 」 */
+    }
+    html += "\xef\xbc\x89";     /* ） */
+}
+
+/* Why a file is no timesheet: what its row nearest to a header lacked,
+   and which row that was; or that none of the first rows named a column. */
+static void WhySkipped(Text &html, const SheetFile &file)
+{
+    Put(html, IDS_NOTTIMESHEET);
+    html += ": ";
+    if (!file.headerLine) {
+        Put(html, IDS_NOHEADER);
+        return;
+    }
+    bool first = true;
+    for (int lack = 0; lack < LackCount; lack++) {
+        if (file.lacking & 1 << lack) {
+            html += first ? "" : "\xe3\x80\x81";
+            PutPiece(html, IDS_LACKNAMES, lack);
+            first = false;
+        }
+    }
+    Put(html, IDS_LACKCOLUMNS);
+    html += "\xef\xbc\x88";
+    AppendNumber(html, file.headerLine);
+    html += ' ';
+    Put(html, IDS_LINEAT);
+    html += "\xef\xbc\x89\xe3\x80\x82";   /* ）。 */
+}
+
 static void Files(Text &html, const Timesheets &sheets)
 {
     html += "<ul>\n";
@@ -58,7 +122,7 @@ static void Files(Text &html, const Timesheets &sheets)
         if (file.error) {
             AppendEscaped(html, Narrow(SystemReason(file.error), CP_UTF8));
         } else if (skipped) {
-            Put(html, IDS_NOTTIMESHEET);
+            WhySkipped(html, file);
         } else {
             if (file.mapping) {
                 Put(html, IDS_MAPPING);
@@ -67,6 +131,8 @@ static void Files(Text &html, const Timesheets &sheets)
             AppendNumber(html, file.rows);
             html += ' ';
             Put(html, IDS_LINES);
+            if (!file.mapping)
+                HowRead(html, file);
         }
         html += "</li>\n";
     }

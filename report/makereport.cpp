@@ -201,7 +201,17 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     Timesheets sheets;
     Gaps gaps(tally, sheets, options.gap, &sessions);
     if (compare) {
-        sheets.Read(sheetPaths, usersFile);
+        /* A timesheet given by name, not found in a folder: skipped, it
+           makes the outcome 1. */
+        std::vector<bool> named;
+        for (const WText &sheet : sheetPaths) {
+            bool given = false;
+            for (const std::vector<WText> *list : {&options.timesheets, &options.inputs})
+                for (const WText &path : *list)
+                    given = given || SamePath(FullPath(path), sheet);
+            named.push_back(given);
+        }
+        sheets.Read(sheetPaths, named, usersFile);
         tally.sink = &gaps;
         reading.gaps = &gaps;
     }

@@ -68,7 +68,7 @@
 #define IDS_GAPNOSTART      345
 #define IDS_GAPNOEND        346
 #define IDS_COLPCUSER       347
-#define IDS_COLPERSON       348
+#define IDS_COLCODE         348
 #define IDS_COLDATE         349
 #define IDS_COLSTART        350
 #define IDS_COLEND          351
@@ -84,6 +84,27 @@
 #define IDS_NOFLAGGED       361
 #define IDS_DECLARED        362
 #define IDS_FLAGGEDCUT      363
+
+/* Timesheets as exports and hand-kept sheets have them: the rest of the
+   column lists (the order of the roles is timesheet.cpp's), the punches'
+   kinds and the total rows' marks, and what the page says of how a file
+   was read or why it was skipped */
+#define IDS_COLNAME         400
+#define IDS_COLFAMILY       401
+#define IDS_COLWORKDAY      402
+#define IDS_COLTIME         403
+#define IDS_COLMOMENT       404
+#define IDS_COLKIND         405
+#define IDS_PUNCHIN         406
+#define IDS_PUNCHOUT        407
+#define IDS_TOTALWORDS      408
+#define IDS_ROLENAMES       409
+#define IDS_LACKNAMES       410
+#define IDS_NOHEADER        411
+#define IDS_LACKCOLUMNS     412
+#define IDS_HEADERAT        413
+#define IDS_ENCODINGS       414
+#define IDS_SEPARATORS      415
 
 #define IDI_REPORT          1
 

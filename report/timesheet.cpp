@@ -2,26 +2,43 @@
  * Usage report: reading the timesheets and the /users: mapping.
  *
  * A file is read in pieces through a small CSV state machine, so a
- * large CSV that is no timesheet costs only its first row.
- * Commas, quotes and line breaks cannot be the trail byte of a CP932
- * character, so the bytes are split first and each field converted after:
- * from UTF-8 when the file has a BOM or its first piece is valid UTF-8,
- * else from CP932. A field is kept only by its start, as a log line is.
+ * large CSV that is no timesheet costs only its first rows.
+ * Commas, tabs, quotes and line breaks cannot be the trail byte of a
+ * CP932 character, so the bytes are split first and each field converted
+ * after: from UTF-8 when the file has a BOM or its first piece is valid
+ * UTF-8, else from CP932. Excel's Unicode text (UTF-16 with a BOM) is
+ * made UTF-8 piece by piece before it is split. A field is kept only by
+ * its start, as a log line is.
+ *
+ * Exports put a title, the month or the time of export above the header,
+ * and some separate their fields with tabs: the first rows are split at
+ * both until one names the columns a timesheet needs, and the rows after
+ * it at the separator that row has.
  */
 #include "timesheet.h"
 #include "calendar.h"
 #include "resource.h"
 
 #include <algorithm>
+#include <cstring>
 
 static const DWORD PieceSize = 1 << 16;
 static const size_t LongestField = 256;
-static const int MostFields = 64;
+/* Daily exports with every item chosen have well over a hundred columns. */
+static const int MostFields = 256;
 static const int ShownChars = 80;
+/* The rows searched for the header, as IDS_NOHEADER says. */
+static const int HeaderRows = 20;
+/* Numbered start and end columns, 出勤1 to 出勤9; 0 is the unnumbered. */
+static const int MostPairs = 10;
+static const int LatestTime = 47 * 60 + 59;
 
-/* The column roles, in the order of their header lists in the string table. */
-enum Role { RolePcUser, RolePerson, RoleDate, RoleStart, RoleEnd, RoleCount };
+static const UINT RoleLists[RoleCount] = {IDS_COLPCUSER, IDS_COLCODE,    IDS_COLNAME,  IDS_COLFAMILY,
+                                          IDS_COLDATE,   IDS_COLWORKDAY, IDS_COLSTART, IDS_COLEND,
+                                          IDS_COLTIME,   IDS_COLMOMENT,  IDS_COLKIND};
 
+/* The string table's lists, loaded once per run of Read. */
+static WText Lists[RoleCount], PunchIns, PunchOuts, TotalWords;
 static std::vector<char> Piece;
 
 static bool IsBlank(wchar_t c)
@@ -29,12 +46,12 @@ static bool IsBlank(wchar_t c)
     return c == L' ' || c == L'\t' || c == L'\x3000';
 }
 
-static WText Trim(const WText &text, bool quotes = false)
+static WText Trim(const WText &text)
 {
     size_t from = 0, to = text.size();
-    while (from < to && (IsBlank(text[from]) || (quotes && text[from] == L'"')))
+    while (from < to && IsBlank(text[from]))
         from++;
-    while (to > from && (IsBlank(text[to - 1]) || (quotes && text[to - 1] == L'"')))
+    while (to > from && IsBlank(text[to - 1]))
         to--;
     return text.substr(from, to - from);
 }
@@ -49,6 +66,75 @@ WText NameKey(const WText &name)
     return key;
 }
 
+/* Full-width ASCII as ASCII and the ideographic space as a blank, as
+   hand-kept sheets and Japanese headers write digits and letters. Most
+   cells are ASCII and are returned as they are. */
+static const WText &Folded(const WText &text, WText &folded)
+{
+    size_t at = 0;
+    while (at < text.size() && text[at] < 0x3000)
+        at++;
+    if (at == text.size())
+        return text;
+    folded = text;
+    for (wchar_t &c : folded)
+        c = c >= 0xFF01 && c <= 0xFF5E ? (wchar_t)(c - 0xFEE0) : c == 0x3000 ? L' ' : c;
+    return folded;
+}
+
+/* Whether text is one of names, split at '|', whatever its case. */
+static bool Listed(const WText &names, const wchar_t *text, size_t length)
+{
+    for (size_t at = 0; at <= names.size() && length;) {
+        size_t bar = std::min(names.find(L'|', at), names.size());
+        if (CompareStringOrdinal(names.c_str() + at, (int)(bar - at), text, (int)length, TRUE) == CSTR_EQUAL)
+            return true;
+        at = bar + 1;
+    }
+    return false;
+}
+
+/* The marks templates and exports put around a header's text: a required
+   column's (*, ※), bullets, quotes, and a trailing period (社員No.). */
+static bool IsMark(wchar_t c)
+{
+    static const wchar_t marks[] = L" \"*.\x203b\x25cf\x25cb\x25ce\x25a0\x25a1\x25c6\x25c7\x2605\x2606";
+    return c && wcschr(marks, c);
+}
+
+/* Which role a header text names, or RoleCount; *number the pair a
+   numbered start or end belongs to (出勤2, 退勤②), else 0. Compared
+   without the marks around it and its blanks, full-width folded. */
+static int RoleOf(const WText &header, int *number)
+{
+    WText folded, key;
+    for (wchar_t c : Folded(header, folded))
+        if (c != L' ' && c != L'\t')
+            key += c;
+    size_t from = 0, to = key.size();
+    while (from < to && IsMark(key[from]))
+        from++;
+    while (to > from && IsMark(key[to - 1]))
+        to--;
+    *number = 0;
+    for (int role = 0; role < RoleCount; role++)
+        if (Listed(Lists[role], key.c_str() + from, to - from))
+            return role;
+    size_t name = to;
+    if (name > from && key[name - 1] >= 0x2460 && key[name - 1] <= 0x2468) {    /* ① to ⑨ */
+        *number = key[--name] - 0x2460 + 1;
+    } else if (name > from + 1 && key[name - 1] >= L'1' && key[name - 1] <= L'9' &&
+               !(key[name - 2] >= L'0' && key[name - 2] <= L'9')) {
+        *number = key[--name] - L'0';
+    }
+    if (*number && Listed(Lists[RoleStart], key.c_str() + from, name - from))
+        return RoleStart;
+    if (*number && Listed(Lists[RoleEnd], key.c_str() + from, name - from))
+        return RoleEnd;
+    *number = 0;
+    return RoleCount;
+}
+
 /* The digits at at, their value, with their count in count: 0 when
    there are more than most. */
 static int Number(const WText &text, size_t &at, int most, int *count)
@@ -59,82 +145,195 @@ static int Number(const WText &text, size_t &at, int most, int *count)
     return *count <= most ? value : (*count = 0);
 }
 
-bool ReadSheetDate(const WText &text, int *day)
+/* The Japanese era a date may be written in, by its name or letter (令和8
+   or R8): the year before its first; 0 for none. Only the eras a
+   timesheet can name. */
+static int EraAt(const WText &text, size_t &at)
 {
-    static const wchar_t Year = L'\x5e74', Month = L'\x6708', Date = L'\x65e5';   /* 年 月 日 */
-    size_t at = 0;
-    int n, year = Number(text, at, 8, &n), month, date;
-    if (n == 8 && at == text.size()) {
+    static const struct {
+        const wchar_t *name;
+        int before;
+    } eras[] = {{L"\x4ee4\x548c", 2018}, {L"R", 2018}, {L"r", 2018},
+                {L"\x5e73\x6210", 1988}, {L"H", 1988}, {L"h", 1988}};
+    for (const auto &era : eras) {
+        size_t length = wcslen(era.name);
+        if (!text.compare(at, length, era.name)) {
+            at += length;
+            return era.before;
+        }
+    }
+    return 0;
+}
+
+/* A date at at, and the weekday after it if there is one; at moved past
+   them. The text is folded. */
+static bool DateAt(const WText &text, size_t &at, int *day)
+{
+    static const wchar_t Year = L'\x5e74', Month = L'\x6708', Date = L'\x65e5', First = L'\x5143'; /* 年 月 日 元 */
+    int n, year, month, date;
+    if (int before = EraAt(text, at)) {
+        if (at < text.size() && text[at] == First) {
+            at++;
+            year = n = 1;
+        } else {
+            year = Number(text, at, 2, &n);
+        }
+        if (!n || !year)
+            return false;
+        year += before;
+    } else {
+        year = Number(text, at, 8, &n);
+        if (n != 4 && n != 8)
+            return false;
+    }
+    if (n == 8) {
         month = year / 100 % 100;
         date = year % 100;
         year /= 10000;
     } else {
-        if (n != 4 || at == text.size())
+        if (at == text.size())
             return false;
         wchar_t separator = text[at++];
         bool kanji = separator == Year;
-        if (separator != L'/' && separator != L'-' && !kanji)
+        if (separator != L'/' && separator != L'-' && separator != L'.' && !kanji)
             return false;
         month = Number(text, at, 2, &n);
         if (!n || at == text.size() || text[at++] != (kanji ? Month : separator))
             return false;
         date = Number(text, at, 2, &n);
-        if (!n || (kanji && (at == text.size() || text[at++] != Date)) || at != text.size())
+        if (!n || (kanji && (at == text.size() || text[at++] != Date)))
             return false;
     }
     if (!IsDate(year, month, date))
         return false;
     *day = DayNumber(year, month, date);
+    size_t mark = at;
+    while (mark < text.size() && text[mark] == L' ')
+        mark++;
+    size_t close = mark < text.size() && text[mark] == L'(' ? text.find(L')', mark) : WText::npos;
+    if (close != WText::npos && close - mark <= 4)
+        at = close + 1;
     return true;
 }
 
-bool ReadSheetTime(const WText &text, int *minutes)
+/* A time at at, 9:00, 09:00:00 or 9時00分, up to most hours. */
+static bool TimeAt(const WText &text, size_t &at, int most, int *minutes)
 {
-    *minutes = -1;
-    if (text.empty())
-        return true;
-    size_t at = 0;
-    int n, m, s, hour = Number(text, at, 2, &n);
-    if (!n || at == text.size() || text[at++] != L':')
+    static const wchar_t Hour = L'\x6642', Minute = L'\x5206', Second = L'\x79d2'; /* 時 分 秒 */
+    int n, m, s, hour = Number(text, at, 2, &n), minute = 0;
+    if (!n || at == text.size())
         return false;
-    int minute = Number(text, at, 2, &m);
-    if (at < text.size() && text[at] == L':') {
+    if (text[at] == L':') {
         at++;
-        if (Number(text, at, 2, &s) > 59 || s != 2)
+        minute = Number(text, at, 2, &m);
+        if (m != 2)
             return false;
+        if (at < text.size() && text[at] == L':') {
+            at++;
+            if (Number(text, at, 2, &s) > 59 || s != 2)
+                return false;
+        }
+    } else if (text[at++] == Hour && at < text.size()) {
+        minute = Number(text, at, 2, &m);
+        if (!m || at == text.size() || text[at++] != Minute)
+            return false;
+        if (at < text.size() && (Number(text, at, 2, &s) > 59 || !s || at == text.size() || text[at++] != Second))
+            return false;
+    } else if (text[at - 1] != Hour) {
+        return false;
     }
-    if (m != 2 || at != text.size() || hour > 47 || minute > 59)
+    if (hour > most || minute > 59)
         return false;
     *minutes = hour * 60 + minute;
     return true;
 }
 
-/* Which role a header text names, or RoleCount. */
-static int RoleOf(const WText &header)
+/* Blanks, or the T of 2026-11-02T09:00, between a date and its time. */
+static bool SkipToTime(const WText &text, size_t &at)
 {
-    WText name = Trim(header, true);
-    for (int role = 0; role < RoleCount && !name.empty(); role++) {
-        WText names = LoadWide(IDS_COLPCUSER + role);
-        for (size_t at = 0; at <= names.size();) {
-            size_t bar = std::min(names.find(L'|', at), names.size());
-            if (CompareStringOrdinal(names.c_str() + at, (int)(bar - at), name.c_str(), (int)name.size(),
-                                     TRUE) == CSTR_EQUAL)
-                return role;
-            at = bar + 1;
-        }
-    }
-    return RoleCount;
+    size_t from = at;
+    if (at < text.size() && text[at] == L'T')
+        at++;
+    while (at < text.size() && text[at] == L' ')
+        at++;
+    return at > from && at < text.size();
 }
 
-/* Bytes in, records out: fields split at commas outside quotes, "" a
-   quote inside them, a record ended by a line break outside them. */
+bool ReadSheetDate(const WText &text, int *day)
+{
+    WText buffer;
+    const WText &folded = Folded(text, buffer);
+    size_t at = 0;
+    int minutes;
+    /* Excel writes a date cell with the time of its midnight. */
+    return DateAt(folded, at, day) &&
+           (at == folded.size() || (SkipToTime(folded, at) && TimeAt(folded, at, 23, &minutes) && at == folded.size()));
+}
+
+bool ReadSheetMoment(const WText &text, int *day, int *minutes)
+{
+    *day = *minutes = -1;
+    if (text.empty())
+        return true;
+    WText buffer;
+    const WText &folded = Folded(text, buffer);
+    size_t at = 0;
+    int most = 47;
+    if (DateAt(folded, at, day)) {
+        if (!SkipToTime(folded, at))
+            return false;
+        most = 23;
+    } else {
+        at = 0;
+        *day = -1;
+    }
+    return TimeAt(folded, at, most, minutes) && at == folded.size();
+}
+
+/* A total row's mark: 合計, 小計, 総計, 計, 平均 alone or in brackets, or
+   ending a group's name (営業部 計, 山田 太郎 小計, 月間合計). */
+static bool IsTotal(const WText &text)
+{
+    static const wchar_t brackets[] = L" ()[]<>\x3010\x3011\x300c\x300d";   /* 【】「」 */
+    WText buffer;
+    const WText &folded = Folded(text, buffer);
+    size_t from = 0, to = folded.size();
+    while (from < to && wcschr(brackets, folded[from]))
+        from++;
+    while (to > from && wcschr(brackets, folded[to - 1]))
+        to--;
+    for (size_t at = 0; at <= TotalWords.size() && to > from;) {
+        size_t bar = std::min(TotalWords.find(L'|', at), TotalWords.size()), length = bar - at;
+        if (to - from >= length && !folded.compare(to - length, length, TotalWords, at, length) &&
+            (to - from == length || length > 1 || folded[to - length - 1] == L' '))
+            return true;
+        at = bar + 1;
+    }
+    return false;
+}
+
+struct Pair {
+    int start, end;
+};
+
+/* Where a timesheet's columns are: the first of each role, and the start
+   and end of each pair, 0 the unnumbered one. */
+struct Layout {
+    int columns[RoleCount];
+    Pair pairs[MostPairs];
+    int pairCount;
+    bool punches;   /* a row per punch: a time and a kind */
+    bool dated;     /* starts and ends are dates and times (出勤日時) */
+};
+
+/* Bytes in, records out: fields split at the separator outside quotes,
+   "" a quote inside them, a record ended by a line break outside them. */
 class SheetReader {
 public:
     SheetReader(Timesheets &sheets, int index, UINT codePage)
         : sheets(sheets), index(index), codePage(codePage), count(0), quoted(false), quoteSeen(false),
-          line(1), recordLine(1), records(0), stop(false)
+          line(1), recordLine(1), records(0), separator(0), best(0), stop(false)
     {
-        std::fill(columns, columns + RoleCount, -1);
     }
     /* False once the file has shown it is no timesheet. */
     bool Feed(const char *bytes, size_t length);
@@ -148,26 +347,33 @@ private:
     {
         size_t end = at + 1;
         while (bytes[at] != '\n' && end < length && bytes[end] != '"' && bytes[end] != '\n' &&
-               (quoted || (bytes[end] != ',' && bytes[end] != '\r')))
+               (quoted || (bytes[end] != ',' && bytes[end] != '\t' && bytes[end] != '\r')))
             end++;
         if (field.size() < LongestField)
             field.append(bytes + at, std::min(end - at, LongestField - field.size()));
         return end - 1;
     }
-    void EndField();
+    void EndField(char by);
     void EndRecord();
+    int Columns(int fieldCount, char by, Layout &found, Text taken[], int *named) const;
+    void Search(int fieldCount);
+    void Mapping(int fieldCount);
 
     Timesheets &sheets;
     int index;
     UINT codePage;
-    /* The record's fields, their buffers kept from one record to the next. */
+    /* The record's fields, their buffers kept from one record to the
+       next, and the byte that ended each. */
     Text fields[MostFields];
     WText wide[MostFields];
+    char ends[MostFields];
     int count;
     Text field;
     bool quoted, quoteSeen;
     int line, recordLine, records;
-    int columns[RoleCount];
+    char separator;     /* 0 while the header is searched for */
+    Layout layout;
+    int best;           /* the roles the best row so far named */
     bool stop;
 };
 
@@ -194,8 +400,8 @@ bool SheetReader::Feed(const char *bytes, size_t length)
         }
         if (c == '"' && field.empty())
             quoted = true;
-        else if (c == ',')
-            EndField();
+        else if (c == separator || (!separator && (c == ',' || c == '\t')))
+            EndField(c);
         else if (c == '\n') {
             EndRecord();
             recordLine = ++line;
@@ -205,16 +411,19 @@ bool SheetReader::Feed(const char *bytes, size_t length)
     return !stop;
 }
 
-void SheetReader::EndField()
+void SheetReader::EndField(char by)
 {
-    if (count < MostFields)
+    if (count < MostFields) {
+        ends[count] = by;
         fields[count++].swap(field);
+    }
     field.clear();
 }
 
 /* bytes as UTF-16 without the blanks around them; a byte never gives
    more than one UTF-16 unit. Most fields (dates, times, ASCII names) are
-   ASCII, which needs no conversion. */
+   ASCII, which needs no conversion. A field Excel is told to keep as
+   text, ="00123", is its text. */
 static void Decode(const Text &bytes, UINT codePage, WText &out)
 {
     out.resize(bytes.size());
@@ -231,13 +440,17 @@ static void Decode(const Text &bytes, UINT codePage, WText &out)
         to--;
     while (from < to && IsBlank(out[from]))
         from++;
+    if (to - from >= 3 && out[from] == L'=' && out[from + 1] == L'"' && out[to - 1] == L'"') {
+        from += 2;
+        to--;
+    }
     out.resize(to);
     out.erase(0, from);
 }
 
 void SheetReader::EndRecord()
 {
-    EndField();
+    EndField('\n');
     int fieldCount = count;
     bool blank = true;
     for (int i = 0; i < fieldCount; i++) {
@@ -245,28 +458,121 @@ void SheetReader::EndRecord()
         blank = blank && wide[i].empty();
     }
     count = 0;
-    SheetFile &file = sheets.files[index];
-    if (records++ == 0 && !file.mapping) {
-        for (int i = 0; i < fieldCount; i++) {
-            int role = RoleOf(wide[i]);
-            if (role < RoleCount && columns[role] < 0)
-                columns[role] = i;
+    records++;
+    if (sheets.files[index].mapping)
+        Mapping(fieldCount);
+    else if (!separator)
+        Search(blank ? 0 : fieldCount);
+    else if (!blank)
+        sheets.Row(index, recordLine, wide, fieldCount, layout);
+}
+
+/* The columns the record names with its fields split at by (a field
+   with the other separator in it names none): the Lack bits, the header
+   texts taken for each role (UTF-8) and how many roles it names. */
+int SheetReader::Columns(int fieldCount, char by, Layout &found, Text taken[], int *named) const
+{
+    std::fill(found.columns, found.columns + RoleCount, -1);
+    std::fill(found.pairs, found.pairs + MostPairs, Pair{-1, -1});
+    found.pairCount = 0;
+    found.dated = false;
+    *named = 0;
+    for (int i = 0, column = 0; i < fieldCount; column += ends[i++] == by) {
+        if ((i && ends[i - 1] != by) || (i + 1 < fieldCount && ends[i] != by))
+            continue;
+        int number, role = RoleOf(wide[i], &number);
+        int *at = role == RoleStart || role == RoleEnd
+                      ? (role == RoleStart ? &found.pairs[number].start : &found.pairs[number].end)
+                      : role < RoleCount ? &found.columns[role] : NULL;
+        if (!at || *at >= 0)
+            continue;
+        *at = column;
+        if (role == RoleStart || role == RoleEnd) {
+            found.pairCount = std::max(found.pairCount, number + 1);
+            found.dated = found.dated || wide[i].find(L"\x65e5\x6642") != WText::npos;     /* 日時 */
+            /* The first of them, to say there is one. */
+            found.columns[role] = found.columns[role] < 0 ? column : found.columns[role];
         }
-        file.isSheet = columns[RoleDate] >= 0 && columns[RoleStart] >= 0 && columns[RoleEnd] >= 0 &&
-                       (columns[RolePcUser] >= 0 || columns[RolePerson] >= 0);
-        stop = !file.isSheet;
-        return;
+        if (!taken[role].empty())
+            taken[role] += "\xe3\x80\x81";
+        taken[role] += Narrow(wide[i], CP_UTF8);
     }
-    if (blank)
-        return;
-    if (!file.mapping) {
-        sheets.Row(index, recordLine, wide, fieldCount, columns);
-    } else if (fieldCount >= 2 && !(records == 1 && RoleOf(wide[1]) == RolePcUser)) {
-        /* A header row, if there is one, names the PC user column. */
-        if (!wide[0].empty() && !wide[1].empty()) {
-            sheets.users[NameKey(wide[0])] = wide[1];
-            file.rows++;
+    bool who = false;
+    for (int role : {RolePcUser, RoleCode, RoleName, RoleFamily})
+        who = who || found.columns[role] >= 0;
+    bool day = found.columns[RoleDate] >= 0 || found.columns[RoleWorkDay] >= 0;
+    bool start = found.columns[RoleStart] >= 0, end = found.columns[RoleEnd] >= 0;
+    for (int role = 0; role < RoleCount; role++)
+        *named += found.columns[role] >= 0;
+    /* A row per punch has a kind and no start and end columns. */
+    found.punches = found.columns[RoleKind] >= 0 && !(start && end);
+    int lack = who ? 0 : LackWho;
+    if (found.punches) {
+        lack |= found.columns[RoleTime] < 0 && found.columns[RoleMoment] < 0 ? LackTime : 0;
+        lack |= day || found.columns[RoleMoment] >= 0 ? 0 : LackDay;
+    } else {
+        lack |= (day || found.dated ? 0 : LackDay) | (start ? 0 : LackStart) | (end ? 0 : LackEnd);
+    }
+    return lack;
+}
+
+static int Bits(int value)
+{
+    int bits = 0;
+    for (; value; value &= value - 1)
+        bits++;
+    return bits;
+}
+
+/* One of the first rows: the header if it names a timesheet's columns
+   split at a comma or at a tab; else, if it comes nearest so far, what
+   the page says the file lacked. */
+void SheetReader::Search(int fieldCount)
+{
+    SheetFile &file = sheets.files[index];
+    Layout tried[2];
+    Text taken[2][RoleCount];
+    int lack[2] = {0, 0}, named[2] = {0, 0};
+    for (int i = 0; i < 2 && fieldCount; i++)
+        lack[i] = Columns(fieldCount, ",\t"[i], tried[i], taken[i], &named[i]);
+    /* The split that lacks fewer kinds of column, else names more: the
+       comma when both are the same. */
+    int pick = Bits(lack[1]) < Bits(lack[0]) || (Bits(lack[1]) == Bits(lack[0]) && named[1] > named[0]);
+    if (named[pick] && (!best || Bits(lack[pick]) < Bits(file.lacking))) {
+        best = named[pick];
+        file.headerLine = recordLine;
+        file.lacking = lack[pick];
+        file.separator = ",\t"[pick];
+        for (int role = 0; role < RoleCount; role++)
+            file.taken[role].swap(taken[pick][role]);
+    }
+    if (named[pick] && !lack[pick]) {
+        file.isSheet = true;
+        separator = ",\t"[pick];
+        layout = tried[pick];
+    }
+    stop = !separator && records == HeaderRows;
+}
+
+/* The mapping: the person, then the PC user, split at a tab when its
+   first row has one and no comma. */
+void SheetReader::Mapping(int fieldCount)
+{
+    SheetFile &file = sheets.files[index];
+    if (records == 1) {
+        bool tab = false, comma = false;
+        for (int i = 0; i + 1 < fieldCount; i++) {
+            tab = tab || ends[i] == '\t';
+            comma = comma || ends[i] == ',';
         }
+        separator = file.separator = tab && !comma ? '\t' : ',';
+    }
+    int number;
+    /* A header row, if there is one, names the PC user column. */
+    if (fieldCount >= 2 && !(records == 1 && RoleOf(wide[1], &number) == RolePcUser) && !wide[0].empty() &&
+        !wide[1].empty()) {
+        sheets.users[NameKey(wide[0])] = wide[1];
+        file.rows++;
     }
 }
 
@@ -278,49 +584,156 @@ void SheetReader::End()
 
 static const WText NoField;
 
-/* The fields come trimmed. */
-void Timesheets::Row(int file, int line, const WText *fields, int count, const int columns[])
+/* A row that is not a record: a total (its mark in the day's cell, or in
+   any cell when that is empty), or the header again. */
+static bool IsSkipped(const WText &day, const WText *fields, int count)
 {
-    auto column = [&](int role) -> const WText & {
-        return columns[role] >= 0 && columns[role] < count ? fields[columns[role]] : NoField;
-    };
-    const WText &user = column(RolePcUser), &person = column(RolePerson);
-    int day, start, end;
-    if (!ReadSheetDate(column(RoleDate), &day) || !ReadSheetTime(column(RoleStart), &start) ||
-        !ReadSheetTime(column(RoleEnd), &end) || (user.empty() && person.empty())) {
-        if (badRows.size() < BadLinesShown) {
-            WText text;
-            for (int i = 0; i < count && (int)text.size() < ShownChars; i++) {
-                if (i)
-                    text += L',';
-                text += fields[i];
-            }
-            for (wchar_t &c : text)
-                if (c < L' ')
-                    c = 0xFFFD;
-            BadLine row = {file, line, Narrow(text, CP_UTF8)};
-            badRows.push_back(row);
+    int number;
+    if (!day.empty()) {
+        int role = RoleOf(day, &number);
+        return IsTotal(day) || role == RoleDate || role == RoleWorkDay || role == RoleMoment;
+    }
+    for (int i = 0; i < count; i++)
+        if (IsTotal(fields[i]))
+            return true;
+    return false;
+}
+
+void Timesheets::BadRow(int file, int line, const WText *fields, int count)
+{
+    if (badRows.size() < BadLinesShown) {
+        WText text;
+        for (int i = 0; i < count && (int)text.size() < ShownChars; i++) {
+            if (i)
+                text += L',';
+            text += fields[i];
         }
-        badRowCount++;
+        for (wchar_t &c : text)
+            if (c < L' ')
+                c = 0xFFFD;
+        BadLine row = {file, line, Narrow(text, CP_UTF8)};
+        badRows.push_back(row);
+    }
+    badRowCount++;
+}
+
+/* A row's person, from its PC user name, else its code, else its name;
+   the rows of one person mostly follow each other. A code is looked up
+   in the mapping, then the name beside it; the name of a code the
+   mapping does not have may still name a PC user (Find). */
+Person *Timesheets::PersonOf(const WText &user, const WText &code, const WText &name)
+{
+    int kind = !user.empty() ? 0 : !code.empty() ? 1 : 2;
+    const WText &shown = kind == 0 ? user : kind == 1 ? code : name;
+    if (last && kind == lastKind && shown == lastShown)
+        return last;
+    WText pcUser = shown;
+    bool mapped = false;
+    for (const WText *person : {&code, &name}) {
+        if (kind && !mapped && !person->empty()) {
+            std::map<WText, WText>::const_iterator found = users.find(NameKey(*person));
+            mapped = found != users.end();
+            pcUser = mapped ? found->second : pcUser;
+        }
+    }
+    WText key = NameKey(pcUser);
+    last = &persons[key];
+    lastShown = shown;
+    lastKind = kind;
+    if (!last->rows)
+        last->name = Narrow(kind == 1 && !name.empty() ? code + L' ' + name : shown, CP_UTF8);
+    if (kind == 1 && !mapped && !name.empty()) {
+        std::map<WText, WText>::iterator alias = aliases.insert(std::make_pair(NameKey(name), key)).first;
+        if (alias->second != key)
+            alias->second.clear();
+    }
+    return last;
+}
+
+const Person *Timesheets::Find(const WText &key) const
+{
+    std::map<WText, Person>::const_iterator found = persons.find(key);
+    if (found != persons.end())
+        return &found->second;
+    std::map<WText, WText>::const_iterator alias = aliases.find(key);
+    if (alias == aliases.end() || alias->second.empty())
+        return NULL;
+    found = persons.find(alias->second);
+    return found != persons.end() ? &found->second : NULL;
+}
+
+/* The fields come trimmed. Times are minutes from the day's midnight: a
+   time with a date of its own from that date's, an end without one at or
+   before its start the next day's (a night shift, 22:00 to 7:00). A day
+   is its work day's, else its date's, else its first dated time's. */
+void Timesheets::Row(int file, int line, const WText *fields, int count, const Layout &layout)
+{
+    auto field = [&](int column) -> const WText & { return column >= 0 && column < count ? fields[column] : NoField; };
+    auto column = [&](int role) -> const WText & { return field(layout.columns[role]); };
+    int dayRole = layout.columns[RoleWorkDay] >= 0 ? RoleWorkDay : RoleDate;
+    const WText &dayText = column(dayRole);
+    int day = -1, start = -1, end = -1;
+    bool read = layout.columns[dayRole] < 0 || ReadSheetDate(dayText, &day);
+    if (read && layout.punches) {
+        const WText &kind = column(RoleKind), &moment = column(RoleMoment);
+        bool in = Listed(PunchIns, kind.c_str(), kind.size()), out = Listed(PunchOuts, kind.c_str(), kind.size());
+        if (!in && !out && !kind.empty())
+            return;     /* another kind of punch: a break, going out */
+        /* The punch's own date: its cell's, else the date column's when a
+           work day decides, else the day's. */
+        int own = -1, minutes = -1, date = -1;
+        read = (in || out) && ReadSheetMoment(moment.empty() ? column(RoleTime) : moment, &own, &minutes) &&
+               minutes >= 0 && (dayRole == RoleDate || column(RoleDate).empty() || ReadSheetDate(column(RoleDate), &date));
+        own = own >= 0 ? own : date >= 0 ? date : day;
+        day = day >= 0 ? day : own;
+        minutes += (own - day) * MinutesPerDay;
+        read = read && minutes >= 0;
+        (in ? start : end) = minutes;
+    } else if (read) {
+        int dates[MostPairs][2], times[MostPairs][2];
+        bool any = false;
+        for (int p = 0; p < layout.pairCount && read; p++) {
+            for (int side = 0; side < 2 && read; side++) {
+                read = ReadSheetMoment(field(side ? layout.pairs[p].end : layout.pairs[p].start), &dates[p][side],
+                                       &times[p][side]);
+                day = day >= 0 || !read ? day : dates[p][side];
+                any = any || times[p][side] >= 0;
+            }
+        }
+        /* Without a date column, a row of empty times declares nothing. */
+        if (read && day < 0 && !any)
+            return;
+        /* The pairs run in order: a time without a date of its own before
+           the one it follows is the next day's. */
+        for (int p = 0, previous = -1; p < layout.pairCount && read && day >= 0; p++) {
+            int from = times[p][0], to = times[p][1];
+            from += from >= 0 && dates[p][0] >= 0 ? (dates[p][0] - day) * MinutesPerDay : 0;
+            if (from >= 0 && dates[p][0] < 0 && from < MinutesPerDay && from < previous)
+                from += MinutesPerDay;
+            previous = std::max(previous, from);
+            to += to >= 0 && dates[p][1] >= 0 ? (dates[p][1] - day) * MinutesPerDay : 0;
+            if (to >= 0 && dates[p][1] < 0 && to < MinutesPerDay && (from >= 0 ? to <= from : to < previous))
+                to += MinutesPerDay;
+            previous = std::max(previous, to);
+            read = (from >= 0 || times[p][0] < 0) && (to >= 0 || times[p][1] < 0);
+            start = from >= 0 && (start < 0 || from < start) ? from : start;
+            end = std::max(end, to);
+        }
+    }
+    const WText &user = column(RolePcUser), &code = column(RoleCode), &family = column(RoleFamily);
+    WText joined;
+    if (!family.empty())
+        joined = column(RoleName).empty() ? family : family + L'\x3000' + column(RoleName);
+    const WText &name = family.empty() ? column(RoleName) : joined;
+    if (!read || day < 0 || start > LatestTime || end > LatestTime ||
+        (user.empty() && code.empty() && name.empty())) {
+        if (!IsSkipped(dayText, fields, count))
+            BadRow(file, line, fields, count);
         return;
     }
     files[file].rows++;
-    /* The rows of one person mostly follow each other. */
-    const WText &shown = user.empty() ? person : user;
-    if (!last || shown != lastShown || lastMapped != user.empty()) {
-        WText pcUser = shown;
-        if (user.empty()) {
-            std::map<WText, WText>::const_iterator mapped = users.find(NameKey(person));
-            if (mapped != users.end())
-                pcUser = mapped->second;
-        }
-        last = &persons[NameKey(pcUser)];
-        lastShown = shown;
-        lastMapped = user.empty();
-    }
-    Person &declared = *last;
-    if (!declared.rows++)
-        declared.name = Narrow(shown, CP_UTF8);
+    Person &declared = *PersonOf(user, code, name);
+    declared.rows++;
     /* Split shifts: the earliest start and the latest end. Rows mostly come
        by date, so a new day goes at the end. */
     Declared &cell = declared.days.insert(declared.days.end(), std::make_pair(day, Declared{-1, -1}))->second;
@@ -328,6 +741,24 @@ void Timesheets::Row(int file, int line, const WText *fields, int count, const i
         cell.start = (short)start;
     if (end > cell.end)
         cell.end = (short)end;
+}
+
+/* UTF-16LE bytes, after those carried from the piece before, as UTF-8;
+   a unit or a surrogate pair cut by the piece's end is carried on. */
+static void Utf8Of(const char *bytes, size_t length, std::vector<char> &carry, std::vector<char> &out)
+{
+    carry.insert(carry.end(), bytes, bytes + length);
+    size_t units = carry.size() / 2;
+    if (units && (carry[units * 2 - 1] & 0xFC) == 0xD8)
+        units--;
+    WText wide(units, L'\0');
+    if (units)
+        memcpy(&wide[0], carry.data(), units * 2);
+    int n = units ? WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)units, NULL, 0, NULL, NULL) : 0;
+    out.resize(n > 0 ? n : 0);
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)units, out.data(), n, NULL, NULL);
+    carry.erase(carry.begin(), carry.begin() + units * 2);
 }
 
 void Timesheets::ReadFile(int index)
@@ -344,8 +775,12 @@ void Timesheets::ReadFile(int index)
     bool read = ::ReadFile(handle, Piece.data(), PieceSize, &got, NULL) != 0;
     const char *at = Piece.data();
     UINT codePage = LogCodePage;
-    if (got >= 3 && at[0] == '\xef' && at[1] == '\xbb' && at[2] == '\xbf') {
-        codePage = CP_UTF8;
+    if (got >= 2 && at[0] == '\xff' && at[1] == '\xfe') {
+        file.encoding = SheetUtf16;
+        at += 2;
+        got -= 2;
+    } else if (got >= 3 && at[0] == '\xef' && at[1] == '\xbb' && at[2] == '\xbf') {
+        file.encoding = SheetUtf8;
         at += 3;
         got -= 3;
     } else {
@@ -354,10 +789,17 @@ void Timesheets::ReadFile(int index)
         while (whole && got == PieceSize && at[whole - 1] != '\n')
             whole--;
         if (whole && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, at, (int)whole, NULL, 0) > 0)
-            codePage = CP_UTF8;
+            file.encoding = SheetUtf8;
     }
+    if (file.encoding != SheetCp932)
+        codePage = CP_UTF8;
     SheetReader reader(*this, index, codePage);
-    while (read && got && reader.Feed(at, got)) {
+    std::vector<char> carry, utf8;
+    while (read && got) {
+        if (file.encoding == SheetUtf16)
+            Utf8Of(at, got, carry, utf8);
+        if (!(file.encoding == SheetUtf16 ? reader.Feed(utf8.data(), utf8.size()) : reader.Feed(at, got)))
+            break;
         read = ::ReadFile(handle, Piece.data(), PieceSize, &got, NULL) != 0;
         at = Piece.data();
     }
@@ -367,15 +809,24 @@ void Timesheets::ReadFile(int index)
     reader.End();
 }
 
-void Timesheets::Read(const std::vector<WText> &paths, const WText &usersFile)
+void Timesheets::Read(const std::vector<WText> &paths, const std::vector<bool> &named, const WText &usersFile)
 {
+    for (int role = 0; role < RoleCount; role++)
+        Lists[role] = LoadWide(RoleLists[role]);
+    PunchIns = LoadWide(IDS_PUNCHIN);
+    PunchOuts = LoadWide(IDS_PUNCHOUT);
+    TotalWords = LoadWide(IDS_TOTALWORDS);
+    SheetFile file = {};
     if (!usersFile.empty()) {
-        SheetFile mapping = {usersFile, 0, 0, false, true};
-        files.push_back(mapping);
+        file.path = usersFile;
+        file.mapping = true;
+        files.push_back(file);
         ReadFile(0);
     }
-    for (const WText &path : paths) {
-        SheetFile file = {path, 0, 0, false, false};
+    file.mapping = false;
+    for (size_t i = 0; i < paths.size(); i++) {
+        file.path = paths[i];
+        file.named = i < named.size() && named[i];
         files.push_back(file);
         ReadFile((int)files.size() - 1);
     }
@@ -384,7 +835,7 @@ void Timesheets::Read(const std::vector<WText> &paths, const WText &usersFile)
 bool Timesheets::AllRead() const
 {
     for (const SheetFile &file : files)
-        if (file.error)
+        if (file.error || (file.named && !file.mapping && !file.isSheet))
             return false;
     return !badRowCount;
 }

@@ -289,13 +289,40 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
     }
 }
 
-/* Timesheets in the shapes attendance systems export, against logs: the
-   gaps file's bytes, the exit code, and what the page says of the files
-   and persons it could not use. */
+enum Encoding { Cp932, Utf8Bom, Utf16 };
+
+/* A timesheet written in UTF-8 with LF, as an export in encoding has it,
+   with CRLF: Excel's Unicode text is UTF-16 with a BOM. */
+static std::string Encoded(Encoding encoding, const char *utf8)
+{
+    std::string text;
+    for (const char *c = utf8; *c; c++)
+        text += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
+    if (encoding != Utf16)
+        return encoding == Cp932 ? Sjis(text.c_str()) : "\xef\xbb\xbf" + text;
+    std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), NULL, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), &wide[0], (int)wide.size());
+    return "\xff\xfe" + std::string((const char *)wide.data(), wide.size() * 2);
+}
+
+/* Timesheets in the shapes attendance systems and hand-kept sheets export,
+   against logs: the gaps file's bytes, the exit code, and what the page
+   says of how each file was read and of the files and persons it could
+   not use. Most shapes declare one person's day shift and night shift
+   (22:00 to 7:00) against the same log, and must give the same rows. */
 TEST(ReportGaps, DeclaredHoursAgainstTheRecordByUserAndWorkDay)
 {
     const std::string header = "ユーザー名,日付,曜日,申告の出勤,申告の退勤,PCの最初の起動,PCの最後の終了,始業前(分),終業後(分),判定,理由";
     const std::string bom = "\xef\xbb\xbf";
+    const std::string nights = LogOf({"root             26/11/02(月) 08:50     26/11/02(月) 18:10     09:20",
+                                      "root             26/11/03(火) 21:50     26/11/04(水) 07:10     09:20"});
+    std::string items;  /* a daily export with every item chosen */
+    for (int i = 0; i < 150; i++)
+        items += ",x";
+    const std::string wide = "ユーザー名,日付" + items + ",出勤,退勤\nroot,2026/11/02" + std::string(150, ',') +
+                             ",9:00,18:00\nroot,2026/11/03" + std::string(150, ',') + ",22:00,7:00\n";
+    const std::vector<const char *> twoDays = {"root,2026/11/02,月,09:00,18:00,08:50,18:10,10,10,,",
+                                               "root,2026/11/03,火,22:00,31:00,21:50,31:10,10,10,,"};
     struct {
         const char *label;
         std::vector<std::pair<const char *, std::string>> files;
@@ -339,6 +366,65 @@ TEST(ReportGaps, DeclaredHoursAgainstTheRecordByUserAndWorkDay)
          {L"logs"}, NULL, 15, AllRead,
          {"root,2026/11/02,月,09:00,25:30,08:00,25:00,60,0,始業前の使用,", "root,2026/11/03,火,,,,,,,,"},
          {"notes.csv \xe2\x80\x94 勤怠の表ではありません", "<li>r,oot&quot;x \xe2\x80\x94 1 行</li>"}},
+        {"title rows, marks, a weekday column, a night shift, a total row and a bad date",
+         {{"log.txt", nights},
+          {"sheet.csv", Encoded(Cp932, "勤怠一覧表\n出力日時,2026/12/01 10:00\n株式会社サンプル 2026年11月\n\n"
+                                       "*ユーザー名,※日付,曜日,出勤時刻,退勤時刻,備考\nroot,2026/11/02,月,9:00,18:00,\n"
+                                       "root,2026/11/03,火,22:00,7:00,夜勤\nroot,休日,水,,,\n合計,,,,,\n")}},
+         {L"log.txt", L"sheet.csv"}, NULL, 15, SomeUnreadable, twoDays,
+         {"sheet.csv \xe2\x80\x94 2 行（見出し 5 行目、CP932、カンマ区切り、PCユーザー名「*ユーザー名」、日付「※日付」、"
+          "出勤「出勤時刻」、退勤「退勤時刻」）", "読めない行: 1 行", "sheet.csv 8行目: <code>root,休日,水,,,</code>"}},
+        {"full-width names, a code beside a name that repeats, the weekday after the date, 9時00分, a group's total",
+         {{"log.txt", nights}, {"users.csv", "00123,root\r\n"},
+          {"sheet.csv", Encoded(Utf8Bom, "社員ＩＤ,氏名,日付,始業時間,終業時間\n00123,山田　太郎,2026/11/02(月),9時00分,18時00分\n"
+                                         "00456,山田　太郎,2026/11/02 (月),8時00分,17時00分\n"
+                                         "00123,山田　太郎,2026/11/03(火),22時00分,7時00分\n営業部 小計,,,,\n")}},
+         {L"log.txt", L"sheet.csv"}, L"users.csv", 15, AllRead, twoDays,
+         {"UTF-8、カンマ区切り、従業員「社員ＩＤ」、氏名「氏名」", "<li>00456 山田　太郎 \xe2\x80\x94 1 行</li>"}},
+        {"Excel's Unicode text: UTF-16 and tabs, the era, the header again",
+         {{"log.txt", nights},
+          {"sheet.csv", Encoded(Utf16, "ユーザー名\t日付\t出勤\t退勤\nroot\t令和8年11月2日\t9:00\t18:00\n"
+                                       "ユーザー名\t日付\t出勤\t退勤\nroot\tR8/11/3\t22:00\t7:00\n")}},
+         {L"log.txt", L"sheet.csv"}, NULL, 15, AllRead, twoDays, {"sheet.csv \xe2\x80\x94 2 行（見出し 1 行目、UTF-16、タブ区切り"}},
+        {"tabs in CP932, quoted, 2026.11.02, a code Excel keeps as text",
+         {{"log.txt", nights}, {"users.csv", "00123,root\r\n"},
+          {"sheet.csv", Encoded(Cp932, "\"社員番号\"\t\"日付\"\t\"出勤\"\t\"退勤\"\n=\"00123\"\t\"2026.11.02\"\t\"9:00\"\t\"18:00\"\n"
+                                       "=\"00123\"\t\"2026.11.03\"\t\"22:00\"\t\"7:00\"\n")}},
+         {L"log.txt", L"sheet.csv"}, L"users.csv", 15, AllRead, twoDays, {"CP932、タブ区切り"}},
+        {"a row per punch with its work day, 苗字 and 名前 apart, a break between",
+         {{"log.txt", nights}, {"users.csv", Sjis("山田　太郎,root\r\n")},
+          {"sheet.csv", Encoded(Cp932, "従業員番号,苗字,名前,打刻所属日,打刻日,打刻時間,打刻種別\n"
+                                       "E1,山田,太郎,2026/11/02,2026/11/02,9:00,出勤\nE1,山田,太郎,2026/11/02,2026/11/02,12:00,休憩開始\n"
+                                       "E1,山田,太郎,2026/11/02,2026/11/02,18:00,退勤\nE1,山田,太郎,2026/11/03,2026/11/03,22:00,出勤\n"
+                                       "E1,山田,太郎,2026/11/03,2026/11/04,7:00,退勤\n")}},
+         {L"log.txt", L"sheet.csv"}, L"users.csv", 15, AllRead, twoDays,
+         {"sheet.csv \xe2\x80\x94 4 行", "勤務日「打刻所属日」、打刻の時刻「打刻時間」、打刻の種別「打刻種別」"}},
+        {"a punch's date and time in one cell, 出社 and 退社, its work day beside it",
+         {{"log.txt", nights},
+          {"sheet.csv", Encoded(Cp932, "ユーザー名,勤務日,打刻日時,区分\nroot,2026/11/02,2026/11/02 09:00,出社\n"
+                                       "root,2026/11/02,2026/11/02 18:00,退社\nroot,2026/11/03,2026/11/03 22:00,出社\n"
+                                       "root,2026/11/03,2026/11/04 07:00,退社\n")}},
+         {L"log.txt", L"sheet.csv"}, NULL, 15, AllRead, twoDays, {"打刻の日時「打刻日時」"}},
+        {"starts and ends as dates and times across midnight, no date column",
+         {{"log.txt", nights},
+          {"sheet.csv", Encoded(Cp932, "ユーザー名,出勤日時,退勤日時\nroot,2026/11/02 9:00,2026/11/02 18:00\n"
+                                       "root,2026/11/03 22:00,2026/11/04 07:00\n")}},
+         {L"log.txt", L"sheet.csv"}, NULL, 15, AllRead, twoDays, {}},
+        {"numbered pairs, the second after midnight",
+         {{"log.txt", nights},
+          {"sheet.csv", Encoded(Cp932, "ユーザー名,日付,出勤1,退勤1,出勤2,退勤2\nroot,2026/11/02,9:00,12:00,13:00,18:00\n"
+                                       "root,2026/11/03,22:00,23:00,0:00,7:00\n")}},
+         {L"log.txt", L"sheet.csv"}, NULL, 15, AllRead, twoDays, {"出勤「出勤1、出勤2」、退勤「退勤1、退勤2」"}},
+        {"a start and an end past the 150th column",
+         {{"log.txt", nights}, {"sheet.csv", Encoded(Cp932, wide.c_str())}}, {L"log.txt", L"sheet.csv"}, NULL, 15, AllRead,
+         twoDays, {}},
+        {"no header, asked for: skipped saying why",
+         {{"log.txt", nights}, {"sheet.csv", Encoded(Cp932, "root,2026/11/02,9:00,18:00\n")}},
+         {L"log.txt", L"sheet.csv"}, NULL, 15, SomeUnreadable, {},
+         {"sheet.csv \xe2\x80\x94 勤怠の表ではありません: 最初の 20 行に、日付、出勤、退勤と、ユーザー名か氏名の列の見出しがありません。"}},
+        {"no date column, found in a folder: skipped saying why",
+         {{"logs\\log.txt", nights}, {"logs\\sheet.csv", Encoded(Cp932, "ユーザー名,出勤,退勤\nroot,9:00,18:00\n")}},
+         {L"logs"}, NULL, 15, AllRead, {}, {"sheet.csv \xe2\x80\x94 勤怠の表ではありません: 日付の列がありません（1 行目）。"}},
     };
     for (const auto &row : rows) {
         std::string folder = EnterFreshFolder("ReportGaps");
@@ -524,6 +610,10 @@ TEST(ReportInput, BadInputGetsItsExitCodeAndLeavesNoPartialFile)
          "log.txt morvalen-days.csv morvalen-gaps.csv morvalen-report morvalen-report.html morvalen-sessions.csv sheet.csv "
          "| 2026-12.html ",
          "sheet.csv"},
+        {"a timesheet asked for that is none", {{"log.txt", good}, {"notes.csv", "a,b\r\n1,2\r\n"}},
+         "/S /timesheet:notes.csv log.txt", 1,
+         "log.txt morvalen-days.csv morvalen-gaps.csv morvalen-report morvalen-report.html morvalen-sessions.csv notes.csv "
+         "| 2026-12.html "},
         {"a line of 100 KB, a UTF-8 log, a locked log and a non-log in a folder",
          {{"logs\\log.txt", good + "\r\n" + std::string(100000, 'x') + Line("root             26/12/08(火) 09:05")},
           {"logs\\u.txt", "\xef\xbb\xbf" + Utf8(good)}, {"logs\\locked.txt", good}, {"logs\\notes.txt", "hello"}},
