@@ -64,6 +64,9 @@ def main():
                 start = cell[0] + rng.randint(-10, 10) + (rng.randint(20, 120) if kind < 0.08 else 0)
                 end = (cell[1] if cell[1] >= 0 else cell[0] + 480) + rng.randint(-10, 10)
                 end -= rng.randint(20, 120) if 0.08 <= kind < 0.16 else 0
+                # A late start on a short day must not pass the end: an end
+                # at or before the start is read as the next day's.
+                end = max(end, start + 10)
                 start, end = clock(start), clock(end)
             elif rng.random() < 0.1:
                 start, end = "9:00", "18:00"
