@@ -111,9 +111,9 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LP
            not the end of the session. A question (PBT_APMQUERYSUSPEND)
            may still be denied, so only the sleep itself counts. */
         if (wParam == PBT_APMSUSPEND)
-            RecordSleep();
+            PauseSessionLine(PausedAsleep);
         else if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
-            RecordWake();
+            ResumeSessionLine(PausedAsleep);
         return TRUE;
 
     case UM_RUNCOMMAND:

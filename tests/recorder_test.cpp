@@ -236,15 +236,17 @@ TEST_F(RecorderCase, SharedLogGetsEachEndOnItsOwnLine)
    sleep's end is on disk by then. A step is one event: S the sleep, A and
    U the two resume notifications (automatic, and woken by a person), Q the
    question before a sleep, B another session's line after ours, H and R
-   the log held by another program and released, C a cancelled session end,
-   E the session's end (the process is left for Windows to end) and D a
-   quit. Each start record gets one end, and the recorder stays idle. */
+   the log held by another program and released, W a waking that cannot
+   write the sleep's end (the log held) and reports it, O that report
+   answered, C a cancelled session end, E the session's end (the process
+   is left for Windows to end) and D a quit. Each start record gets one
+   end, and the recorder stays idle. */
 TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
 {
     static const std::map<char, WPARAM> events = {{'S', PBT_APMSUSPEND}, {'A', PBT_APMRESUMEAUTOMATIC},
                                                   {'U', PBT_APMRESUMESUSPEND}, {'Q', PBT_APMQUERYSUSPEND}};
     const std::string bob = CompletedLine("bob", At(2026, 12, 6, 8, 0), At(2026, 12, 6, 9, 0));
-    for (std::string steps : {"CQSAUE", "SSUAD", "ASCE", "BHSRAHSRD"}) {
+    for (std::string steps : {"CQSAUE", "SSUAD", "ASCE", "BHSRAHSRD", "HSWRUOD"}) {
         KillRecorders();
         DeleteFileA(DEFAULT_LOG);
         HWND window = Start();
@@ -256,6 +258,7 @@ TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
         int stamps = 1, pending = -1;
         bool asleep = false, over = false;
         HANDLE held = INVALID_HANDLE_VALUE;
+        BoxInfo box = {};
         auto ours = [&]() -> Line & {
             return *std::find_if(lines.rbegin(), lines.rend(), [](const Line &line) { return line.ours; });
         };
@@ -287,6 +290,17 @@ TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
                 break;
             case 'R':
                 CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+                break;
+            case 'W':
+                PostMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+                box = FindBox(first.pid, 10000);
+                EXPECT_NE(box.text.find(kCannotOpen), std::string::npos) << done << ": " << box.text;
+                pending = -1;
+                break;
+            case 'O':
+                EXPECT_TRUE(PressButton(box.window, IDOK)) << done;
+                /* The waking's handler has gone on and returned. */
+                SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
                 break;
             case 'C': case 'E':
                 /* Asked first; C: another program vetoed the end. */
