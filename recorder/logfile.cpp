@@ -20,13 +20,16 @@ static HANDLE LogFile = INVALID_HANDLE_VALUE;
 enum { LogOpenCreated = 0, LogOpenExisted = 1, LogOpenFailed = 2 };
 
 /* This session's line: open from its start record to its end record. A
-   sleep completes it and waking opens the next; the session's end
+   pause completes it and its end opens the next; the session's end
    completes it for good. So every start record gets exactly one end. */
-enum { LineOpen, LineAsleep, LineClosed };
+enum { LineOpen, LinePaused, LineClosed };
 static int SessionLine = LineClosed;
-/* The sleep's end record could not be written (the log was held): it is
-   written at waking, still with the time the PC went to sleep. */
-static bool SleepEndUnwritten;
+/* What pauses it, PausedAsleep and the others: a PC asleep and locked
+   is used again only once it is both awake and unlocked. */
+static int PausedFor;
+/* The pause's end record could not be written (the log was held): it is
+   written before the next start, still with the time the pause began. */
+static bool PauseEndUnwritten;
 
 void SetLogName(HINSTANCE instance, const char *tail)
 {
@@ -161,11 +164,11 @@ void RecordSessionStart()
 
 static bool WriteSessionEnd(bool report);
 
-/* The end a sleep could not write, tried again with its report. */
-static void WriteLeftOverSleepEnd()
+/* The end a pause could not write, tried again with its report. */
+static void WriteLeftOverPauseEnd()
 {
-    if (SleepEndUnwritten) {
-        SleepEndUnwritten = false;
+    if (PauseEndUnwritten) {
+        PauseEndUnwritten = false;
         WriteSessionEnd(true);
     }
 }
@@ -179,32 +182,41 @@ void RecordSessionEnd()
     if (line == LineOpen) {
         StampEndTime();
         WriteSessionEnd(true);
-    } else if (line == LineAsleep) {
-        WriteLeftOverSleepEnd();
+    } else if (line == LinePaused) {
+        WriteLeftOverPauseEnd();
     }
 }
 
-/* Windows sleeps soon after this returns and waits at most 2 s for it, so
-   nothing may wait for a person: a log held longer than the retries is
-   not reported now but written at waking. */
-void RecordSleep()
+/* Windows sleeps soon after a sleep's notification returns and waits at
+   most 2 s for it, so nothing may wait for a person: a log held longer
+   than the retries is not reported now but written before the next start.
+   A lock or a disconnect ends the line the same way. */
+void PauseSessionLine(int reason)
 {
+    PausedFor |= reason;
     if (SessionLine != LineOpen)
         return;
-    SessionLine = LineAsleep;
+    SessionLine = LinePaused;
     StampEndTime();
-    SleepEndUnwritten = !WriteSessionEnd(false);
+    PauseEndUnwritten = !WriteSessionEnd(false);
 }
 
-/* The first of the two resume notifications starts the next line, as a
-   log-on does; the other, or a resume without a sleep, finds it open. */
-void RecordWake()
+/* Waking (the first of its two notifications), an unlock or a connect
+   starts the next line, as a log-on does, once nothing else pauses it;
+   the second notification, or one without a pause, writes nothing. */
+bool ResumeSessionLine(int reason)
 {
-    if (SessionLine != LineAsleep)
-        return;
-    WriteLeftOverSleepEnd();
+    PausedFor &= ~reason;
+    if (SessionLine != LinePaused || PausedFor)
+        return false;
+    WriteLeftOverPauseEnd();
+    /* Its report runs a modal loop, in which the other resume notification
+       may have started the line already, or a pause or the end come. */
+    if (SessionLine != LinePaused || PausedFor)
+        return false;
     StampStartTime();
     RecordSessionStart();
+    return true;
 }
 
 /*
@@ -408,8 +420,8 @@ void RewriteLogFile()
         return;
     }
     TruncateLogFile();
-    /* The fresh log begins with the running session's open line; while the
-       PC sleeps that line is complete and stays in the old log alone. */
+    /* The fresh log begins with the running session's open line; while it
+       is paused that line is complete and stays in the old log alone. */
     FormatLogHeader(text);
     AppendLogText(text);
     if (SessionLine == LineOpen) {

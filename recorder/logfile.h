@@ -26,10 +26,14 @@ void RecordSessionStart();
 void RecordSessionEnd();
 void RewriteLogFile();
 
-/* Sleep ends this session's line as a session end does; waking starts a
-   new line as a log-on does. Each writes nothing out of turn. */
-void RecordSleep();
-void RecordWake();
+/* This session's line is open only while the PC is awake and the session
+   unlocked and connected. A pause (a sleep, a lock, a disconnect) ends
+   the line as a session end does; the end of the last pause starts a new
+   line as a log-on does. Each writes nothing out of turn. */
+enum { PausedAsleep = 1, PausedLocked = 2, PausedDisconnected = 4 };
+void PauseSessionLine(int reason);
+/* True when it started a new line. */
+bool ResumeSessionLine(int reason);
 
 void MakeArchiveName(char *out);
 void ArchiveLogFile();

@@ -8,8 +8,11 @@
 #include "mainwnd.h"
 #include "cmddlg.h"
 #include "commands.h"
+#include "settings.h"
 #include "../messages/messages.h"
 #include "../recorder/logfile.h"
+
+#include <wtsapi32.h>
 
 HINSTANCE AppInstance;
 HWND MainWindow;
@@ -46,6 +49,45 @@ static void StopPowerNotifications()
     PowerNotification = NULL;
 }
 
+/* A lock or a disconnect reaches only the windows that ask for it, and
+   is asked for only where the administrator set EndAtLock: wtsapi32 is
+   loaded then and not before, so the program starts without it. At
+   log-on the service behind it may not be up yet, so a failed request is
+   made again on a timer for a few minutes; the loop never waits for it. */
+typedef BOOL(WINAPI *SessionRegisterFunction)(HWND, DWORD);
+typedef BOOL(WINAPI *SessionUnregisterFunction)(HWND);
+enum { SessionRetryTimer = 1, SessionRetryMs = 30 * 1000, SessionRetries = 10 };
+static HMODULE SessionLibrary;
+static bool SessionNotified;
+static int SessionRetriesLeft = SessionRetries;
+
+/* True once there is nothing more to try: asked, or not possible here. */
+static bool AskForSessionNotifications(HWND window)
+{
+    SessionRegisterFunction registerFor =
+        (SessionRegisterFunction)(void *)GetProcAddress(SessionLibrary, "WTSRegisterSessionNotification");
+    SessionNotified = registerFor && registerFor(window, NOTIFY_FOR_THIS_SESSION);
+    return SessionNotified || !registerFor || --SessionRetriesLeft < 0;
+}
+
+static void StopSessionNotifications(HWND window)
+{
+    if (!SessionNotified)
+        return;
+    SessionUnregisterFunction unregister =
+        (SessionUnregisterFunction)(void *)GetProcAddress(SessionLibrary, "WTSUnRegisterSessionNotification");
+    if (unregister)
+        unregister(window);
+    SessionNotified = false;
+}
+
+/* Waking, unlocking and connecting all start the next line through here,
+   so whatever follows a start record follows each of them. */
+static void ResumeLine(int reason)
+{
+    ResumeSessionLine(reason);
+}
+
 bool RegisterMainWindowClass(HINSTANCE instance)
 {
     WNDCLASSA windowClass = {};
@@ -77,6 +119,9 @@ bool CreateMainWindow(HINSTANCE instance)
     StampStartTime();
     RecordSessionStart();
     AskForPowerNotifications(window);
+    if (EndAtLock && (SessionLibrary = LoadLibraryA("wtsapi32.dll")) != NULL &&
+        !AskForSessionNotifications(window))
+        SetTimer(window, SessionRetryTimer, SessionRetryMs, NULL);
     SetBackgroundPriority(true);
     return true;
 }
@@ -90,6 +135,7 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LP
         /* Also posted by a launch with /install or /uninstall. */
         SetBackgroundPriority(false);
         StopPowerNotifications();
+        StopSessionNotifications(window);
         RecordSessionEnd();
         PostQuitMessage(0);
         return 0;
@@ -111,10 +157,30 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LP
            not the end of the session. A question (PBT_APMQUERYSUSPEND)
            may still be denied, so only the sleep itself counts. */
         if (wParam == PBT_APMSUSPEND)
-            RecordSleep();
+            PauseSessionLine(PausedAsleep);
         else if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
-            RecordWake();
+            ResumeLine(PausedAsleep);
         return TRUE;
+
+    case WM_WTSSESSION_CHANGE:
+        /* A locked PC is not in use either, where the administrator says
+           so. Switching users locks and then disconnects the console. */
+        if (!EndAtLock)
+            break;
+        if (wParam == WTS_SESSION_LOCK)
+            PauseSessionLine(PausedLocked);
+        else if (wParam == WTS_SESSION_UNLOCK)
+            ResumeLine(PausedLocked);
+        else if (wParam == WTS_CONSOLE_DISCONNECT || wParam == WTS_REMOTE_DISCONNECT)
+            PauseSessionLine(PausedDisconnected);
+        else if (wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_CONNECT)
+            ResumeLine(PausedDisconnected);
+        return 0;
+
+    case WM_TIMER:
+        if (wParam == SessionRetryTimer && AskForSessionNotifications(window))
+            KillTimer(window, SessionRetryTimer);
+        return 0;
 
     case UM_RUNCOMMAND:
         RunCommand((int)wParam);

@@ -9,6 +9,8 @@
 #include <map>
 #include <utility>
 
+#include <tlhelp32.h>
+
 TEST(Product, CarriesItsVersion)
 {
     std::string path = ProgramPath();
@@ -231,31 +233,89 @@ TEST_F(RecorderCase, SharedLogGetsEachEndOnItsOwnLine)
     }
 }
 
-/* Sleep and waking as Windows tells the hidden window of them, with the
-   whole log compared after every step, right as the send returns: the
-   sleep's end is on disk by then. A step is one event: S the sleep, A and
-   U the two resume notifications (automatic, and woken by a person), Q the
-   question before a sleep, B another session's line after ours, H and R
-   the log held by another program and released, C a cancelled session end,
-   E the session's end (the process is left for Windows to end) and D a
-   quit. Each start record gets one end, and the recorder stays idle. */
-TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
+/* EndAtLock as an administrator sets it in one of the user's keys; -1
+   removes it. */
+static void SetEndAtLock(const char *key, int value)
 {
-    static const std::map<char, WPARAM> events = {{'S', PBT_APMSUSPEND}, {'A', PBT_APMRESUMEAUTOMATIC},
-                                                  {'U', PBT_APMRESUMESUSPEND}, {'Q', PBT_APMQUERYSUSPEND}};
+    DWORD data = (DWORD)value;
+    if (value < 0)
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, key, MORVALEN_ENDATLOCK_VALUE);
+    else
+        RegSetKeyValueA(HKEY_CURRENT_USER, key, MORVALEN_ENDATLOCK_VALUE, REG_DWORD, &data, sizeof data);
+}
+
+static bool LoadsModule(DWORD pid, const char *name)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    MODULEENTRY32 module = {sizeof module};
+    bool found = false;
+    for (BOOL more = Module32First(snapshot, &module); more && !found; more = Module32Next(snapshot, &module))
+        found = lstrcmpiA(module.szModule, name) == 0;
+    CloseHandle(snapshot);
+    return found;
+}
+
+/* Sleep, waking, a lock and a disconnect as Windows tells the hidden
+   window of them, with the whole log compared after every step, right as
+   the send returns: the pause's end is on disk by then. A step is one
+   event: S the sleep, A and U the two resume notifications (automatic, and
+   woken by a person), Q the question before a sleep, L and l a lock and an
+   unlock, K and k the console disconnected and connected (switching
+   users), T and t a remote session's, B another session's line after ours,
+   H and R the log held by another program and released, W a waking that
+   cannot write the sleep's end (the log held) and reports it, O that
+   report answered, C a cancelled session end, E the session's end (the
+   process is left for Windows to end) and D a quit. The line is open only
+   while the PC is awake and, with EndAtLock on, the session unlocked and
+   connected. Each start record gets one end, and the recorder stays idle. */
+TEST_F(RecorderCase, SleepOrLockEndsTheLineAndTheReturnStartsANewOne)
+{
+    /* What each event pauses or resumes: 1 asleep, 2 locked, 4 disconnected. */
+    struct Event { UINT message; WPARAM code; int reason; bool pauses; };
+    static const std::map<char, Event> events = {
+        {'S', {WM_POWERBROADCAST, PBT_APMSUSPEND, 1, true}},
+        {'A', {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 1, false}},
+        {'U', {WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 1, false}},
+        {'Q', {WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0, false}},
+        {'L', {WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 2, true}},
+        {'l', {WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 2, false}},
+        {'K', {WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, 4, true}},
+        {'k', {WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, 4, false}},
+        {'T', {WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, 4, true}},
+        {'t', {WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, 4, false}}};
+    /* EndAtLock in the user's settings and in the policy key (-1: none),
+       and whether the recorder is to take it as on. */
+    struct Row { int settings, policy; bool on; std::string steps; };
     const std::string bob = CompletedLine("bob", At(2026, 12, 6, 8, 0), At(2026, 12, 6, 9, 0));
-    for (std::string steps : {"CQSAUE", "SSUAD", "ASCE", "BHSRAHSRD"}) {
+    struct Cleanup {
+        ~Cleanup() { SetEndAtLock(MORVALEN_SETTINGS_KEY, -1), SetEndAtLock(MORVALEN_POLICY_KEY, -1); }
+    } cleanup;
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    for (const Row &row : std::vector<Row>{{-1, -1, false, "CQSAUE"}, {-1, -1, false, "SSUAD"},
+                                           {-1, -1, false, "ASCE"}, {-1, -1, false, "BHSRAHSRD"},
+                                           {-1, -1, false, "HSWRUOD"},
+                                           {1, -1, true, "LlLKklTtLE"}, {1, -1, true, "SLUlSUlLSlAD"},
+                                           {1, -1, true, "BHLRSUlHKRLkSlAD"}, {-1, -1, false, "LlKTSLAD"},
+                                           {1, 0, false, "LlD"}, {0, 1, true, "LlD"}}) {
+        const std::string &steps = row.steps;
         KillRecorders();
         DeleteFileA(DEFAULT_LOG);
+        SetEndAtLock(MORVALEN_SETTINGS_KEY, row.settings);
+        SetEndAtLock(MORVALEN_POLICY_KEY, row.policy);
         HWND window = Start();
+        /* Only a recorder that asks for the session's events loads what
+           they are asked for with. */
+        EXPECT_EQ(LoadsModule(first.pid, "wtsapi32.dll"), row.on) << steps;
         Moment span = started;
         /* The log's lines in order: another session's, or ours with the
            stamps of its start and end (-1: no end written yet). */
         struct Line { bool ours; int start, end; };
         std::vector<Line> lines = {{true, 0, -1}};
-        int stamps = 1, pending = -1;
-        bool asleep = false, over = false;
+        int stamps = 1, pending = -1, pausedFor = 0;
+        bool paused = false, over = false;
         HANDLE held = INVALID_HANDLE_VALUE;
+        BoxInfo box = {};
         auto ours = [&]() -> Line & {
             return *std::find_if(lines.rbegin(), lines.rend(), [](const Line &line) { return line.ours; });
         };
@@ -263,21 +323,6 @@ TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
             std::string done = steps.substr(0, i + 1);
             DWORD_PTR answer = 0;
             switch (steps[i]) {
-            case 'S': case 'A': case 'U': case 'Q':
-                EXPECT_TRUE(SendMessageTimeoutA(window, WM_POWERBROADCAST, events.at(steps[i]), 0, SMTO_NORMAL,
-                                                5000, &answer) && answer == TRUE) << done << ": no answer in time";
-                if (steps[i] == 'S' && !asleep) {
-                    /* held: not written, nor reported, until the next write */
-                    (held == INVALID_HANDLE_VALUE ? ours().end : pending) = stamps++;
-                    asleep = true;
-                    EXPECT_TRUE(NoBoxAppears(first.pid)) << done << ": at the sleep";
-                } else if ((steps[i] == 'A' || steps[i] == 'U') && asleep) {
-                    if (pending >= 0)
-                        ours().end = std::exchange(pending, -1);
-                    lines.push_back({true, stamps++, -1});
-                    asleep = false;
-                }
-                break;
             case 'B':
                 WriteBytes(DEFAULT_LOG, Log() + bob);
                 lines.push_back({false, 0, 0});
@@ -287,6 +332,17 @@ TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
                 break;
             case 'R':
                 CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+                break;
+            case 'W':
+                PostMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+                box = FindBox(first.pid, 10000);
+                EXPECT_NE(box.text.find(kCannotOpen), std::string::npos) << done << ": " << box.text;
+                pending = -1, pausedFor &= ~1;
+                break;
+            case 'O':
+                EXPECT_TRUE(PressButton(box.window, IDOK)) << done;
+                /* The waking's handler has gone on and returned. */
+                SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
                 break;
             case 'C': case 'E':
                 /* Asked first; C: another program vetoed the end. */
@@ -303,9 +359,31 @@ TEST_F(RecorderCase, SleepEndsTheLineAndWakingStartsANewOne)
                     EXPECT_EQ(WaitForExit(first, 5000), 0) << done;
                 }
                 if (!over)
-                    ours().end = !asleep ? stamps++ : pending >= 0 ? pending : ours().end;
+                    ours().end = !paused ? stamps++ : pending >= 0 ? pending : ours().end;
                 over = true;
                 break;
+            default: {
+                const Event &event = events.at(steps[i]);
+                bool power = event.message == WM_POWERBROADCAST;
+                EXPECT_TRUE(SendMessageTimeoutA(window, event.message, event.code, power ? 0 : session,
+                                                SMTO_NORMAL, 5000, &answer) && answer == (power ? TRUE : 0))
+                    << done << ": no answer in time";
+                int reason = power || row.on ? event.reason : 0;
+                if (event.pauses && reason && !paused) {
+                    /* held: not written, nor reported, until the next write */
+                    (held == INVALID_HANDLE_VALUE ? ours().end : pending) = stamps++;
+                    paused = true;
+                    EXPECT_TRUE(NoBoxAppears(first.pid)) << done << ": at the pause";
+                }
+                pausedFor = event.pauses ? pausedFor | reason : pausedFor & ~reason;
+                if (!event.pauses && reason && paused && !pausedFor) {
+                    if (pending >= 0)
+                        ours().end = std::exchange(pending, -1);
+                    lines.push_back({true, stamps++, -1});
+                    paused = false;
+                }
+                break;
+            }
             }
             span.to = Now();
             std::string log = Log();
