@@ -12,9 +12,10 @@
 
 # libmsi writes a package's text in the code page of WINDOWS_LANGUAGE, or
 # of the locale; anything it cannot write there it drops without a word.
+# The cabinet holds its files' times as local times: UTC's, on any machine.
 # (An argument that holds a semicolon writes it \\; to come through.)
 function(run)
-    execute_process(COMMAND ${CMAKE_COMMAND} -E env WINDOWS_LANGUAGE=ja_JP ${ARGN}
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env WINDOWS_LANGUAGE=ja_JP TZ=UTC ${ARGN}
                     WORKING_DIRECTORY ${WORK} RESULT_VARIABLE failed ERROR_VARIABLE errors)
     # wixl and msibuild report some failures on stderr only.
     if(failed OR errors MATCHES "CRITICAL|WARNING|failed")
