@@ -7,6 +7,7 @@
  */
 #include "program.h"
 
+#include <msi.h>
 #include <shlobj.h>
 
 static const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvalen";
@@ -304,4 +305,191 @@ TEST_F(Installer, WizardInstallsForEveryLogOnAndUninstalls)
     EXPECT_TRUE(RecorderEnded(5000));
     EXPECT_FALSE(FileExists(Installed()));
     EXPECT_TRUE(FileExists(log));
+}
+
+/* The Windows Installer package, run as Group Policy and Intune run it:
+   msiexec as the user, silent. Its options are properties. */
+static const char kPackage[] = "morvalen.msi";
+static const char kEarlierPackage[] = "morvalen-earlier.msi";
+
+/* The product codes of every version installed, and one's version. */
+static std::vector<std::string> Products()
+{
+    std::vector<std::string> codes;
+    char code[39];
+    for (DWORD i = 0; MsiEnumRelatedProductsA(MORVALEN_UPGRADE_CODE, 0, i, code) == ERROR_SUCCESS; i++)
+        codes.push_back(code);
+    return codes;
+}
+
+static std::string VersionOf(const std::string &product)
+{
+    char version[64] = "";
+    DWORD size = sizeof version;
+    MsiGetProductInfoA(product.c_str(), INSTALLPROPERTY_VERSIONSTRING, version, &size);
+    return version;
+}
+
+/* A value under the settings key, as text; "<missing>" without one. */
+static std::string Setting(const char *name)
+{
+    char data[MAX_PATH] = "";
+    DWORD size = sizeof data, type = 0;
+    if (RegGetValueA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data,
+                     &size))
+        return "<missing>";
+    return type == REG_DWORD ? std::to_string(*(DWORD *)data) : std::string(data);
+}
+
+struct Shortcut {
+    std::string target, arguments, folder;
+};
+
+static Shortcut ReadShortcut(const std::string &path)
+{
+    Shortcut link;
+    IShellLinkA *shell = NULL;
+    IPersistFile *file = NULL;
+    WCHAR wide[MAX_PATH];
+    char text[1024] = "";
+    CoInitialize(NULL);
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void **)&shell)) &&
+        SUCCEEDED(shell->QueryInterface(IID_IPersistFile, (void **)&file)) && SUCCEEDED(file->Load(wide, STGM_READ))) {
+        shell->GetPath(text, sizeof text, NULL, 0);
+        link.target = text;
+        shell->GetArguments(text, sizeof text);
+        link.arguments = text;
+        shell->GetWorkingDirectory(text, sizeof text);
+        link.folder = text;
+    }
+    if (file)
+        file->Release();
+    if (shell)
+        shell->Release();
+    return link;
+}
+
+class Package : public Installer {
+protected:
+    void TearDown() override
+    {
+        RemoveProducts();
+        Installer::TearDown();
+    }
+
+    void RemoveProducts()
+    {
+        for (const std::string &product : Products())
+            RunToEnd("msiexec.exe /x " + product + " /qn", folder);
+        RegDeleteTreeA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY);
+    }
+
+    /* msiexec's exit code: 0, or 1603 for an install refused. */
+    int Msiexec(const char *action, const char *package, const std::string &options = "")
+    {
+        return RunToEnd(std::string("msiexec.exe ") + action + " \"" + BuildFolder() + "\\" + package + "\" /qn " +
+                        options, folder);
+    }
+
+    /* An install refused, with msiexec's basic interface: the text of the
+       box it shows, which is answered; msiexec must then end with 1603. */
+    std::string Refusal(const char *package, const std::string &options = "")
+    {
+        Launched run = Launch("", folder, "msiexec.exe /i \"" + BuildFolder() + "\\" + package + "\" /qb " + options);
+        BoxInfo box = FindBox(run.pid, 20000);
+        PressButton(box.window, IDOK);
+        EXPECT_EQ(WaitForExit(run, 20000), 1603) << options;
+        TerminateProcess(run.process, 1);   /* one left waiting holds every other msiexec back */
+        Release(run);
+        return box.text;
+    }
+};
+
+/* With every option: the programs, both shortcuts on the log and in its
+   folder, the settings the recorder reads, and the recorder started on the
+   log at once. The uninstall stops it, whose line is completed, and takes
+   all that away but the log. */
+TEST_F(Package, InstallsForTheUserAndUninstallKeepsTheLog)
+{
+    std::string logFolder = folder + Sjis("\\ログ"), logName = Sjis("使用記録"), collect = folder + "\\collected";
+    std::string log = logFolder + "\\" + logName + ".txt";
+    started.from = Now();
+    ASSERT_EQ(Msiexec("/i", kPackage, "LOGDIR=\"" + logFolder + "\" LOGNAME=" + logName + " COLLECT=\"" + collect +
+                                          "\" ENDATLOCK=1"), 0);
+    ASSERT_TRUE(Records(log)) << Utf8(ReadBytes(log));
+    EXPECT_TRUE(SamePath(ImageOf(recorder), Installed())) << ImageOf(recorder);
+    EXPECT_EQ(ReadBytes(Installed()), ReadBytes(ProgramPath()));
+    EXPECT_EQ(ReadBytes(InstallFolder() + "\\morvalen-report.exe"), ReadBytes(BuildFolder() + "\\morvalen-report.exe"));
+    struct { Shortcut link; std::string target, arguments, folder; } links[] = {
+        {ReadShortcut(StartupLink()), Installed(), logName, logFolder + "\\"},
+        {ReadShortcut(ReportLink()), InstallFolder() + "\\morvalen-report.exe", "\"" + log + "\"", logFolder + "\\"},
+    };
+    for (auto &row : links) {
+        EXPECT_TRUE(SamePath(row.link.target, row.target)) << row.link.target;
+        EXPECT_EQ(Utf8(row.link.arguments), Utf8(row.arguments));
+        EXPECT_TRUE(SamePath(row.link.folder, row.folder)) << Utf8(row.link.folder);
+    }
+    EXPECT_EQ(Setting(MORVALEN_COLLECT_VALUE), collect);
+    EXPECT_EQ(Setting(MORVALEN_ENDATLOCK_VALUE), "1");
+    ASSERT_EQ(Products().size(), 1u);
+    EXPECT_EQ(VersionOf(Products()[0]), MORVALEN_VERSION);
+
+    std::string before = ReadBytes(log);
+    Moment ended = {Now()};
+    EXPECT_EQ(Msiexec("/x", kPackage), 0);
+    EXPECT_TRUE(RecorderEnded(5000)) << "the running copy was not stopped";
+    ended.to = Now();
+    for (const std::string &gone : {Installed(), InstallFolder(), StartupLink(), MenuFolder()})
+        EXPECT_FALSE(FileExists(gone)) << gone;
+    EXPECT_TRUE(Products().empty());
+    EXPECT_EQ(Setting(MORVALEN_COLLECT_VALUE), "<missing>");
+    EXPECT_TRUE(Matches(ReadBytes(log), {started.from, ended.to}, 2, [&](const Stamps &t) {
+        return before + EndRecordAt(t[0], t[1]);
+    }));
+}
+
+/* An earlier version installed with options: this one, given none,
+   replaces it, keeps its log and stops its recorder, whose line the one it
+   starts continues; one product is left. The earlier one then refuses to
+   go over it and changes nothing. */
+TEST_F(Package, ReplacesAnEarlierVersionAndRefusesToGoBack)
+{
+    std::string log = folder + Sjis("\\使用記録.txt");
+    started.from = Now();
+    ASSERT_EQ(Msiexec("/i", kEarlierPackage, "LOGDIR=\"" + folder + "\" LOGNAME=" + Sjis("使用記録")), 0);
+    ASSERT_TRUE(Records(log));
+    std::string before = ReadBytes(log);
+    Moment opened = started, again = {Now()};
+    ASSERT_EQ(Msiexec("/i", kPackage), 0);
+    EXPECT_TRUE(RecorderEnded(5000)) << "the earlier version's recorder was not stopped";
+    ASSERT_TRUE(Follow(FindRecorder(10000))) << "no recorder after the upgrade";
+    EXPECT_TRUE(Continued(log, before, opened, again)) << Utf8(ReadBytes(log));
+    ASSERT_EQ(Products().size(), 1u);
+    EXPECT_EQ(VersionOf(Products()[0]), MORVALEN_VERSION);
+
+    std::string refusal = Refusal(kEarlierPackage);
+    EXPECT_NE(refusal.find(Sjis("より新しいバージョン")), std::string::npos) << Utf8(refusal);
+    EXPECT_EQ(VersionOf(Products()[0]), MORVALEN_VERSION);
+    EXPECT_FALSE(RecorderEnded(0)) << "a refused install stopped the recorder";
+}
+
+/* What a condition can check is refused with the NSIS setup's words, in
+   the box msiexec shows with its basic interface, and installs nothing. */
+TEST_F(Package, RefusesBadOptionsWithTheSetupsWords)
+{
+    struct { std::string option, words; } refused[] = {
+        {"LOGNAME=a/b", Sjis("ログファイルの名前に次の文字は使えません")},
+        {"LOGDIR=logs", Sjis("C:\\… のようにドライブから")},
+        {"LOGDIR=%TEMP%\\logs", Sjis("C:\\… のようにドライブから")},
+        {"LOGDIR=\"C:\\a|b\"", Sjis("ログファイルのフォルダの名前に使えない文字")},
+        {"COLLECT=share", Sjis("ログを集めるフォルダは")},
+        {"ENDATLOCK=yes", Sjis("ENDATLOCK には")},
+    };
+    for (auto &row : refused) {
+        std::string refusal = Refusal(kPackage, row.option);
+        EXPECT_NE(refusal.find(row.words), std::string::npos) << row.option << ": " << Utf8(refusal);
+        EXPECT_TRUE(Products().empty() && !FileExists(Installed())) << row.option;
+        RemoveProducts();
+    }
 }
