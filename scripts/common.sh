@@ -6,9 +6,10 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build
 # wine32:i386 runs the 32-bit product: Debian's i386 multiarch side of the
 # same Wine release as wine64. Chromium loads the report's page.
-# git lists the sources that scripts/release copies.
+# git lists the sources that scripts/release copies. wixl and msitools
+# build the Windows Installer package, python3-olefile pins its summary.
 PACKAGES="mingw-w64 wine64 wine32:i386 xvfb xdotool x11-utils imagemagick icoutils locales fonts-ipafont-gothic
-          cmake ninja-build googletest nsis python3 chromium git"
+          cmake ninja-build googletest nsis python3 chromium git wixl msitools python3-olefile"
 
 as_root() {
     if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
