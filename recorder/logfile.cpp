@@ -198,13 +198,14 @@ void RecordSleep()
 
 /* The first of the two resume notifications starts the next line, as a
    log-on does; the other, or a resume without a sleep, finds it open. */
-void RecordWake()
+bool RecordWake()
 {
     if (SessionLine != LineAsleep)
-        return;
+        return false;
     WriteLeftOverSleepEnd();
     StampStartTime();
     RecordSessionStart();
+    return true;
 }
 
 /*

@@ -27,9 +27,10 @@ void RecordSessionEnd();
 void RewriteLogFile();
 
 /* Sleep ends this session's line as a session end does; waking starts a
-   new line as a log-on does. Each writes nothing out of turn. */
+   new line as a log-on does. Each writes nothing out of turn: RecordWake
+   says whether it started a line. */
 void RecordSleep();
-void RecordWake();
+bool RecordWake();
 
 void MakeArchiveName(char *out);
 void ArchiveLogFile();

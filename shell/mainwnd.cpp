@@ -7,6 +7,7 @@
  */
 #include "mainwnd.h"
 #include "cmddlg.h"
+#include "collect.h"
 #include "commands.h"
 #include "../messages/messages.h"
 #include "../recorder/logfile.h"
@@ -78,6 +79,8 @@ bool CreateMainWindow(HINSTANCE instance)
     RecordSessionStart();
     AskForPowerNotifications(window);
     SetBackgroundPriority(true);
+    /* Once the recorder waits: the copy is no part of its own start. */
+    StartLogCopy();
     return true;
 }
 
@@ -112,8 +115,8 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LP
            may still be denied, so only the sleep itself counts. */
         if (wParam == PBT_APMSUSPEND)
             RecordSleep();
-        else if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
-            RecordWake();
+        else if ((wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) && RecordWake())
+            StartLogCopy();
         return TRUE;
 
     case UM_RUNCOMMAND:
