@@ -175,7 +175,7 @@ static void Settle(const Program &program, HWND window)
    from just before CreateProcess. Our window is watched for as well, so
    that both programs are polled alike and the cost of the start record
    shows apart from the window's. */
-static Running Launch(const Program &program, double *startMs, double *windowMs)
+static Running Launch(const Program &program, double *startMs, double *windowMs, double *waitingMs = NULL)
 {
     Running running = {};
     running.folder = NewFolder();
@@ -204,6 +204,8 @@ static Running Launch(const Program &program, double *startMs, double *windowMs)
     if (windowMs)
         *windowMs = windowAt ? windowAt : Now() - began;
     Settle(program, running.window);
+    if (waitingMs)
+        *waitingMs = Now() - began;
     return running;
 }
 
@@ -271,6 +273,41 @@ static void SleepMs(const Program &ours, ULONGLONG after, int sleeps, std::vecto
                             &answer);
     }
     Stop(ours, running);
+}
+
+/* The recorder with a collection folder set beside the same without, in
+   turns: from the launch until its message loop answers, which with the
+   folder set includes starting the copy. Each copy is waited for before
+   the recorder stops, so no copy runs into the next launch. */
+static void CollectStarts(const Program &ours, int launches, std::vector<double> &without, std::vector<double> &with)
+{
+    std::string share = NewFolder();
+    char computer[MAX_COMPUTERNAME_LENGTH + 1], user[257];
+    DWORD size = sizeof computer, userSize = sizeof user;
+    GetComputerNameA(computer, &size);
+    GetUserNameA(user, &userSize);
+    std::string copies = share + "\\" + computer + "\\" + user, copy = copies + "\\" + kLogName;
+    for (int launch = 0; launch < 2 * launches; launch++) {
+        bool set = launch % 4 == 1 || launch % 4 == 2;
+        if (set)
+            RegSetKeyValueA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY, MORVALEN_COLLECT_VALUE, REG_SZ, share.c_str(),
+                            (DWORD)share.size() + 1);
+        else
+            RegDeleteKeyA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY);
+        DeleteFileA(copy.c_str());
+        double waitingMs;
+        Running running = Launch(ours, NULL, NULL, &waitingMs);
+        (set ? with : without).push_back(waitingMs);
+        for (double began = Now(); set && FileBytes(copy) < OursStartBytes; Sleep(1))
+            if (Now() - began > kTimeoutMs)
+                Fail("the copy did not reach the collection folder");
+        Stop(ours, running);
+    }
+    RegDeleteKeyA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY);
+    DeleteFileA(copy.c_str());
+    RemoveDirectoryA(copies.c_str());
+    RemoveDirectoryA((share + "\\" + computer).c_str());
+    RemoveFolder(share);
 }
 
 /* Wine leaves some counters of other processes empty or answers with the
@@ -546,6 +583,8 @@ int main(int argc, char **argv)
         Fail("runs and idle seconds must be positive, starts not negative");
     if (FindWindowA(kOursClass, kOursTitle) || FindWindowA(kFloorClass, kFloorTitle))
         Fail("a recorder or floor is already running");
+    /* A run that failed may have left the collection folder set. */
+    RegDeleteKeyA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY);
 
     WarmUp(ours);
     WarmUp(floorProg);
@@ -584,6 +623,9 @@ int main(int argc, char **argv)
     double oursStart = Median(oursStarts), floorStart = Median(floorStarts);
     fprintf(stderr, "bench: start over %d launches each: %.1f / %.1f ms\n", runs + starts, oursStart,
             floorStart);
+
+    std::vector<double> collectWithout, collectWith;
+    CollectStarts(ours, starts, collectWithout, collectWith);
 
     std::vector<double> endLast, endFar;
     for (int i = 0; i < 5; i++) {
@@ -634,6 +676,9 @@ int main(int argc, char **argv)
     Row(idleLabel, MedianOf(oursSamples, idle), MedianOf(floorSamples, idle), "%.1f");
     Row("exe (bytes)", (double)oursBytes, (double)floorBytes, "%.0f");
 
+    printf("  %-30s %12.1f\n", "to waiting, no collection (ms)", Median(collectWithout));
+    printf("  %-30s %12.1f  (%.2fx)\n", "  with a collection folder", Median(collectWith),
+           Median(collectWith) / Median(collectWithout));
     printf("  %-30s %12.1f\n", "end record, line last (ms)", Median(endLast));
     printf("  %-30s %12.1f\n", "  its line 10 MB from the end", Median(endFar));
     printf("  %-30s %12.1f  (worst of %zu: %.1f)\n", "sleep's end, line last (ms)", Median(sleepLast),
@@ -642,6 +687,8 @@ int main(int argc, char **argv)
            sleepFar.size(), *std::max_element(sleepFar.begin(), sleepFar.end()));
     printf("  note: start is until our start record is on disk, and until the floor's window\n"
            "        exists; the row below it is until each one's window exists\n");
+    printf("  note: \"to waiting\" is ours until its message loop answers, without and with a\n"
+           "        collection folder set (which starts the copy), %zu launches each\n", collectWith.size());
     bool guiEmpty = true;
     for (const Sample &sample : oursSamples)
         guiEmpty = guiEmpty && sample.counts.gdi == 0 && sample.counts.user == 0;

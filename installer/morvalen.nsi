@@ -5,13 +5,18 @@
 ; WINDOW_TITLE by which the running copy is found, DEFAULT_LOGNAME, and
 ; LOGNAME_BYTES, how many bytes of its command-line tail the program
 ; keeps), the device names Windows reserves (PLAIN_DEVICES, NUMBERED_DEVICES
-; and DEVICES_TEXT), PROGRAM (the built morvalen.exe), REPORT (the built
-; morvalen-report.exe), ICON and OUTFILE.
+; and DEVICES_TEXT), the administrator's settings (SETTINGS_KEY under HKCU,
+; COLLECT_VALUE, ENDATLOCK_VALUE), PROGRAM (the built morvalen.exe), REPORT
+; (the built morvalen-report.exe), ICON and OUTFILE.
 ;
 ; Silent use, e.g. from a log-on script run as each user:
-;   morvalen-setup.exe /S [/LOGDIR=folder] [/LOGNAME=name] [/D=program folder]
+;   morvalen-setup.exe /S [/LOGDIR=folder] [/LOGNAME=name] [/COLLECT=folder]
+;                         [/ENDATLOCK=1|0] [/D=program folder]
 ;   uninstall.exe /S
-; /D= must come last and without quotes, as NSIS wants it.
+; /D= must come last and without quotes, as NSIS wants it. /COLLECT= and
+; /ENDATLOCK= are written under the settings key, where an update without
+; them leaves them; /COLLECT= with nothing after it and /ENDATLOCK=0 take
+; them away.
 
 Target ${TARGET}
 Unicode true
@@ -47,6 +52,9 @@ Var LogFolderChosen     ; 1: not simply the program folder
 Var FolderBox
 Var NameBox
 Var PathLabel
+Var CollectFolder
+Var CollectGiven        ; 1: /COLLECT= was given, perhaps empty
+Var EndAtLock           ; as given, "" when not
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -268,6 +276,39 @@ Function CheckLogSettings
   StrCpy $LogFolder $0
 FunctionEnd
 
+; $9 = what is wrong with /COLLECT= or /ENDATLOCK=, or "". The folder is
+; a drive's, a server's, or starts with a variable (%OneDrive%\...) that
+; the recorder expands at each start; the copy refuses any other.
+Function CheckAdminSettings
+  StrCpy $9 ""
+  ${If} $EndAtLock != ""
+  ${AndIf} $EndAtLock != "0"
+  ${AndIf} $EndAtLock != "1"
+    StrCpy $9 "/ENDATLOCK= には 1 か 0 を指定してください。"
+    Return
+  ${EndIf}
+  StrCpy $0 $CollectFolder
+  Call Trim
+  StrCpy $CollectFolder $0
+  ${If} $0 == ""
+    Return
+  ${EndIf}
+  StrCpy $1 $0 2 1
+  StrCpy $2 $0 2
+  StrCpy $3 $0 1
+  ${If} $1 != ":\"
+  ${AndIf} $2 != "\\"
+  ${AndIf} $3 != "%"
+    StrCpy $9 "集めるフォルダは、C:\… のようにドライブから、\\サーバー\… の形、または %OneDrive%\… のように指定してください。"
+    Return
+  ${EndIf}
+  StrCpy $1 `*?"<>|`
+  Call HasAnyOf
+  ${If} $2 == 1
+    StrCpy $9 "集めるフォルダの名前に使えない文字が含まれています。"
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   SetShellVarContext current
   ; An update keeps the log where the user had put it.
@@ -287,6 +328,21 @@ Function .onInit
   ${GetOptions} $R0 "/LOGNAME=" $R1
   ${IfNot} ${Errors}
     StrCpy $LogName $R1
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/COLLECT=" $R1
+  ${IfNot} ${Errors}
+    StrCpy $CollectFolder $R1
+    StrCpy $CollectGiven 1
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/ENDATLOCK=" $EndAtLock
+  ; No page shows these: a bad one is said, or with /S only its exit code.
+  Call CheckAdminSettings
+  ${If} $9 != ""
+    MessageBox MB_OK|MB_ICONSTOP "$9" /SD IDOK
+    SetErrorLevel 2
+    Abort
   ${EndIf}
   ; A silent install with a bad option changes nothing; the log page
   ; checks what the user sees.
@@ -446,6 +502,25 @@ Section
   WriteRegDWORD HKCU "${UNINST_KEY}" "EstimatedSize" $0
   WriteRegStr HKCU "${UNINST_KEY}" "LogFolder" "$LogFolder"
   WriteRegStr HKCU "${UNINST_KEY}" "LogName" "$LogName"
+  ; Read by the recorder at each start, the one started below included.
+  ${If} $CollectGiven == 1
+  ${AndIf} $CollectFolder == ""
+    DeleteRegValue HKCU "${SETTINGS_KEY}" "${COLLECT_VALUE}"
+  ${ElseIf} $CollectGiven == 1
+    StrCpy $0 $CollectFolder
+    StrCpy $1 "%"
+    Call HasAnyOf
+    ${If} $2 == 1
+      WriteRegExpandStr HKCU "${SETTINGS_KEY}" "${COLLECT_VALUE}" $CollectFolder
+    ${Else}
+      WriteRegStr HKCU "${SETTINGS_KEY}" "${COLLECT_VALUE}" $CollectFolder
+    ${EndIf}
+  ${EndIf}
+  ${If} $EndAtLock == "1"
+    WriteRegDWORD HKCU "${SETTINGS_KEY}" "${ENDATLOCK_VALUE}" 1
+  ${ElseIf} $EndAtLock == "0"
+    DeleteRegValue HKCU "${SETTINGS_KEY}" "${ENDATLOCK_VALUE}"
+  ${EndIf}
 
   ; This session is recorded from now on, not only from the next log-on.
   DetailPrint "${PRODUCT} を起動しています..."
@@ -488,6 +563,9 @@ Section Uninstall
   Delete "${REPORT_LINK}"
   RMDir "${MENU_FOLDER}"
   DeleteRegKey HKCU "${UNINST_KEY}"
+  ; The installer's settings; a policy's are the administrator's to remove.
+  DeleteRegKey HKCU "${SETTINGS_KEY}"
+  DeleteRegKey /ifempty HKCU "Software\${COMPANY}"
   RMDir "$INSTDIR"
   DetailPrint "ログファイルは削除していません: $LogFolder\$LogName.txt"
 SectionEnd

@@ -35,7 +35,7 @@ static const char Style[] =
     "th.t span{position:absolute;top:1px;transform:translateX(-50%)}"
     "th.t span:first-child{transform:none}th.t span:last-child{transform:translateX(-100%)}"
     "b.x{background:#d22}b.c{background:#e80}.x{color:#d22}.c{color:#e80}.r{color:#2a6bc5}"
-    ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}code{background:#f6f6f6}"
+    ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}li.stale b{color:#c60}code{background:#f6f6f6}"
     "nav{margin:.5em 0}nav a{margin-right:1.5em}table.months td:nth-child(2){text-align:right}";
 
 namespace {
@@ -229,10 +229,15 @@ Overview::Overview(OutFile &file, const Tally &counted, const Reading &read, con
 }
 
 /* The list of files is folded away when it is long, so that the totals
-   are not pushed off the screen; the files that failed are problems and
-   stay in view. */
+   are not pushed off the screen. What the administrator must see stays in
+   view: the files that failed, and the logs whose latest record is more
+   than StaleDays before the period's end (or the report's time), a PC
+   whose copies no longer reach the collection folder. An archive ends by
+   design and is never stale. */
 void Overview::Sources()
 {
+    int periodEnd = (options.toGiven ? options.to : tally.shownLast) + 1;
+    int staleBefore = std::min(periodEnd * MinutesPerDay, options.now) - StaleDays * MinutesPerDay;
     int lines = 0;
     for (const SourceFile &file : reading.files)
         lines += file.lines;
@@ -249,10 +254,11 @@ void Overview::Sources()
     for (int pass = 0; pass < 2; pass++) {
         for (const SourceFile &file : reading.files) {
             bool bad = file.error || !file.isLog;
-            if (bad != (pass == 1))
+            bool stale = !bad && !file.archive && file.newest < staleBefore;
+            if ((bad || stale) != (pass == 1))
                 continue;
-            Put(bad ? "<li class=\"bad\">" : "<li>");
-            Escaped(Narrow(file.path, CP_UTF8));
+            Put(bad ? "<li class=\"bad\">" : stale ? "<li class=\"stale\">" : "<li>");
+            Escaped(Narrow(file.listed, CP_UTF8));
             Put(" \xe2\x80\x94 ");
             if (file.error) {
                 Escaped(Narrow(SystemReason(file.error), CP_UTF8));
@@ -266,6 +272,23 @@ void Overview::Sources()
                     Put(" (");
                     Put(IDS_UTF8);
                     Put(")");
+                }
+                if (file.newest >= 0) {
+                    Put(" \xe2\x80\x94 ");
+                    Put(IDS_NEWEST);
+                    Put(" ");
+                    Put(Stamp(file.newest));
+                }
+                if (stale) {
+                    Text note = LoadBytes(IDS_STALENOTE, CP_UTF8);
+                    size_t days = note.find('|');
+                    Put(" <b title=\"");
+                    Put(note.substr(0, days));
+                    Number(StaleDays);
+                    Put(note.substr(days + 1));
+                    Put("\">");
+                    Put(IDS_STALE);
+                    Put("</b>");
                 }
             }
             Put("</li>\n");

@@ -1,10 +1,11 @@
 /*
  * Usage report: the files that the command line's logs and folders stand
- * for. A folder means every .txt in it; a log brings its archives,
- * NAME_yy-MM-dd.txt beside it, which come first because they are older.
- * A .csv, given or in a folder given, is a timesheet to compare with,
- * unless the folder's is one of the report's own. A file reached twice is
- * read once.
+ * for. A folder means every .txt in it and in its subfolders, so the
+ * folder that PCs copy their logs to (PC\user\log) is read whole; a log
+ * brings its archives, NAME_yy-MM-dd.txt beside it, which come first
+ * because they are older. A .csv, given or in a folder given (not in its
+ * subfolders), is a timesheet to compare with, unless the folder's is one
+ * of the report's own. A file reached twice is read once.
  */
 #include "report.h"
 #include "../recorder/loglayout.h"
@@ -102,15 +103,6 @@ static std::vector<WText> TextFiles(const WText &folder, const WText &prefix,
     return names;
 }
 
-static void AddFile(std::vector<SourceFile> &files, const WText &path)
-{
-    for (const SourceFile &file : files)
-        if (SamePath(file.path, path))
-            return;
-    SourceFile file = {path, Text(), 0, false, false, 0};
-    files.push_back(file);
-}
-
 /* "_yy-MM-dd.txt" */
 static bool IsArchiveTail(const wchar_t *tail)
 {
@@ -124,18 +116,35 @@ static bool IsArchiveTail(const wchar_t *tail)
     return tail[shape.size()] == L'\0';
 }
 
+/* listedFrom: where the path from the folder given starts; 0 for a file
+   given itself, which is listed in full. */
+static void AddFile(std::vector<SourceFile> &files, const WText &path, size_t listedFrom)
+{
+    for (const SourceFile &file : files)
+        if (SamePath(file.path, path))
+            return;
+    SourceFile file = {};
+    file.path = path;
+    file.listed = path.substr(listedFrom);
+    size_t name = path.find_last_of(L"\\/") + 1;
+    file.archive = path.size() > name + ArchiveTail.size() &&
+                   IsArchiveTail(path.c_str() + path.size() - ArchiveTail.size());
+    file.newest = -1;
+    files.push_back(file);
+}
+
 /* Adds the archives of the log found among names (sorted: the names
    starting with "base_" are next to each other), then the log itself. */
 static void AddLog(std::vector<SourceFile> &files, const WText &folder, const WText &log,
-                   const std::vector<WText> &names)
+                   const std::vector<WText> &names, size_t listedFrom)
 {
     WText base = log.substr(0, log.size() - Extension.size()), prefix = base + Mark;
     for (auto at = std::lower_bound(names.begin(), names.end(), prefix, NameBefore);
          at != names.end() && at->size() >= prefix.size() && SamePath(at->substr(0, prefix.size()), prefix);
          ++at)
         if (at->size() == base.size() + ArchiveTail.size() && IsArchiveTail(at->c_str() + base.size()))
-            AddFile(files, Join(folder, *at));
-    AddFile(files, Join(folder, log));
+            AddFile(files, Join(folder, *at), listedFrom);
+    AddFile(files, Join(folder, log), listedFrom);
 }
 
 static void AddSheet(std::vector<WText> &sheets, const WText &path)
@@ -146,15 +155,43 @@ static void AddSheet(std::vector<WText> &sheets, const WText &path)
     sheets.push_back(path);
 }
 
-/* A folder is listed once; each log comes with its archives. */
-static void AddFolder(std::vector<SourceFile> &files, const WText &folder, std::vector<WText> &sheets)
+/* How deep below the folder given subfolders are read: far more than a
+   collection's PC\user needs, and an end to a loop of links that the
+   file system does not mark as links. */
+const int DeepestFolder = 8;
+
+/* The subfolders of folder, by name. A junction or a symbolic link may
+   lead back up and is left alone; a folder a sync client keeps in the
+   cloud is also a reparse point, but of a kind that names no other place. */
+static std::vector<WText> Subfolders(const WText &folder)
+{
+    std::vector<WText> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Join(folder, L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        DWORD attributes = found.dwFileAttributes;
+        bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(found.dwReserved0);
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !link && lstrcmpW(found.cFileName, L".") &&
+            lstrcmpW(found.cFileName, L".."))
+            names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end(), NameBefore);
+    return names;
+}
+
+/* A folder is listed once; each log comes with its archives, then each
+   subfolder's logs follow. */
+static void AddFolder(std::vector<SourceFile> &files, const WText &folder, size_t listedFrom, int depth)
 {
     std::vector<WText> names = TextFiles(folder, L"");
     for (const WText &name : names)
-        AddLog(files, folder, name, names);
-    for (const WText &name : TextFiles(folder, L"", L".csv"))
-        if (!IsReportOutput(name))
-            AddSheet(sheets, Join(folder, name));
+        AddLog(files, folder, name, names, listedFrom);
+    if (depth < DeepestFolder)
+        for (const WText &name : Subfolders(folder))
+            AddFolder(files, Join(folder, name), listedFrom, depth + 1);
 }
 
 void CollectInputs(const std::vector<WText> &inputs, const std::vector<WText> &timesheets,
@@ -167,14 +204,17 @@ void CollectInputs(const std::vector<WText> &inputs, const std::vector<WText> &t
         DWORD attributes = GetFileAttributesW(path.c_str());
         size_t slash = path.find_last_of(L"\\/");
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            AddFolder(files, path, sheets);
+            AddFolder(files, path, Join(path, L"").size(), 0);
+            for (const WText &name : TextFiles(path, L"", L".csv"))
+                if (!IsReportOutput(name))
+                    AddSheet(sheets, Join(path, name));
         } else if (EndsWith(path, L".csv")) {
             AddSheet(sheets, path);
         } else if (EndsWithTxt(path)) {
             WText name = path.substr(slash + 1), folder = FolderOf(path);
-            AddLog(files, folder, name, TextFiles(folder, name.substr(0, name.size() - Extension.size()) + Mark));
+            AddLog(files, folder, name, TextFiles(folder, name.substr(0, name.size() - Extension.size()) + Mark), 0);
         } else {
-            AddFile(files, path);
+            AddFile(files, path, 0);
         }
     }
 }

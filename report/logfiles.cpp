@@ -25,7 +25,7 @@ static std::vector<char> Piece;
 
 /* The recorder holds the log for a moment while it writes; wait about a
    second for it, as the recorder itself waits for a reader. */
-static HANDLE OpenShared(const WText &path)
+HANDLE OpenShared(const WText &path)
 {
     for (int attempt = 0;; attempt++) {
         HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -113,6 +113,8 @@ void LogReader::Line(const char *line, int length, bool tooLong)
         break;
     case LineRecord:
         file.isLog = true;
+        /* The latest stamp, whatever the line's order or the clock did. */
+        file.newest = std::max(file.newest, read.ended ? std::max(read.start, read.end) : read.start);
         if (read.ended) {
             tally.AddEnded(user, read.start, read.end, index, lineNumber);
         } else {

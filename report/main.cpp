@@ -4,11 +4,13 @@
  * an open dialog; the report is made and its page opened. With /S nothing
  * is shown and the exit code alone tells a script how it went.
  */
-#include "makereport.h"
+#include "collect.h"
 #include "resource.h"
 
+#include <algorithm>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 /* A function of the DLLs that only a window or the browser needs, loaded
    when it is called: loaded at start, user32, shell32 and the rest took
@@ -127,6 +129,8 @@ static bool ReadOptions(const std::vector<WText> &args, Options *options, bool *
             options->usersFile = value;
         else if (IsOption(arg, L"/gap:", &value) && ReadGap(value, &options->gap))
             continue;
+        else if (IsOption(arg, L"/collect:", &value) && *value)
+            options->collectFolder = value;
         else {
             *bad = arg;
             return false;
@@ -176,6 +180,24 @@ static bool ChooseLogs(std::vector<WText> &inputs)
     return true;
 }
 
+/* \\server\share itself, which has no folder beside it for the report. */
+static bool IsShareRoot(WText path)
+{
+    while (path.size() > 2 && path.back() == L'\\')
+        path.pop_back();
+    if (path.size() < 5 || path.compare(0, 2, L"\\\\") || path[2] == L'?' || path[2] == L'.')
+        return false;
+    return std::count(path.begin() + 2, path.end(), L'\\') == 1;
+}
+
+/* The user's Documents folder; empty if the shell does not say. */
+static WText Documents()
+{
+    wchar_t path[MAX_PATH];
+    auto get = Load<HRESULT(WINAPI *)(HWND, int, HANDLE, DWORD, LPWSTR)>("shell32.dll", "SHGetFolderPathW");
+    return get && get(NULL, CSIDL_PERSONAL, NULL, SHGFP_TYPE_CURRENT, path) == S_OK ? WText(path) : WText();
+}
+
 static void ShowText(const WText &text)
 {
     auto box = Load<int(WINAPI *)(HWND, LPCWSTR, LPCWSTR, UINT)>("user32.dll", "MessageBoxW");
@@ -212,11 +234,20 @@ static int Run()
             ShowText(LoadWide(IDS_BADOPTION) + bad + L"\n\n" + LoadWide(IDS_USAGE));
         return NothingWritten;
     }
+    Problem problem = {};
+    if (!options.collectFolder.empty()) {
+        Outcome copied = options.inputs.empty() ? NothingWritten
+                                                : CopyToCollection(options.collectFolder, options.inputs, &problem);
+        if (!silent && copied != AllRead)
+            ShowProblem(problem.sentence ? problem : Problem{IDS_NOLOG, WText(), 0, WText()});
+        return copied;
+    }
     if (options.inputs.empty() && (silent || !ChooseLogs(options.inputs)))
         return NothingWritten;
+    if (options.outFolder.empty() && IsShareRoot(FullPath(options.inputs[0])))
+        options.outFolder = Documents();
 
     WText page;
-    Problem problem = {};
     Outcome outcome = MakeReport(options, &page, &problem);
     if (silent)
         return outcome;

@@ -22,6 +22,7 @@ struct Options {
     int gap;                    /* /gap: the threshold in minutes */
     int maxRows;                /* a CSV file's rows, its header included;
                                    0: as many as Excel opens */
+    WText collectFolder;        /* /collect: the inputs are logs to copy there */
 };
 
 /* The outputs: the overview, the two CSV files beside it, and the folder
@@ -52,6 +53,9 @@ struct SourceFile {
     bool utf8;          /* saved again as UTF-8, names read so */
     bool isLog;         /* has a header or a record */
     DWORD error;        /* could not be read: the system's reason */
+    WText listed;       /* as the overview lists it: from the folder given */
+    bool archive;       /* a dated archive, which ends by design */
+    int newest;         /* the latest stamp, a moment; -1 for none */
 };
 
 struct BadLine {
@@ -61,6 +65,9 @@ struct BadLine {
 };
 
 const int BadLinesShown = 20;
+/* A log whose latest record is more days than this before the period's
+   end is marked: its PC may no longer reach the collection folder. */
+const int StaleDays = 7;
 
 /* Everything read, for the page. */
 struct Reading {
@@ -79,8 +86,10 @@ WText FolderOf(const WText &path);
 WText Join(const WText &folder, const WText &name);
 bool SamePath(const WText &a, const WText &b);
 
-/* logfiles.cpp: one file into the tally. */
+/* logfiles.cpp: one file into the tally; a log opened to be read, its
+   writer waited for. */
 void ReadLogFile(Reading &reading, int index, Tally &tally);
+HANDLE OpenShared(const WText &path);
 
 /* outputs.cpp: a name the report writes, which a folder's .csv files
    leave out. */

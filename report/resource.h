@@ -106,6 +106,13 @@
 #define IDS_ENCODINGS       414
 #define IDS_SEPARATORS      415
 
+/* The copy to the collection folder, and the files of a collection */
+#define IDS_NEWEST          370
+#define IDS_STALE           371
+#define IDS_STALENOTE       372
+#define IDS_NOTCOPIED       373
+#define IDS_NOTALLCOPIED    374
+
 #define IDI_REPORT          1
 
 #endif

@@ -3,6 +3,7 @@
  * The two commands that change something ask first; only Yes counts.
  */
 #include "commands.h"
+#include "collect.h"
 #include "../messages/messages.h"
 #include "../recorder/logfile.h"
 
@@ -52,6 +53,8 @@ static void InitializeLogCommand()
     /* A failed copy has been reported and the initialisation goes on. */
     ArchiveLogFile();
     RewriteLogFile();
+    /* The archive goes to the collection folder with the new log. */
+    StartLogCopy();
 }
 
 static void QuitCommand()

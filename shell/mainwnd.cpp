@@ -7,6 +7,7 @@
  */
 #include "mainwnd.h"
 #include "cmddlg.h"
+#include "collect.h"
 #include "commands.h"
 #include "settings.h"
 #include "../messages/messages.h"
@@ -85,7 +86,8 @@ static void StopSessionNotifications(HWND window)
    so whatever follows a start record follows each of them. */
 static void ResumeLine(int reason)
 {
-    ResumeSessionLine(reason);
+    if (ResumeSessionLine(reason))
+        StartLogCopy();
 }
 
 bool RegisterMainWindowClass(HINSTANCE instance)
@@ -123,6 +125,8 @@ bool CreateMainWindow(HINSTANCE instance)
         !AskForSessionNotifications(window))
         SetTimer(window, SessionRetryTimer, SessionRetryMs, NULL);
     SetBackgroundPriority(true);
+    /* Once the recorder waits: the copy is no part of its own start. */
+    StartLogCopy();
     return true;
 }
 

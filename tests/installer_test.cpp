@@ -110,6 +110,7 @@ protected:
         WaitFor([] { return !FileExists(Uninstaller()) && Entry() == "<missing>"; }, 10000);
         DeleteFileA(StartupLink().c_str());
         RegDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY);
         RemoveTree(InstallFolder());    /* the logs the uninstaller rightly left */
     }
 
@@ -492,4 +493,44 @@ TEST_F(Package, RefusesBadOptionsWithTheSetupsWords)
         EXPECT_TRUE(Products().empty() && !FileExists(Installed())) << row.option;
         RemoveProducts();
     }
+/* The administrator's options: written under the settings key, which the
+   recorder the installer starts reads at once (its copy reaches the
+   collection folder), kept by an update without them, changed or taken
+   away by one with them; a bad one changes nothing; the uninstaller
+   removes the key and leaves the copies and the logs. */
+TEST_F(Installer, CollectionFolderAndEndAtLockAreWrittenKeptAndRemoved)
+{
+    std::string share = folder + "\\share", expand = "%MORVALEN_SHARE%\\x";
+    CreateDirectoryA(share.c_str(), NULL);
+    /* what the key holds after: the folder ("" none) and its type, EndAtLock (0 none) */
+    struct { std::string options; int code; std::string collect; DWORD type, endAtLock; } rows[] = {
+        {"/COLLECT=\"" + share + "\" /ENDATLOCK=1", 0, share, REG_SZ, 1},
+        {"", 0, share, REG_SZ, 1},
+        {"/COLLECT=" + expand + " /ENDATLOCK=0", 0, expand, REG_EXPAND_SZ, 0},
+        {"/COLLECT=share", 2, expand, REG_EXPAND_SZ, 0},
+        {"/ENDATLOCK=yes", 2, expand, REG_EXPAND_SZ, 0},
+        {"/COLLECT=", 0, "", 0, 0},
+    };
+    for (auto &row : rows) {
+        started.from = Now();
+        ASSERT_EQ(Setup(row.options), row.code) << row.options;
+        char data[MAX_PATH] = "";
+        DWORD type = 0, size = sizeof data, endAtLock = 0, dwordSize = sizeof endAtLock;
+        RegGetValueA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY, MORVALEN_COLLECT_VALUE, RRF_RT_ANY | RRF_NOEXPAND,
+                     &type, data, &size);
+        RegGetValueA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY, MORVALEN_ENDATLOCK_VALUE, RRF_RT_REG_DWORD, NULL,
+                     &endAtLock, &dwordSize);
+        EXPECT_EQ(std::make_pair(std::string(data), type), std::make_pair(row.collect, row.type)) << row.options;
+        EXPECT_EQ(endAtLock, row.endAtLock) << row.options;
+        if (&row == rows)
+            EXPECT_TRUE(WaitFor([&] { return HoldsCopies(CopiesIn(share), InstallFolder(), {DEFAULT_LOG}); }, 10000))
+                << HoldsCopies(CopiesIn(share), InstallFolder(), {DEFAULT_LOG}).message();
+    }
+    std::string copies = CopiesIn(share);
+    ASSERT_EQ(RunToEnd("\"" + Uninstaller() + "\" /S", folder), 0);
+    EXPECT_TRUE(WaitFor([] {
+        HKEY key;
+        return RegOpenKeyExA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY, 0, KEY_READ, &key) || RegCloseKey(key) < 0;
+    }, 10000)) << "the settings key stayed";
+    EXPECT_TRUE(FileExists(copies + "\\" DEFAULT_LOG) && FileExists(InstallFolder() + "\\" DEFAULT_LOG));
 }

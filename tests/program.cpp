@@ -79,6 +79,30 @@ void KillRecorders()
     }
 }
 
+std::string CopiesIn(const std::string &share)
+{
+    char computer[MAX_COMPUTERNAME_LENGTH + 1], user[257];
+    DWORD size = sizeof computer, userSize = sizeof user;
+    GetComputerNameA(computer, &size);
+    GetUserNameA(user, &userSize);
+    return share + "\\" + computer + "\\" + user;
+}
+
+testing::AssertionResult HoldsCopies(const std::string &folder, const std::string &from,
+                                     const std::vector<std::string> &names)
+{
+    std::string listing;
+    for (const std::string &name : names)
+        listing += name + " ";
+    if (Listing(folder) != listing)
+        return testing::AssertionFailure() << folder << " holds " << Listing(folder) << ", not " << listing;
+    for (const std::string &name : names)
+        if (ReadBytes(folder + "\\" + name) != ReadBytes(from + "\\" + name))
+            return testing::AssertionFailure() << name << " is " << Escaped(ReadBytes(folder + "\\" + name))
+                                               << ", not " << Escaped(ReadBytes(from + "\\" + name));
+    return testing::AssertionSuccess();
+}
+
 const std::string kLogHeader = "// Morvalen for Windows " + Sjis("ログファイル") + " //\r\n\r\n" +
     Sjis("ユーザー名　　　 起動時刻　　　　　　　 終了時刻　　　　　　　 使用時間");
 const std::string kCannotOpen = Sjis("を開くことができません。 作業は中断されました。");

@@ -38,6 +38,13 @@ DWORD ProcessOf(HWND window);
 /* Ends every recorder left running, so each test starts with none. */
 void KillRecorders();
 
+/* Where this user's copies on this PC go in a collection folder. */
+std::string CopiesIn(const std::string &share);
+/* Success if the folder holds exactly the named files, each with the
+   bytes of the file of that name in from. */
+testing::AssertionResult HoldsCopies(const std::string &folder, const std::string &from,
+                                     const std::vector<std::string> &names);
+
 /* What a header, a start record and an end record look like. */
 extern const std::string kLogHeader;
 extern const std::string kCannotOpen;

@@ -6,6 +6,7 @@
 #include "program.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <utility>
 
@@ -398,5 +399,75 @@ TEST_F(RecorderCase, SleepOrLockEndsTheLineAndTheReturnStartsANewOne)
             if (!over)
                 EXPECT_EQ(GetPriorityClass(first.process), (DWORD)IDLE_PRIORITY_CLASS) << done;
         }
+    }
+}
+
+/* The collection folder an administrator set, from the installer's key or
+   a policy's, which wins even when empty. After the start record, after a
+   wake's and after an initialise, the log and its archives reach the
+   folder whole; a folder out of reach changes nothing the user sees. */
+TEST_F(RecorderCase, LogReachesTheCollectionFolderAfterEachStart)
+{
+    const struct { HKEY root; const char *key; } keys[] = {{HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY},
+        {HKEY_CURRENT_USER, MORVALEN_POLICY_KEY}, {HKEY_LOCAL_MACHINE, MORVALEN_POLICY_KEY}};
+    struct Cleared {
+        const decltype(keys) &keys;
+        void Clear() { for (auto &key : keys) RegDeleteKeyA(key.root, key.key); }
+        ~Cleared() { Clear(); }
+    } cleared = {keys};
+    SetEnvironmentVariableA("MORVALEN_SHARE", folder.c_str());
+    std::string a = folder + "\\a", b = folder + "\\b";
+    CreateDirectoryA(a.c_str(), NULL);
+    CreateDirectoryA(b.c_str(), NULL);
+    /* values: in the installer's key, the user's policy, the machine's */
+    struct { const char *label; std::vector<std::string> values; DWORD type; const char *steps; std::string to; } rows[] = {
+        {"the installer's value", {a}, REG_SZ, "WI", a},
+        {"the machine's policy wins", {a, a, b}, REG_SZ, "", b},
+        {"the user's policy, empty, says none", {a, ""}, REG_SZ, "", ""},
+        {"a variable expanded", {"%MORVALEN_SHARE%\\b\\"}, REG_EXPAND_SZ, "", b},
+        {"a drive not there, as away from the office", {"Q:\\morvalen"}, REG_SZ, "", ""},
+    };
+    for (auto &row : rows) {
+        cleared.Clear();
+        for (size_t i = 0; i < row.values.size(); i++) {
+            HKEY key;
+            RegCreateKeyExA(keys[i].root, keys[i].key, 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL);
+            RegSetValueExA(key, MORVALEN_COLLECT_VALUE, 0, row.type, (const BYTE *)row.values[i].c_str(),
+                           (DWORD)row.values[i].size() + 1);
+            RegCloseKey(key);
+        }
+        for (const std::string &gone : {CopiesIn(a), CopiesIn(b), folder + "\\pc"})
+            RemoveTree(gone);
+        CreateDirectoryA("pc", NULL);
+        HWND window = Start("pc\\" MORVALEN_DEFAULT_LOGNAME);
+        std::vector<std::string> names = {DEFAULT_LOG};
+        auto copied = [&](const std::string &share) { return HoldsCopies(CopiesIn(share), folder + "\\pc", names); };
+        for (const char *step = row.steps;; step++) {
+            if (!row.to.empty())
+                EXPECT_TRUE(WaitFor([&] { return copied(row.to); }, 10000)) << row.label << " " << step << ": "
+                                                                            << copied(row.to).message();
+            else
+                EXPECT_FALSE(WaitFor([&] { return FileExists(CopiesIn(a)) || FileExists(CopiesIn(b)); }, 3000))
+                    << row.label;
+            EXPECT_TRUE(NoBoxAppears(0)) << row.label;
+            if (!*step)
+                break;
+            DWORD_PTR answer;
+            if (*step == 'W') {
+                SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0, SMTO_NORMAL, 5000, &answer);
+                SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_NORMAL, 5000, &answer);
+            } else {
+                PostMessageA(window, WM_USER + 100, 1, 0);      /* the initialise command */
+                PressButton(FindBox(first.pid, 5000).window, IDYES);
+                char archive[32];
+                snprintf(archive, sizeof archive, MORVALEN_DEFAULT_LOGNAME "_%02d-%02d-%02d.txt",
+                         started.from.wYear % 100, started.from.wMonth, started.from.wDay);
+                names = {DEFAULT_LOG, archive};
+            }
+        }
+        Moment ended;
+        EXPECT_EQ(Stop(window, ended), 0) << row.label;
+        if (!*row.steps)
+            EXPECT_TRUE(HasOneSession(Log("pc\\" DEFAULT_LOG), ended)) << row.label;
     }
 }

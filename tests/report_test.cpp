@@ -6,6 +6,7 @@
 #include "program.h"
 
 #include "calendar.h"
+#include "collect.h"
 #include "logline.h"
 #include "makereport.h"
 
@@ -674,4 +675,166 @@ TEST(ReportInput, WithoutSilentABoxTheOpenDialogOrThePageInTheBrowser)
         return !browsed.compare(0, 8, "file:///") && browsed.size() > page.size() &&
                !browsed.compare(browsed.size() - page.size(), page.size(), page);
     }, 10000)) << ReadBytes("C:\\browsed.txt");
+}
+
+/* The copy the recorder starts, run as it runs it: the log and its
+   archives whole in the PC's and the user's folder, the local files only
+   read, nothing left half written; a folder that cannot be reached or
+   written, a file that cannot be read, another copy of the user's under
+   way. A name starting with * is in the user's folder of share; # is the
+   PC's folder itself. */
+TEST(ReportCollect, CopyPutsTheLogAndItsArchivesWholeInThePcAndUserFolder)
+{
+    const std::string log = kLogHeader + Line("root             26/12/07(月) 09:05"), archive = LogOf({});
+    const std::vector<std::pair<const char *, std::string>> local = {
+        {"pc\\log.txt", log}, {"pc\\log_26-10-31.txt", archive}, {"pc\\log_26-11-30.txt", archive + "\r\n"}};
+    const std::vector<std::string> all = {"log.txt", "log_26-10-31.txt", "log_26-11-30.txt"};
+    struct {
+        const char *label;
+        std::vector<std::pair<const char *, std::string>> files;
+        const char *share;
+        int code;
+        std::vector<std::string> copies;    /* with the bytes of pc\'s */
+        const char *kept;                   /* there before, and not written again */
+        int runs;                           /* at once, if more than one; -1: the log held a
+                                               moment; -2: the user's lock held */
+    } rows[] = {
+        {"a log and two archives, the folders new", local, "share", 0, all},
+        {"an archive there whole stays; one cut short, and the log, are copied again",
+         {local[0], local[1], local[2], {"*log_26-10-31.txt", archive}, {"*log_26-11-30.txt", archive},
+          {"*log.txt", "old"}},
+         "share", 0, all, "log_26-10-31.txt"},
+        {"the log held a moment by its recorder", local, "share", 0, all, NULL, -1},
+        {"two copies at once", local, "share", 0, all, NULL, 2},
+        {"the log gone, its archive copied", {local[2]}, "share", 1, {"log_26-11-30.txt"}},
+        {"a folder not there", local, "nowhere", 2, {}},
+        {"a drive not there, as away from the office", local, "Q:\\morvalen", 2, {}},
+        {"a folder not from a drive or a server", local, "%OneDrive%\\morvalen", 2, {}},
+        {"the PC's folder a file", {local[0], {"#", "a file"}}, "share", 2, {}},
+        {"another copy of the user's under way", local, "share", 0, {}, NULL, -2},
+    };
+    char user[257];
+    DWORD size = sizeof user;
+    GetUserNameA(user, &size);
+    WText userName = Widen(user, strlen(user), CP_ACP);
+    for (const auto &row : rows) {
+        std::string folder = EnterFreshFolder("ReportCollect");
+        std::string share = strchr(row.share, ':') || row.share[0] == '%' ? row.share : folder + "\\" + row.share;
+        std::string copies = CopiesIn(share), computer = copies.substr(0, copies.rfind('\\'));
+        for (const char *made : {"pc", "share", "%OneDrive%", "%OneDrive%\\morvalen"})
+            CreateDirectoryA(made, NULL);
+        for (const auto &file : row.files) {
+            if (file.first[0] == '*') {
+                CreateDirectoryA(computer.c_str(), NULL);
+                CreateDirectoryA(copies.c_str(), NULL);
+            }
+            WriteBytes(file.first[0] == '*' ? copies + "\\" + (file.first + 1) : file.first[0] == '#' ? computer : file.first,
+                       file.second);
+        }
+        const FILETIME old = {0, 0x01d00000};
+        std::string kept = row.kept ? copies + "\\" + row.kept : "";
+        HANDLE dated = CreateFileA(kept.c_str(), FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
+        SetFileTime(dated, NULL, NULL, &old);
+        CloseHandle(dated);
+        HANDLE lock = row.runs == -2 ? CreateMutexW(NULL, TRUE, CopyLockName(userName).c_str()) : NULL;
+        HANDLE again = lock ? CreateEventW(NULL, FALSE, FALSE, CopyAgainName(userName).c_str()) : NULL;
+        HANDLE held = row.runs == -1 ? CreateFileA("pc\\log.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL) : NULL;
+        std::string line = "\"" + ReportPath() + "\" /S \"/collect:" + share + "\" pc\\log.txt";
+        std::vector<Launched> runs;
+        for (int i = 0; i < std::max(row.runs, 1); i++)
+            runs.push_back(Launch("", folder, line));
+        if (held) {
+            Sleep(300);     /* the recorder's time with the log */
+            CloseHandle(held);
+        }
+        for (Launched &run : runs) {
+            EXPECT_EQ(WaitForExit(run, 30000), row.code) << row.label;
+            Release(run);
+        }
+        if (lock) {
+            EXPECT_EQ(WaitForSingleObject(again, 0), WAIT_OBJECT_0) << "no second pass asked for";
+            CloseHandle(again);
+            CloseHandle(lock);
+        }
+        EXPECT_TRUE(HoldsCopies(copies, folder + "\\pc", row.copies)) << row.label;
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        EXPECT_TRUE(!row.kept || (GetFileAttributesExA(kept.c_str(), GetFileExInfoStandard, &data) &&
+                                  !CompareFileTime(&data.ftLastWriteTime, &old))) << row.kept << " written again";
+        for (const auto &file : row.files)
+            if (file.first[0] == 'p')
+                EXPECT_EQ(ReadBytes(file.first), file.second) << row.label << ": " << file.first << " changed";
+    }
+}
+
+/* The collection folder that PCs copy their logs to, two PCs and three
+   users, one log shared by two of them: the report over it gives the days
+   of the original logs, lists each file by its path from the folder with
+   its latest stamp, and keeps a log that stopped reaching the folder in
+   view, never an archive. The share's own root has no folder beside it:
+   the report goes to the user's Documents. */
+TEST(ReportCollect, CollectionFolderGivesTheDaysOfTheOriginalLogs)
+{
+    const std::string pc01 = LogOf({"alice            26/12/01(火) 09:00     26/12/01(火) 18:00     09:00",
+                                    "bob              26/12/02(水) 09:30     26/12/02(水) 12:00     02:30",
+                                    "alice            26/12/06(日) 10:00     26/12/06(日) 18:00     08:00"}),
+                      archive = LogOf({"alice            26/11/30(月) 09:00     26/11/30(月) 17:00     08:00"}),
+                      pc02 = LogOf({"carol            26/11/20(金) 09:00     26/11/20(金) 17:00     08:00",
+                                    "alice            26/11/25(水) 17:00     26/11/25(水) 20:00     03:00"});
+    std::string folder = EnterFreshFolder("ReportCollection");
+    std::vector<std::pair<std::string, std::string>> files = {
+        {"pc01\\morvalenlog.txt", pc01}, {"pc01\\morvalenlog_26-11-30.txt", archive}, {"pc02\\morvalenlog.txt", pc02},
+        {"share\\PC01\\alice\\morvalenlog.txt", pc01}, {"share\\PC01\\alice\\morvalenlog_26-11-30.txt", archive},
+        {"share\\PC01\\bob\\morvalenlog.txt", pc01}, {"share\\PC01\\bob\\morvalenlog_26-11-30.txt", archive},
+        {"share\\PC02\\carol\\morvalenlog.txt", pc02}, {"share\\PC02\\carol\\sheet.csv", "ユーザー名,日付,出勤,退勤\r\n"}};
+    for (int day = 1; day <= 16; day++)     /* enough files to fold the list */
+        files.push_back({"share\\PC02\\carol\\morvalenlog_26-01-" + std::to_string(10 + day) + ".txt", LogOf({})});
+    for (const auto &file : files) {
+        for (size_t slash = 0; (slash = file.first.find('\\', slash + 1)) != std::string::npos;)
+            CreateDirectoryA(file.first.substr(0, slash).c_str(), NULL);
+        WriteBytes(file.first, file.second);
+    }
+    std::string days[2], html;
+    const wchar_t *inputs[][2] = {{L"pc01\\morvalenlog.txt", L"pc02\\morvalenlog.txt"}, {L"share", NULL}};
+    for (int i = 0; i < 2; i++) {
+        Options options = InFolder(folder, {inputs[i][0]});
+        if (inputs[i][1])
+            options.inputs.push_back(inputs[i][1]);
+        WText page;
+        Problem problem = {};
+        EXPECT_EQ(MakeReport(options, &page, &problem), AllRead);
+        days[i] = UsedDays(Body("morvalen-days"));
+        html = ReadBytes("morvalen-report.html");
+    }
+    EXPECT_EQ(Utf8(days[1]), Utf8(days[0]));
+    EXPECT_EQ(std::count(days[0].begin(), days[0].end(), '\n'), 6) << Utf8(days[0]);
+    EXPECT_FALSE(FileExists("morvalen-gaps.csv")) << "a subfolder's CSV taken for a timesheet";
+    size_t fold = html.find("</details>");
+    const std::pair<const char *, bool> items[] = {
+        {"<li>PC01\\alice\\morvalenlog.txt \xe2\x80\x94 6 行 \xe2\x80\x94 最終記録 2026/12/06 18:00</li>", true},
+        {"<li>PC02\\carol\\morvalenlog_26-01-11.txt \xe2\x80\x94 3 行</li>", true},
+        {"<li class=\"stale\">PC02\\carol\\morvalenlog.txt \xe2\x80\x94 5 行 \xe2\x80\x94 最終記録 2026/11/25 20:00 <b", false}};
+    for (const auto &item : items)
+        EXPECT_TRUE(html.find(item.first) != std::string::npos && (html.find(item.first) < fold) == item.second)
+            << item.first;
+
+    /* Wine reaches \\server\share through a link in dosdevices\unc. */
+    typedef char *(CDECL * UnixName)(const wchar_t *);
+    auto unixName = (UnixName)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    ASSERT_TRUE(unixName);
+    char prefix[MAX_PATH] = "";
+    GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
+    std::string server = prefix + std::string("/dosdevices/unc/morvalen-server");
+    RunToEnd("/bin/mkdir -p " + server, folder);
+    RunToEnd("/bin/ln -sfn " + std::string(unixName(Widen((folder + "\\share").c_str(), folder.size() + 6, CP_ACP).c_str())) +
+             " " + server + "/morvalen$", folder);
+    const char shellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    char documents[MAX_PATH] = "";
+    DWORD size = sizeof documents;
+    RegGetValueA(HKEY_CURRENT_USER, shellFolders, "Personal", RRF_RT_ANY | RRF_NOEXPAND, NULL, documents, &size);
+    std::string ours = folder + "\\docs";
+    CreateDirectoryA(ours.c_str(), NULL);
+    RegSetKeyValueA(HKEY_CURRENT_USER, shellFolders, "Personal", REG_SZ, ours.c_str(), (DWORD)ours.size() + 1);
+    EXPECT_EQ(RunReport("/S \\\\morvalen-server\\morvalen$", folder), 0);
+    RegSetKeyValueA(HKEY_CURRENT_USER, shellFolders, "Personal", REG_EXPAND_SZ, documents, size);
+    EXPECT_EQ(Utf8(UsedDays(Body("docs\\morvalen-days"))), Utf8(days[0]));
 }
