@@ -493,6 +493,8 @@ TEST_F(Package, RefusesBadOptionsWithTheSetupsWords)
         EXPECT_TRUE(Products().empty() && !FileExists(Installed())) << row.option;
         RemoveProducts();
     }
+}
+
 /* The administrator's options: written under the settings key, which the
    recorder the installer starts reads at once (its copy reaches the
    collection folder), kept by an update without them, changed or taken
