@@ -124,17 +124,24 @@ stop_wineserver() {
 }
 
 XVFB_PID=
+# Xvfb picks a free display itself and names it once it listens: a
+# display number may be held where no file here shows it (the abstract
+# socket of an X server in another chroot or container).
 start_xvfb() {
-    n=90
-    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    named=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$named" >/dev/null 2>&1 &
     XVFB_PID=$!
-    export DISPLAY=:$n
     for _ in $(seq 100); do
-        [ -e /tmp/.X11-unix/X$n ] && return 0
+        if [ -s "$named" ]; then
+            export DISPLAY=:$(head -n 1 "$named")
+            rm -f "$named"
+            return 0
+        fi
+        kill -0 "$XVFB_PID" 2>/dev/null || break
         sleep 0.1
     done
-    echo "Xvfb did not start on $DISPLAY" >&2
+    rm -f "$named"
+    echo "Xvfb did not start" >&2
     return 1
 }
 
