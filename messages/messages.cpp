@@ -30,14 +30,15 @@ void AppendText(char *out, int size, const char *piece)
 }
 
 /* The reflow passes no arguments, so %1 to %99 must never reach it: a log
-   name from the command line can carry one. */
+   name from the command line can carry one. Nor may %0, which ends the
+   text there, losing the rest of the name and our own sentence. */
 static bool CallsForInsert(const char *text)
 {
     for (const char *p = text; *p; p++) {
         if (IsDBCSLeadByte((BYTE)p[0]) && p[1]) {
             p++;
         } else if (p[0] == '%') {
-            if (p[1] >= '1' && p[1] <= '9')
+            if (p[1] >= '0' && p[1] <= '9')
                 return true;
             if (p[1])
                 p++;        /* %%, %n and the like are whole escapes */

@@ -72,9 +72,11 @@ TEST_F(Instance, NameThatCannotBeKeptIsReportedAtEveryWriteAndNothingWritten)
         /* "%." is the formatter's own escape for a period */
         {"nd\\end%", missing + " nd\\end.txt"},
         {"nd\\%%1", missing + " nd\\%1.txt"},
-        /* an insert would have no argument: shown as composed, unflowed */
+        /* an insert would have no argument, and %0 would end the text
+           there: shown as composed, unflowed */
         {"nd\\log%1", missing + "\r\nnd\\log%1.txt"},
         {"nd\\log%99x", missing + "\r\nnd\\log%99x.txt"},
+        {"nd\\log%0", missing + "\r\nnd\\log%0.txt"},
     };
     for (auto &row : rows) {
         first = Launch(row.tail, folder);
