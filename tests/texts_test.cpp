@@ -46,14 +46,16 @@ TEST(LogText, RecordsPadTheNameCutTheUsageAndReadBack)
         {"", At(2026, 12, 7, 9, 5), {}, "-- none --       " + open},
         /* cut with the record at 511 bytes, not written past the buffer */
         {huge, At(2026, 12, 7, 9, 5), {}, huge + "26/1"},
-        /* usage cut to the minute, over midnight, capped at 99:59 */
+        /* usage cut to the minute, over midnight, capped at 99:59 from 100
+           hours on, however few hours a span has past whole months or years */
         {"root", At(2026, 12, 7, 9, 0, 10), At(2026, 12, 7, 9, 0, 50), "     " + seven + " 09:00     00:00"},
         {"root", At(2026, 12, 7, 9, 0, 59), At(2026, 12, 7, 9, 1, 0), "     " + seven + " 09:01     00:01"},
         {"root", At(2026, 12, 7, 23, 50), At(2026, 12, 8, 0, 10), "     " + Day(12, 8, 2) + " 00:10     00:20"},
-        {"root", At(2026, 12, 1, 0, 0), At(2026, 12, 5, 3, 59), "     " + Day(12, 5, 6) + " 03:59     99:59"},
+        {"root", At(2026, 12, 1, 0, 0), At(2026, 12, 5, 3, 58), "     " + Day(12, 5, 6) + " 03:58     99:58"},
         {"root", At(2026, 12, 1, 0, 0), At(2026, 12, 5, 4, 0), "     " + Day(12, 5, 6) + " 04:00     99:59"},
         {"root", At(2026, 12, 1, 0, 0), At(2026, 12, 31, 0, 0), "     " + Day(12, 31, 4) + " 00:00     99:59"},
-        {"root", At(2026, 11, 1, 0, 0), At(2026, 12, 16, 0, 0), "     " + Day(12, 16, 3) + " 00:00     99:59"},
+        {"root", At(2026, 11, 1, 0, 0), At(2026, 12, 2, 3, 0), "     " + Day(12, 2, 3) + " 03:00     99:59"},
+        {"root", At(2025, 12, 7, 9, 0), At(2026, 12, 7, 10, 0), "     " + seven + " 10:00     99:59"},
         /* the clock set back, by half an hour and by a year */
         {"root", At(2026, 12, 7, 9, 0), At(2026, 12, 7, 8, 30), "     " + seven + " 08:30     00:00"},
         {"root", At(2026, 12, 7, 9, 0), At(2025, 12, 7, 9, 0), "     25/12/07(" + Weekday(0) + ") 09:00     00:00"},
@@ -97,20 +99,24 @@ static std::string Compose(DWORD code, const std::string &suffix)
     return out;
 }
 
+/* The formatter keeps a line under the width: these words fill the first
+   line to 59 characters, and the second to 58, where the next word would
+   reach the 60th. */
 TEST(Reports, ReflowBreaksAtBlanksWithinSixtyCharacters)
 {
-    std::string words;
-    for (int i = 0; i < 12; i++)
-        words += " word" + std::to_string(i) + " is short";
+    std::string words = " abcdefghij";
+    for (int i = 0; i < 9; i++)
+        words += " abcdefghi";
+    words += " abcdefgh x is short";
     std::string text = Compose(ERROR_SHARING_VIOLATION, words) + "\r\n", joined;
-    size_t lines = 0;
-    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2, lines++) {
+    std::vector<int> widths;
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
         std::string line = text.substr(at, end - at);
         /* the width counts characters, a Japanese one as one */
-        EXPECT_LE(MultiByteToWideChar(932, 0, line.data(), (int)line.size(), NULL, 0), 60) << Utf8(line);
+        widths.push_back(MultiByteToWideChar(932, 0, line.data(), (int)line.size(), NULL, 0));
         joined += (joined.empty() ? "" : " ") + line;
     }
-    EXPECT_GE(lines, 3u);
+    EXPECT_EQ(widths, (std::vector<int>{59, 58, 10})) << Utf8(text);
     /* The system sentence's own line break became a blank. */
     while (joined.find("  ") != std::string::npos)
         joined.erase(joined.find("  "), 1);
