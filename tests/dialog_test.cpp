@@ -273,7 +273,8 @@ TEST_F(Dialog, ShowLogOpensTheViewerAndRewritesAMissingLog)
         WaitFor([&] { return !IsWindow(notepad); }, 5000);
     }
 
-    /* A log in a folder that does not exist cannot be shown at all. */
+    /* A log in a folder that does not exist cannot be shown at all, nor
+       written afresh: one report, of the showing. */
     KillRecorders();
     Release(first);
     first = Launch("nodir\\pc1", folder);
@@ -284,6 +285,7 @@ TEST_F(Dialog, ShowLogOpensTheViewerAndRewritesAMissingLog)
     EXPECT_NE(box.text.find("nodir\\pc1.txt" + kCannotOpen), std::string::npos) << Utf8(box.text);
     SaveScreenshot("open-failure");
     PressButton(box.window, IDOK);
+    EXPECT_TRUE(NoBoxAppears(first.pid)) << "a report too many";
     EXPECT_EQ(FindWindowA("Notepad", NULL), (HWND)NULL);
 }
 
