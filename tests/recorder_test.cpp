@@ -40,24 +40,33 @@ TEST_F(RecorderCase, FirstLaunchRecordsTheStartAndWaitsHiddenAtIdlePriority)
 
 /* However the session ends, the recorder records the end once and goes:
    told by another program, by a launch with a switch, or by Windows. A
-   launch with a switch records nothing of its own. */
+   launch with a switch records nothing of its own; a copy that does not
+   answer holds it up some three seconds, no longer. */
 TEST_F(RecorderCase, EveryWayTheSessionEndsRecordsTheEnd)
 {
     std::string other = folder + "\\other";
     CreateDirectoryA(other.c_str(), NULL);
-    for (std::string how : {"WM_DESTROY", "WM_CLOSE", "/uninstall", "/UNINSTALL", "/INSTALL", "Windows"}) {
+    for (std::string how : {"WM_DESTROY", "WM_CLOSE", "/uninstall", "/UNINSTALL", "/INSTALL", "/uninstall busy", "Windows"}) {
         DeleteFileA(DEFAULT_LOG);
         HWND window = Start();
         Moment ended = {Now()};
         if (how[0] == '/') {
-            Launched later = Launch(how, other);
+            bool busy = how == "/uninstall busy";
+            if (busy)
+                SuspendThread(first.thread);
+            DWORD began = GetTickCount();
+            Launched later = Launch(busy ? "/uninstall" : how, other);
             BoxInfo box = FindBox(later.pid, how == "/INSTALL" ? 10000 : kBoxWaitMs);
             /* /install also warns, system-modal and owned by no window */
             EXPECT_EQ(box.text, how != "/INSTALL" ? "" : Sjis("現在実行中の" MORVALEN_PRODUCT "が検出されました。\n\nこれらの"
                 "実行ファイル、およびスタートアップフォルダに登録されているショートカットを削除した後、再度インストーラーを起動してください。"));
             EXPECT_EQ(box.window && !box.owner && GetWindowLongA(box.window, GWL_EXSTYLE) & WS_EX_TOPMOST, how == "/INSTALL");
             PressButton(box.window, IDOK);
-            EXPECT_EQ(WaitForExit(later, 5000), 0) << how;
+            EXPECT_EQ(WaitForExit(later, 10000), 0) << how;
+            if (busy) {
+                EXPECT_GE(GetTickCount() - began, 2900u) << "the launch did not wait for the copy";
+                ResumeThread(first.thread);
+            }
             Release(later);
         } else if (how == "Windows") {
             EXPECT_NE(RunToEnd("wineboot.exe --end-session --shutdown", folder), -1);
@@ -79,24 +88,34 @@ TEST_F(RecorderCase, EveryWayTheSessionEndsRecordsTheEnd)
 
 /* A backup tool or another recorder holding the log without sharing is
    waited for about a second; held longer, the start is reported and the
-   end still written, as a whole line. */
+   end still written, as a whole line. Only a held log is waited for: a
+   folder missing at the start is reported at once, though it comes soon
+   after, and the end is written there as a whole line. */
 TEST_F(RecorderCase, LogHeldByAnotherProgramIsWaitedForThenReported)
 {
-    for (bool briefly : {true, false}) {
+    for (std::string how : {"folder", "briefly", "longer"}) {
+        bool missing = how == "folder";
+        std::string log = missing ? "later\\pc1.txt" : DEFAULT_LOG;
         WriteBytes(DEFAULT_LOG, "before");
-        HANDLE held = CreateFileA(DEFAULT_LOG, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        HANDLE held = missing ? NULL : CreateFileA(DEFAULT_LOG, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
         DWORD began = GetTickCount();
         started.from = Now();
-        first = Launch("", folder);
-        if (briefly) {
-            Sleep(300);     /* the other program's time with the log */
+        first = Launch(missing ? "later\\pc1" : "", folder);
+        if (how != "longer") {
+            /* the other program's time with the log, or the folder's to come */
+            FindRecorder(5000);
+            Sleep(300);
             CloseHandle(held);
+            CreateDirectoryA("later", NULL);
+        }
+        if (how == "briefly") {
             EXPECT_TRUE(NoBoxAppears(first.pid)) << "reported though the log came free";
         } else {
             BoxInfo box = FindBox(first.pid, 10000);
-            EXPECT_GE(GetTickCount() - began, 900u) << "reported before the retries were over";
+            EXPECT_TRUE(missing || GetTickCount() - began >= 900) << "reported before the retries were over";
             CloseHandle(held);
-            EXPECT_EQ(box.text, Sjis("共有違反です。 morvalenlog.txt") + kCannotOpen) << Utf8(box.text);
+            EXPECT_EQ(box.text, Sjis(missing ? "パスが見つかりません。 " : "共有違反です。 ") + log + kCannotOpen)
+                << Utf8(box.text);
             EXPECT_EQ(box.caption, MORVALEN_PRODUCT);
             EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
             EXPECT_EQ(box.owner, FindRecorder(0)) << "the report is owned by the hidden window";
@@ -106,9 +125,9 @@ TEST_F(RecorderCase, LogHeldByAnotherProgramIsWaitedForThenReported)
         started.to = Now();
         Moment ended;
         EXPECT_EQ(Stop(FindRecorder(0), ended), 0);
-        EXPECT_TRUE(Matches(Log(), {started.from, ended.to}, 2, [](const Stamps &t) {
-            return "before" + StartRecordAt(t[0]) + EndRecordAt(t[0], t[1]);
-        })) << (briefly ? "briefly" : "longer");
+        EXPECT_TRUE(Matches(Log(log), {started.from, ended.to}, 2, [&](const Stamps &t) {
+            return (missing ? kLogHeader : "before") + StartRecordAt(t[0]) + EndRecordAt(t[0], t[1]);
+        })) << how;
         Release(first);
     }
 }
@@ -133,13 +152,19 @@ TEST_F(RecorderCase, LogChangedByOthersDuringTheSessionStillGetsItsEnd)
          [](const std::string &, const std::string &e) { return e; }},
         {"initialised by another session", [&](const std::string &) { WriteBytes(DEFAULT_LOG, kLogHeader + bob); },
          [&](const std::string &s, const std::string &e) { return kLogHeader + bob + s + e; }},
+        /* the header taken out by hand: this line alone, then with another after it */
+        {"this line alone", [](const std::string &log) { WriteBytes(DEFAULT_LOG, log.substr(kLogHeader.size())); },
+         [](const std::string &s, const std::string &e) { return s + e; }},
+        {"this line first", [&](const std::string &log) { WriteBytes(DEFAULT_LOG, log.substr(kLogHeader.size()) + bob); },
+         [&](const std::string &s, const std::string &e) { return s + e + bob; }},
         {"10 MB of lines after this one", [&](const std::string &log) { WriteBytes(DEFAULT_LOG, log + bulk); },
          [&](const std::string &s, const std::string &e) { return kLogHeader + s + e + bulk; }},
-        /* the log is read back in pieces of 64 KB: this line's 37-byte
-           record across the edge of one */
-        {"64 KB less 18 bytes after this one",
-         [&](const std::string &log) { WriteBytes(DEFAULT_LOG, log + bulk.substr(0, 65518)); },
-         [&](const std::string &s, const std::string &e) { return kLogHeader + s + e + bulk.substr(0, 65518); }},
+        /* the log is read back in pieces of 64 KB from its end, each
+           overlapping the next: this line's record begins one byte before
+           the last piece */
+        {"64 KB and one byte from this line on",
+         [&](const std::string &log) { WriteBytes(DEFAULT_LOG, log + bulk.substr(0, 65537 + kLogHeader.size() - log.size())); },
+         [&](const std::string &s, const std::string &e) { return kLogHeader + s + e + bulk.substr(0, 65537 - s.size()); }},
     };
     for (auto &row : rows) {
         DeleteFileA(DEFAULT_LOG);
@@ -234,15 +259,17 @@ TEST_F(RecorderCase, SharedLogGetsEachEndOnItsOwnLine)
     }
 }
 
-/* EndAtLock as an administrator sets it in one of the user's keys; -1
-   removes it. */
+/* EndAtLock as an administrator sets it in one of the user's keys: a
+   REG_DWORD; -1 removes it; kQword and kBinary store a 1 as a REG_QWORD,
+   too long to be read, and as a REG_BINARY, of the wrong type. */
+enum { kQword = -2, kBinary = -3 };
 static void SetEndAtLock(const char *key, int value)
 {
-    DWORD data = (DWORD)value;
-    if (value < 0)
-        RegDeleteKeyValueA(HKEY_CURRENT_USER, key, MORVALEN_ENDATLOCK_VALUE);
-    else
-        RegSetKeyValueA(HKEY_CURRENT_USER, key, MORVALEN_ENDATLOCK_VALUE, REG_DWORD, &data, sizeof data);
+    ULONGLONG data = value < 0 ? 1 : (DWORD)value;
+    DWORD type = value == kQword ? REG_QWORD : value == kBinary ? REG_BINARY : REG_DWORD;
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, key, MORVALEN_ENDATLOCK_VALUE);
+    if (value != -1)
+        RegSetKeyValueA(HKEY_CURRENT_USER, key, MORVALEN_ENDATLOCK_VALUE, type, &data, type == REG_QWORD ? 8 : 4);
 }
 
 static bool LoadsModule(DWORD pid, const char *name)
@@ -284,8 +311,8 @@ TEST_F(RecorderCase, SleepOrLockEndsTheLineAndTheReturnStartsANewOne)
         {'k', {WM_WTSSESSION_CHANGE, WTS_CONSOLE_CONNECT, 4, false}},
         {'T', {WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, 4, true}},
         {'t', {WM_WTSSESSION_CHANGE, WTS_REMOTE_CONNECT, 4, false}}};
-    /* EndAtLock in the user's settings and in the policy key (-1: none),
-       and whether the recorder is to take it as on. */
+    /* EndAtLock in the user's settings and in the policy key, as
+       SetEndAtLock takes it, and whether the recorder is to take it as on. */
     struct Row { int settings, policy; bool on; std::string steps; };
     const std::string bob = CompletedLine("bob", At(2026, 12, 6, 8, 0), At(2026, 12, 6, 9, 0));
     struct Cleanup {
@@ -298,7 +325,8 @@ TEST_F(RecorderCase, SleepOrLockEndsTheLineAndTheReturnStartsANewOne)
                                            {-1, -1, false, "HSWRUOD"},
                                            {1, -1, true, "LlLKklTtLE"}, {1, -1, true, "SLUlSUlLSlAD"},
                                            {1, -1, true, "BHLRSUlHKRLkSlAD"}, {-1, -1, false, "LlKTSLAD"},
-                                           {1, 0, false, "LlD"}, {0, 1, true, "LlD"}}) {
+                                           {1, 0, false, "LlD"}, {0, 1, true, "LlD"}, {2, -1, false, "LlD"},
+                                           {kBinary, -1, false, "LlD"}, {1, kQword, false, "LlD"}}) {
         const std::string &steps = row.steps;
         KillRecorders();
         DeleteFileA(DEFAULT_LOG);
