@@ -214,11 +214,11 @@ bool RecorderCase::WaitUntilWaiting()
     return WaitFor([&] { return GetPriorityClass(first.process) == IDLE_PRIORITY_CLASS; }, 5000);
 }
 
-HWND RecorderCase::Start(const std::string &tail)
+HWND RecorderCase::Start(const std::string &tail, const std::string &commandLine)
 {
     Release(first);
     started.from = Now();
-    first = Launch(tail, folder);
+    first = Launch(tail, folder, commandLine);
     HWND window = FindRecorder(5000);
     WaitUntilWaiting();
     started.to = Now();

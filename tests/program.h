@@ -83,8 +83,9 @@ protected:
     /* The first recorder has written (or reported) its start record and
        waits: that is when it drops to idle priority. */
     bool WaitUntilWaiting();
-    /* Launches the recorder and waits until it has written its start. */
-    HWND Start(const std::string &tail = "");
+    /* Launches the recorder (commandLine, if given, used whole) and waits
+       until it has written its start. */
+    HWND Start(const std::string &tail = "", const std::string &commandLine = "");
     /* Ends the first recorder with a posted WM_DESTROY; its exit code. */
     int Stop(HWND window, Moment &ended);
     /* A log file of the first recorder, read whole. */

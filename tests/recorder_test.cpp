@@ -433,7 +433,9 @@ TEST_F(RecorderCase, SleepOrLockEndsTheLineAndTheReturnStartsANewOne)
 /* The collection folder an administrator set, from the installer's key or
    a policy's, which wins even when empty. After the start record, after a
    wake's and after an initialise, the log and its archives reach the
-   folder whole; a folder out of reach changes nothing the user sees. */
+   folder whole; a folder out of reach, or no report beside the recorder,
+   changes nothing the user sees, and with no folder set nothing is
+   started. */
 TEST_F(RecorderCase, LogReachesTheCollectionFolderAfterEachStart)
 {
     const struct { HKEY root; const char *key; } keys[] = {{HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY},
@@ -444,16 +446,24 @@ TEST_F(RecorderCase, LogReachesTheCollectionFolderAfterEachStart)
         ~Cleared() { Clear(); }
     } cleared = {keys};
     SetEnvironmentVariableA("MORVALEN_SHARE", folder.c_str());
-    std::string a = folder + "\\a", b = folder + "\\b";
+    std::string a = folder + "\\a", b = folder + "\\b", alone = folder + "\\alone\\morvalen.exe";
     CreateDirectoryA(a.c_str(), NULL);
     CreateDirectoryA(b.c_str(), NULL);
+    CreateDirectoryA("alone", NULL);
+    CopyFileA(ProgramPath().c_str(), alone.c_str(), FALSE);
     /* values: in the installer's key, the user's policy, the machine's */
-    struct { const char *label; std::vector<std::string> values; DWORD type; const char *steps; std::string to; } rows[] = {
+    struct { const char *label; std::vector<std::string> values; DWORD type; const char *steps; std::string to;
+             bool alone = false; } rows[] = {
         {"the installer's value", {a}, REG_SZ, "WI", a},
         {"the machine's policy wins", {a, a, b}, REG_SZ, "", b},
         {"the user's policy, empty, says none", {a, ""}, REG_SZ, "", ""},
         {"a variable expanded", {"%MORVALEN_SHARE%\\b\\"}, REG_EXPAND_SZ, "", b},
         {"a drive not there, as away from the office", {"Q:\\morvalen"}, REG_SZ, "", ""},
+        /* a recorder copied alone, without the report; then a copy of
+           itself beside it stands in for the report, and started would
+           open the running copy's dialog */
+        {"no report beside the recorder", {a}, REG_SZ, "", "", true},
+        {"no folder set", {}, REG_SZ, "", "", true},
     };
     for (auto &row : rows) {
         cleared.Clear();
@@ -467,7 +477,10 @@ TEST_F(RecorderCase, LogReachesTheCollectionFolderAfterEachStart)
         for (const std::string &gone : {CopiesIn(a), CopiesIn(b), folder + "\\pc"})
             RemoveTree(gone);
         CreateDirectoryA("pc", NULL);
-        HWND window = Start("pc\\" MORVALEN_DEFAULT_LOGNAME);
+        if (row.values.empty())
+            CopyFileA(ProgramPath().c_str(), (folder + "\\alone\\" MORVALEN_REPORT_EXE).c_str(), FALSE);
+        HWND window = Start("pc\\" MORVALEN_DEFAULT_LOGNAME,
+                            row.alone ? "\"" + alone + "\" pc\\" MORVALEN_DEFAULT_LOGNAME : "");
         std::vector<std::string> names = {DEFAULT_LOG};
         auto copied = [&](const std::string &share) { return HoldsCopies(CopiesIn(share), folder + "\\pc", names); };
         for (const char *step = row.steps;; step++) {
