@@ -121,7 +121,7 @@ int wmain(int count, wchar_t **args)
         ToFile(out, [&](OutFile &file) { WriteDaysCsv(file, done.tally, done.tally.shownFirst, done.tally.shownLast); });
     });
     Time("the month pages", [&] {
-        for (int day = done.tally.shownFirst; day <= done.tally.shownLast; day = MonthEnd(day) + 1)
+        for (int day : done.tally.months)
             ToFile(out, [&](OutFile &file) { WriteMonthPage(file, done.tally, NULL, day); });
     });
     Time("the overview", [&] {

@@ -7,6 +7,12 @@
  * LF after an editor has been at them. A file with neither a header nor a
  * record is not a log: it is named in the report and its lines are not
  * listed as unreadable.
+ *
+ * The recorder appends each start record when the session starts, so a
+ * log's starts come in time order. A start earlier than the last one in
+ * order before it, or later than the report's time (an end too), is a
+ * clock fault: a PC whose clock battery failed starts at the BIOS's date
+ * until Windows sets the time. Such a line is named, never corrected.
  */
 #include "report.h"
 #include "logline.h"
@@ -53,7 +59,7 @@ class LogReader {
 public:
     LogReader(Reading &reading, int index, Tally &tally)
         : reading(reading), index(index), tally(tally), lineNumber(0), titleFirst(false),
-          pending(false), badCount(0)
+          pending(false), lastStart(NoMoment), badCount(0)
     {
     }
 
@@ -62,6 +68,7 @@ public:
 
 private:
     SourceFile &File() { return reading.files[index]; }
+    Record Judge(int user, const LogLine &read);
 
     Reading &reading;
     int index;
@@ -71,7 +78,9 @@ private:
     /* An open record waits for the next line: if there is one, its
        session crashed. */
     bool pending;
-    int pendingUser, pendingStart, pendingLine;
+    Record pendingRecord;
+    /* The last start in order: the next start may not be earlier. */
+    int lastStart;
     int badCount;
     std::vector<BadLine> bad;
 };
@@ -87,7 +96,7 @@ void LogReader::Line(const char *line, int length, bool tooLong)
         line += 3;
         length -= 3;
     }
-    LogLine read = {LineOther, 0, 0, false, 0};
+    LogLine read = {LineOther, 0, 0, false, 0, -1};
     if (!tooLong)
         read = ReadLogLine(line, length);
     if (read.kind == LineBlank)
@@ -96,8 +105,8 @@ void LogReader::Line(const char *line, int length, bool tooLong)
     if (read.kind == LineRecord)
         user = tally.UserOf(line, read.nameLength, file.utf8 ? CP_UTF8 : LogCodePage);
     if (pending) {
-        bool twin = user == pendingUser && read.start == pendingStart;
-        tally.AddOpen(pendingUser, pendingStart, false, twin, index, pendingLine);
+        bool twin = user == pendingRecord.user && read.start == pendingRecord.start;
+        tally.AddOpen(pendingRecord, false, twin);
         pending = false;
     }
 
@@ -114,12 +123,10 @@ void LogReader::Line(const char *line, int length, bool tooLong)
     case LineRecord:
         file.isLog = true;
         if (read.ended) {
-            tally.AddEnded(user, read.start, read.end, index, lineNumber);
+            tally.AddEnded(Judge(user, read));
         } else {
             pending = true;
-            pendingUser = user;
-            pendingStart = read.start;
-            pendingLine = lineNumber;
+            pendingRecord = Judge(user, read);
         }
         break;
     case LineOther:
@@ -139,10 +146,29 @@ void LogReader::Line(const char *line, int length, bool tooLong)
     }
 }
 
+/* A record with what its place in the log says of it. */
+Record LogReader::Judge(int user, const LogLine &read)
+{
+    Record record = {user, read.start, read.ended ? read.end : NoMoment, read.ended ? read.usage : -1, 0,
+                     NoMoment, false, index, lineNumber};
+    int now = tally.now;
+    if (read.start < lastStart || read.start > now || (read.ended && read.end > now) ||
+        tally.KnownFault(user, read.start)) {
+        record.flags = MarkClockFault;
+        record.endInOrder = read.ended && read.end >= lastStart && read.end <= now;
+        record.place = record.endInOrder ? read.end : lastStart;
+        return record;
+    }
+    lastStart = read.start;
+    if (read.ended && read.usage != WrittenUsage(read.start, read.end))
+        record.flags = MarkMismatch;
+    return record;
+}
+
 void LogReader::End()
 {
     if (pending)
-        tally.AddOpen(pendingUser, pendingStart, true, false, index, pendingLine);
+        tally.AddOpen(pendingRecord, true, false);
     tally.EndFile();
     File().lines = lineNumber;
     if (!File().isLog)
@@ -212,4 +238,41 @@ void ReadLogFile(Reading &reading, int index, Tally &tally)
     }
     CloseHandle(file);
     reader.End();
+}
+
+/* The file's last line, if it is a start record without its end: a
+   session that may be still running, whose completed copy the tally must
+   know even when that copy lies before the range. */
+void ExpectLastLine(const Reading &reading, int index, Tally &tally)
+{
+    HANDLE file = OpenShared(reading.files[index].path);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    LARGE_INTEGER size;
+    char tail[4 * LongestLine];
+    DWORD got = 0;
+    if (GetFileSizeEx(file, &size)) {
+        LONGLONG from = std::max(size.QuadPart - (LONGLONG)sizeof tail, 0LL);
+        LARGE_INTEGER at;
+        at.QuadPart = from;
+        if (!SetFilePointerEx(file, at, NULL, FILE_BEGIN) || !ReadFile(file, tail, sizeof tail, &got, NULL))
+            got = 0;
+    }
+    CloseHandle(file);
+    /* Blank lines after it do not count. */
+    int end = (int)got;
+    while (end > 0) {
+        int start = end;
+        while (start > 0 && tail[start - 1] != '\n')
+            start--;
+        int length = end - start;
+        if (length && tail[start + length - 1] == '\r')
+            length--;
+        LogLine read = ReadLogLine(tail + start, length);
+        if (read.kind == LineRecord && !read.ended)
+            tally.ExpectOpen(read.start);
+        if (read.kind != LineBlank)
+            return;
+        end = start - 1;
+    }
 }

@@ -19,8 +19,18 @@ struct LogLine {
     int start;          /* moments (calendar.h) */
     bool ended;
     int end;
+    int usage;          /* the end record's usage field in minutes; -1 if
+                           its minutes pass 59, which the recorder never writes */
 };
 
 LogLine ReadLogLine(const char *line, int length);
+
+/* The usage the recorder writes for two stamps: 00:00 for an end before
+   the start, 99:59 from 100 hours on. A line whose usage field is not
+   this was changed after it was written. */
+inline int WrittenUsage(int start, int end)
+{
+    return end < start ? 0 : end - start >= 100 * 60 ? 99 * 60 + 59 : end - start;
+}
 
 #endif

@@ -205,6 +205,9 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
         tally.sink = &gaps;
         reading.gaps = &gaps;
     }
+    if (options.fromGiven)
+        for (int i = 0; i < (int)reading.files.size(); i++)
+            ExpectLastLine(reading, i, tally);
     bool anyLog = false, allRead = true;
     for (int i = 0; i < (int)reading.files.size(); i++) {
         ReadLogFile(reading, i, tally);
@@ -225,12 +228,7 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
 
     /* The months with something to show, and the files of the detail
        folder: a page for each, the parts of a file too long. */
-    bool anyShown = false;
-    for (const User &user : tally.users)
-        anyShown = anyShown || user.shownFirst <= user.shownLast;
-    std::vector<int> months;
-    for (int day = tally.shownFirst; anyShown && day <= tally.shownLast; day = MonthEnd(day) + 1)
-        months.push_back(day);
+    const std::vector<int> &months = tally.months;
     MonthPages pages[2] = {{&tally, reading.gaps, &months, &fresh.path, 0, 0, WText()},
                            {&tally, reading.gaps, &months, &fresh.path, 1, 0, WText()}};
     Joined other = {CreateThread(NULL, 0, MonthPages::Run, &pages[1], 0, NULL)};

@@ -79,8 +79,10 @@ WText FolderOf(const WText &path);
 WText Join(const WText &folder, const WText &name);
 bool SamePath(const WText &a, const WText &b);
 
-/* logfiles.cpp: one file into the tally. */
+/* logfiles.cpp: one file into the tally; before any is read, when the
+   range leaves out earlier days, what its last line says. */
 void ReadLogFile(Reading &reading, int index, Tally &tally);
+void ExpectLastLine(const Reading &reading, int index, Tally &tally);
 
 /* outputs.cpp: a name the report writes, which a folder's .csv files
    leave out. */
@@ -118,7 +120,8 @@ private:
        where it is while the writer reads it. */
     std::deque<Text> userFields;
     std::vector<Text> fileFields;
-    Text states[MarkClockBack + 1];
+    /* By whether the usage field disagrees, then by mark. */
+    Text states[2][MarkClockFault + 1];
     std::vector<Queued> filling, writing;
     HANDLE thread, ready, idle;
     bool stop;
@@ -127,7 +130,8 @@ private:
     int monthFirst, monthLast;
     std::vector<char> row;
 };
-/* The days from first to last of each user; the rows a whole file has. */
+/* The days from first to last of each user's months; the rows a whole
+   file has. */
 void WriteDaysCsv(OutFile &out, const Tally &tally, int first, int last);
 int DaysRows(const Tally &tally);
 /* The sessions file at path into a part per month of its start in

@@ -5,11 +5,17 @@
  * once count once. One pass over the logs builds this; the writers only
  * read it.
  *
- * Memory grows with users and days, not with lines: each user keeps one
- * cell per day, and a cell knows its minutes in use, those in use by
- * more than one session, and the session
+ * Memory grows with users and the days that have something, not with
+ * lines nor with the span between the earliest and the latest stamp: a
+ * user keeps a cell for each day with use or a mark, and a cell knows its
+ * minutes in use, those in use by more than one session, and the session
  * starts that earlier files had as bitmaps of the day's 1440 minutes.
  * Only the starts of the file being read are listed one by one.
+ *
+ * A line whose stamps the log itself shows to be wrong (a clock fault)
+ * counts nothing and makes no day: the reader names it, and the tally
+ * keeps such lines apart, with the lines whose usage field was changed,
+ * for the overview's list.
  */
 #ifndef REPORT_TALLY_H
 #define REPORT_TALLY_H
@@ -17,6 +23,7 @@
 #include "calendar.h"
 
 #include <map>
+#include <set>
 #include <vector>
 
 /* What a day shows besides its times; also a session's state. */
@@ -26,21 +33,45 @@ enum Mark {
     MarkRunning = 4,      /* a session still running at the report's time */
     MarkCrashed = 8,      /* a session that never got its end record */
     MarkClockBack = 16,   /* an end before its start */
-    MarkOverlap = 32      /* sessions ran at the same time */
+    MarkOverlap = 32,     /* sessions ran at the same time */
+    MarkClockFault = 64,  /* a start out of its log's order or after the report's time */
+    MarkMismatch = 128    /* a usage field other than the recorder writes for the stamps */
 };
+
+/* No moment: a clock fault without an end record, or nothing to place it. */
+const int NoMoment = -0x7fffffff - 1;
 
 struct Session {
     int user;
     int start;
-    int end;        /* the end record's; a running session's is the report's time */
+    int end;        /* the end record's; a running session's is the report's time;
+                       NoMoment for a clock fault without an end record */
     int minutes;
-    int mark;       /* 0, MarkRunning, MarkCrashed or MarkClockBack */
+    int mark;       /* 0, MarkRunning, MarkCrashed, MarkClockBack or MarkClockFault */
     int file;
     int line;
+    int usage;      /* the end record's usage field, -1 for none */
+    bool mismatch;  /* the usage field is not what the stamps give */
+    bool endInOrder;    /* a clock fault whose end is a real moment: its day is marked */
+};
+
+/* A record as the reader hands it over. */
+struct Record {
+    int user, start;
+    int end;        /* NoMoment for a start record without its end */
+    int usage;      /* -1 for none */
+    int flags;      /* MarkClockFault or MarkMismatch, or 0 */
+    /* A clock fault's place in time: its end where that is in order,
+       else the start of the line before it in order; NoMoment for none. */
+    int place;
+    bool endInOrder;
+    int file, line;
 };
 
 const int DayWords = (MinutesPerDay + 63) / 64;
 const int BlockShift = 5, BlockDays = 1 << BlockShift;
+/* Clock faults and changed lines listed on the overview, of each kind. */
+const int UntrustedShown = 500;
 
 struct Day {
     short minutes;      /* in use: the bits of used */
@@ -61,18 +92,28 @@ struct Day {
     } bits[DayWords];
 };
 
+/* BlockDays days, a cell for each that has something, in day order:
+   a day's cell is the one after as many cells as present has bits below
+   the day's. */
+struct Block {
+    unsigned present;
+    std::vector<Day> cells;
+};
+
 struct User {
     Text name;          /* UTF-8 */
     Text csvName;       /* CP932 */
-    /* Cells in blocks of BlockDays days, the first holding the days from
-       firstBlock * BlockDays on, every block up to the last made. */
+    /* The blocks from firstBlock * BlockDays on; a block without days
+       costs only its place. */
     int firstBlock;
-    std::vector<std::vector<Day>> blocks;
-    int shownFirst;     /* days with something to show, in the range; */
-    int shownLast;      /* shownFirst > shownLast when none */
+    std::vector<Block> blocks;
+    /* The first day of each month in the range in which the user has
+       something, in order: the months the writers show. */
+    std::vector<int> months;
 
     /* EmptyDay where the user has no cell. */
     const Day &DayAt(int day) const;
+    bool HasMonth(int month) const;
 };
 
 extern const Day EmptyDay;
@@ -96,11 +137,19 @@ public:
     Tally(int firstDay, int lastDay, int now);
 
     int UserOf(const char *name, int length, UINT codePage);
-    void AddEnded(int user, int start, int end, int file, int line);
+    /* A completed record. */
+    void AddEnded(const Record &record);
     /* A start record without its end. last: no line follows it in its
        log; twin: the next line is a record of the same user and start
        (a crash and a new session within the minute). */
-    void AddOpen(int user, int start, bool last, bool twin, int file, int line);
+    void AddOpen(const Record &record, bool last, bool twin);
+    /* A log's last line is a start record from start on: before the
+       range, its completed copy in another file must be known even
+       though that copy counts nothing. Told before any file is read. */
+    void ExpectOpen(int start);
+    /* An earlier file named this user and start a clock fault: the same
+       session's line here is one too, wherever it stands. */
+    bool KnownFault(int user, int start) const;
     /* After each file: its starts now count against the next files. */
     void EndFile();
     /* Settles the open records, once every log has been read. */
@@ -108,33 +157,52 @@ public:
 
     /* Users by name. */
     std::vector<int> Order() const;
-    /* The days shown for a user: whole months from the first with a
-       session to the last, within the shown days; none if first > last. */
+    /* The days of a month that are shown: the month cut to the range. */
+    void MonthDays(int month, int *first, int *last) const;
+    /* The days shown for a user, from the first of the first month in
+       which they have something to the end of the last, cut to the range;
+       none if first > last. Only the months they have something in are
+       shown of them (User::HasMonth). */
     void ShownDays(const User &user, int *first, int *last) const;
 
     std::vector<User> users;
     std::vector<Event> events;      /* by user and start once finished */
     int firstDay, lastDay, now;
-    /* Told of every session counted, once. */
+    /* Told of every session counted or named, once. */
     SessionSink *sink;
-    /* The days the writers show: whole months around everything counted,
-       cut to the counted days (the range, when one was given). */
+    /* The first day of each month in which any user has something, in
+       order; the first day of the first and the last day of the last,
+       cut to the range (shownFirst > shownLast when none). */
+    std::vector<int> months;
     int shownFirst, shownLast;
+    /* The first clock faults and changed lines, for the overview, and
+       how many there are. */
+    std::vector<Session> faults, mismatches;
+    int faultCount, mismatchCount;
 
 private:
     struct Open {
-        int user, start, file, line;
+        Record record;
         bool last, twin;
     };
 
     Day &DayAt(User &user, int day);
-    bool CountedBefore(int user, int start) const;
+    bool CountedBefore(const Record &record) const;
     bool Overlaps(int start, int end) const;
+    bool Placed(const Record &record) const;
     void Count(const Session &session);
     void Emit(const Session &session);
 
     std::vector<Open> open;
     std::vector<std::pair<int, int>> fileStarts;   /* user and start */
+    /* Clock faults by user and start: those of this file, and of the
+       files before it, named and counted (so, completed, not again). */
+    std::vector<std::pair<int, int>> fileFaults, fileFaultsShown;
+    std::set<std::pair<int, int>> faultKeys, faultsShown;
+    /* Starts before the range that a log ends open on; the completed
+       copies of those seen in any file. */
+    std::vector<int> expected;
+    std::set<std::pair<int, int>> completedBefore;
     std::map<Text, int> byRaw, byName;
     struct Recent {
         Text raw;   /* a code page tag and the name's bytes */
