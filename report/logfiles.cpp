@@ -10,7 +10,8 @@
  *
  * The recorder appends each start record when the session starts, so a
  * log's starts come in time order. A start earlier than the last one in
- * order before it, or later than the report's time (an end too), is a
+ * order before it (or than its end, where the clock was set back during
+ * that session), or later than the report's time (an end too), is a
  * clock fault: a PC whose clock battery failed starts at the BIOS's date
  * until Windows sets the time. Such a line is named, never corrected.
  */
@@ -159,7 +160,10 @@ Record LogReader::Judge(int user, const LogLine &read)
         record.place = record.endInOrder ? read.end : lastStart;
         return record;
     }
-    lastStart = read.start;
+    /* The clock set back during the session is seen in the log: the
+       next start may be as early as this end, but not before the start
+       in order before it. */
+    lastStart = read.ended && read.end < read.start ? std::max(read.end, lastStart) : read.start;
     if (read.ended && read.usage != WrittenUsage(read.start, read.end))
         record.flags = MarkMismatch;
     return record;
