@@ -61,8 +61,7 @@ struct Run {
     void Read(SessionSink *sink)
     {
         tally.sink = sink;
-        for (int i = 0; i < (int)reading.files.size(); i++)
-            ReadLogFile(reading, i, tally);
+        ReadLogFiles(reading, tally);
         tally.Finish();
     }
 };

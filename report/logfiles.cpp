@@ -1,7 +1,10 @@
 /*
- * Usage report: reading one log file, line by line, into the tally.
+ * Usage report: reading the log files, line by line, into the tally.
  *
- * The file is read in large pieces and never held whole; a line longer
+ * Two threads share the work: one reads the files in large pieces and
+ * takes their lines apart, the other counts the records of the piece
+ * before, so the tally's cells, which no cache holds, are waited for
+ * while the next piece is read. A file is never held whole; a line longer
  * than any record can be is kept only by its start, so a binary file or a
  * line of 100 KB costs no more than a normal one. Lines end with CRLF, or
  * LF after an editor has been at them. A file with neither a header nor a
@@ -25,10 +28,6 @@
 static const DWORD PieceSize = 1 << 20;
 static const int LongestLine = 1024;
 static const int ShownBytes = 80;
-
-/* One buffer for every file. At file scope: a function's static would
-   need the C++ library's guard, which brings its exceptions along. */
-static std::vector<char> Piece;
 
 /* The recorder holds the log for a moment while it writes; wait about a
    second for it, as the recorder itself waits for a reader. */
@@ -56,39 +55,78 @@ static Text ShownText(const char *line, int length, UINT codePage)
 
 namespace {
 
-class LogReader {
+/* A line read, with where its bytes are in the piece it came in. */
+struct Parsed {
+    LogLine read;   /* LineRecord, or LineOther for any other line that is not blank */
+    int number;
+    int at;
+};
+
+/* What the reading thread hands to the counting one: a piece of one file
+   and the lines read in it. */
+struct Batch {
+    int file;           /* -1: every file has been read */
+    bool utf8;          /* the file's names are UTF-8 */
+    bool end;           /* the file's last piece */
+    std::vector<char> bytes;
+    std::vector<Parsed> lines;
+};
+
+/* The pieces go round between the two threads in one order, so two
+   semaphores are all the hand-over needs: one counts the batches filled,
+   the other those free to fill. The reading thread holds two at a time
+   (the one it fills, the next that takes the unfinished line), the
+   counting thread one. */
+const int Batches = 3;
+
+/* The reading side of a file: lines split from its bytes and taken
+   apart, its header and its unreadable lines. */
+class LineReader {
 public:
-    LogReader(Reading &reading, int index, Tally &tally)
-        : reading(reading), index(index), tally(tally), lineNumber(0), titleFirst(false),
-          pending(false), lastStart(NoMoment), badCount(0)
+    LineReader(Reading &reading, int index)
+        : reading(reading), index(index), lineNumber(0), titleFirst(false), badCount(0)
     {
     }
 
-    void Line(const char *line, int length, bool tooLong);
+    void Line(Batch &batch, const char *line, int length, bool tooLong);
     void End();
 
 private:
     SourceFile &File() { return reading.files[index]; }
-    Record Judge(int user, const LogLine &read);
 
     Reading &reading;
     int index;
-    Tally &tally;
     int lineNumber;
     bool titleFirst;
+    int badCount;
+    std::vector<BadLine> bad;
+};
+
+/* The counting side of a file: its records judged by their place in it
+   and handed to the tally. */
+class RecordReader {
+public:
+    RecordReader(Tally &tally, int index) : tally(tally), index(index), pending(false), lastStart(NoMoment) {}
+
+    void Line(const Parsed &parsed, const char *bytes, bool utf8);
+    void End();
+
+private:
+    Record Judge(int user, const LogLine &read, int number);
+
+    Tally &tally;
+    int index;
     /* An open record waits for the next line: if there is one, its
        session crashed. */
     bool pending;
     Record pendingRecord;
     /* The last start in order: the next start may not be earlier. */
     int lastStart;
-    int badCount;
-    std::vector<BadLine> bad;
 };
 
 }
 
-void LogReader::Line(const char *line, int length, bool tooLong)
+void LineReader::Line(Batch &batch, const char *line, int length, bool tooLong)
 {
     static const char bom[] = "\xef\xbb\xbf";
     SourceFile &file = File();
@@ -102,14 +140,13 @@ void LogReader::Line(const char *line, int length, bool tooLong)
         read = ReadLogLine(line, length);
     if (read.kind == LineBlank)
         return;
-    int user = -1;
+    /* Any line that follows an open record settles it. */
+    Parsed parsed = {read, lineNumber, 0};
     if (read.kind == LineRecord)
-        user = tally.UserOf(line, read.nameLength, file.utf8 ? CP_UTF8 : LogCodePage);
-    if (pending) {
-        bool twin = user == pendingRecord.user && read.start == pendingRecord.start;
-        tally.AddOpen(pendingRecord, false, twin);
-        pending = false;
-    }
+        parsed.at = (int)(line - batch.bytes.data());
+    else
+        parsed.read.kind = LineOther;
+    batch.lines.push_back(parsed);
 
     switch (read.kind) {
     case LineTitle:
@@ -123,12 +160,6 @@ void LogReader::Line(const char *line, int length, bool tooLong)
         break;
     case LineRecord:
         file.isLog = true;
-        if (read.ended) {
-            tally.AddEnded(Judge(user, read));
-        } else {
-            pending = true;
-            pendingRecord = Judge(user, read);
-        }
         break;
     case LineOther:
         /* Under another code page the column titles are not ours to
@@ -147,11 +178,43 @@ void LogReader::Line(const char *line, int length, bool tooLong)
     }
 }
 
+void LineReader::End()
+{
+    File().lines = lineNumber;
+    if (!File().isLog)
+        return;
+    for (const BadLine &line : bad)
+        if (reading.badLines.size() < BadLinesShown)
+            reading.badLines.push_back(line);
+    reading.badLineCount += badCount;
+}
+
+void RecordReader::Line(const Parsed &parsed, const char *bytes, bool utf8)
+{
+    const LogLine &read = parsed.read;
+    int user = -1;
+    if (read.kind == LineRecord)
+        user = tally.UserOf(bytes + parsed.at, read.nameLength, utf8 ? CP_UTF8 : LogCodePage);
+    if (pending) {
+        bool twin = user == pendingRecord.user && read.start == pendingRecord.start;
+        tally.AddOpen(pendingRecord, false, twin);
+        pending = false;
+    }
+    if (read.kind != LineRecord)
+        return;
+    if (read.ended) {
+        tally.AddEnded(Judge(user, read, parsed.number));
+    } else {
+        pending = true;
+        pendingRecord = Judge(user, read, parsed.number);
+    }
+}
+
 /* A record with what its place in the log says of it. */
-Record LogReader::Judge(int user, const LogLine &read)
+Record RecordReader::Judge(int user, const LogLine &read, int number)
 {
     Record record = {user, read.start, read.ended ? read.end : NoMoment, read.ended ? read.usage : -1, 0,
-                     NoMoment, false, index, lineNumber};
+                     NoMoment, false, index, number};
     int now = tally.now;
     if (read.start < lastStart || read.start > now || (read.ended && read.end > now) ||
         tally.KnownFault(user, read.start)) {
@@ -169,30 +232,161 @@ Record LogReader::Judge(int user, const LogLine &read)
     return record;
 }
 
-void LogReader::End()
+void RecordReader::End()
 {
     if (pending)
         tally.AddOpen(pendingRecord, true, false);
     tally.EndFile();
-    File().lines = lineNumber;
-    if (!File().isLog)
+}
+
+namespace {
+
+/* The whole reading: the files read and their lines taken apart on one
+   thread, the records counted on the calling one, a piece behind. */
+class Pipeline {
+public:
+    Pipeline(Reading &reading, Tally &tally);
+    ~Pipeline();
+    void Run();
+
+private:
+    static DWORD WINAPI ReadAll(void *self);
+    void ReadFiles();
+    void ReadFile(int index);
+    Batch &Fill();
+    void Hand(Batch &batch);
+    void Count();
+    void Count(const Batch &batch);
+
+    Reading &reading;
+    Tally &tally;
+    Batch batches[Batches];
+    HANDLE filled, free;
+    HANDLE thread;
+    int toFill, toCount;
+    /* Without a second thread, each batch is counted as soon as it is read. */
+    bool alone;
+    /* The file being counted, from its first batch to its last. */
+    RecordReader *counting;
+};
+
+}
+
+Pipeline::Pipeline(Reading &given, Tally &counted)
+    : reading(given), tally(counted), thread(NULL), toFill(0), toCount(0), alone(true), counting(NULL)
+{
+    for (Batch &batch : batches) {
+        batch.bytes.resize(LongestLine + 1 + PieceSize);
+        batch.lines.reserve(PieceSize / 64);
+    }
+    filled = CreateSemaphoreW(NULL, 0, Batches, NULL);
+    free = CreateSemaphoreW(NULL, Batches, Batches, NULL);
+}
+
+Pipeline::~Pipeline()
+{
+    if (thread) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    if (filled)
+        CloseHandle(filled);
+    if (free)
+        CloseHandle(free);
+    delete counting;
+}
+
+void Pipeline::Run()
+{
+    if (filled && free)
+        thread = CreateThread(NULL, 0, ReadAll, this, 0, NULL);
+    alone = !thread;
+    if (alone)
+        ReadFiles();
+    else
+        Count();
+}
+
+DWORD WINAPI Pipeline::ReadAll(void *self)
+{
+    ((Pipeline *)self)->ReadFiles();
+    return 0;
+}
+
+void Pipeline::ReadFiles()
+{
+    for (int i = 0; i < (int)reading.files.size(); i++)
+        ReadFile(i);
+    Batch &last = Fill();
+    last.file = -1;
+    Hand(last);
+}
+
+/* The next batch to fill, once the counting thread is done with it. */
+Batch &Pipeline::Fill()
+{
+    if (!alone)
+        WaitForSingleObject(free, INFINITE);
+    Batch &batch = batches[toFill];
+    toFill = (toFill + 1) % Batches;
+    batch.lines.clear();
+    batch.end = false;
+    return batch;
+}
+
+void Pipeline::Hand(Batch &batch)
+{
+    if (!alone) {
+        ReleaseSemaphore(filled, 1, NULL);
         return;
-    for (const BadLine &line : bad)
-        if (reading.badLines.size() < BadLinesShown)
-            reading.badLines.push_back(line);
-    reading.badLineCount += badCount;
+    }
+    toCount = (toCount + 1) % Batches;
+    Count(batch);
+}
+
+/* The batches in the order they were filled, up to the end of the
+   files. */
+void Pipeline::Count()
+{
+    for (;;) {
+        WaitForSingleObject(filled, INFINITE);
+        Batch &batch = batches[toCount];
+        toCount = (toCount + 1) % Batches;
+        Count(batch);
+        /* Once given back, the batch is the other thread's. */
+        bool last = batch.file < 0;
+        ReleaseSemaphore(free, 1, NULL);
+        if (last)
+            return;
+    }
+}
+
+/* A file's batches come one after the other, its last marked. */
+void Pipeline::Count(const Batch &batch)
+{
+    if (batch.file < 0)
+        return;
+    if (!counting)
+        counting = new RecordReader(tally, batch.file);
+    for (const Parsed &parsed : batch.lines)
+        counting->Line(parsed, batch.bytes.data(), batch.utf8);
+    if (batch.end) {
+        counting->End();
+        delete counting;
+        counting = NULL;
+    }
 }
 
 /* A whole line, its CR cut: too long to be a record however it lies
    against the pieces. */
-static void Take(LogReader &reader, const char *line, int length)
+static void Take(LineReader &reader, Batch &batch, const char *line, int length)
 {
     if (length && line[length - 1] == '\r')
         length--;
-    reader.Line(line, length, length > LongestLine);
+    reader.Line(batch, line, length, length > LongestLine);
 }
 
-void ReadLogFile(Reading &reading, int index, Tally &tally)
+void Pipeline::ReadFile(int index)
 {
     HANDLE file = OpenShared(reading.files[index].path);
     if (file == INVALID_HANDLE_VALUE) {
@@ -200,33 +394,33 @@ void ReadLogFile(Reading &reading, int index, Tally &tally)
         return;
     }
 
-    LogReader reader(reading, index, tally);
-    std::vector<char> &piece = Piece;
-    piece.resize(LongestLine + 1 + PieceSize);
+    LineReader reader(reading, index);
+    Batch *batch = &Fill();
     int kept = 0;           /* an unfinished line carried to the next piece */
     bool tooLong = false;   /* inside a line too long to be a record */
     Text longStart;
     for (;;) {
+        batch->file = index;
         DWORD got = 0;
-        if (!ReadFile(file, piece.data() + kept, PieceSize, &got, NULL)) {
+        if (!::ReadFile(file, batch->bytes.data() + kept, PieceSize, &got, NULL)) {
             reading.files[index].error = GetLastError();
             break;
         }
-        char *at = piece.data(), *end = piece.data() + kept + got;
+        char *at = batch->bytes.data(), *end = batch->bytes.data() + kept + got;
         if (!got) {
             if (tooLong)
-                reader.Line(longStart.data(), (int)longStart.size(), true);
+                reader.Line(*batch, longStart.data(), (int)longStart.size(), true);
             else if (kept)
-                Take(reader, at, kept);
+                Take(reader, *batch, at, kept);
             break;
         }
         for (char *stop; (stop = (char *)memchr(at, '\n', end - at)) != NULL; at = stop + 1) {
             if (tooLong) {
-                reader.Line(longStart.data(), (int)longStart.size(), true);
+                reader.Line(*batch, longStart.data(), (int)longStart.size(), true);
                 tooLong = false;
                 continue;
             }
-            Take(reader, at, (int)(stop - at));
+            Take(reader, *batch, at, (int)(stop - at));
         }
         /* Carried whole up to the longest a line can be and its CR; past
            that only its start is kept, and it cannot be a record. */
@@ -237,11 +431,24 @@ void ReadLogFile(Reading &reading, int index, Tally &tally)
         }
         if (tooLong)
             kept = 0;
-        else
-            memmove(piece.data(), at, kept);
+        batch->utf8 = reading.files[index].utf8;
+        Batch &next = Fill();
+        memcpy(next.bytes.data(), at, kept);
+        Hand(*batch);
+        batch = &next;
     }
     CloseHandle(file);
     reader.End();
+    batch->file = index;
+    batch->utf8 = reading.files[index].utf8;
+    batch->end = true;
+    Hand(*batch);
+}
+
+void ReadLogFiles(Reading &reading, Tally &tally)
+{
+    Pipeline pipeline(reading, tally);
+    pipeline.Run();
 }
 
 /* The file's last line, if it is a start record without its end: a

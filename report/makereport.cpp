@@ -208,11 +208,11 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     if (options.fromGiven)
         for (int i = 0; i < (int)reading.files.size(); i++)
             ExpectLastLine(reading, i, tally);
+    ReadLogFiles(reading, tally);
     bool anyLog = false, allRead = true;
-    for (int i = 0; i < (int)reading.files.size(); i++) {
-        ReadLogFile(reading, i, tally);
-        anyLog = anyLog || reading.files[i].isLog;
-        allRead = allRead && !reading.files[i].error;
+    for (const SourceFile &file : reading.files) {
+        anyLog = anyLog || file.isLog;
+        allRead = allRead && !file.error;
     }
     if (!anyLog) {
         for (const SourceFile &file : reading.files) {

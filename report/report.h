@@ -79,9 +79,9 @@ WText FolderOf(const WText &path);
 WText Join(const WText &folder, const WText &name);
 bool SamePath(const WText &a, const WText &b);
 
-/* logfiles.cpp: one file into the tally; before any is read, when the
-   range leaves out earlier days, what its last line says. */
-void ReadLogFile(Reading &reading, int index, Tally &tally);
+/* logfiles.cpp: every file into the tally, in order; before any is read,
+   when the range leaves out earlier days, what a file's last line says. */
+void ReadLogFiles(Reading &reading, Tally &tally);
 void ExpectLastLine(const Reading &reading, int index, Tally &tally);
 
 /* outputs.cpp: a name the report writes, which a folder's .csv files
