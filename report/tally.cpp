@@ -19,20 +19,15 @@
 #include <algorithm>
 #include <cstring>
 
-const Day EmptyDay = {0, 0, 0, -1, -1, 0, 0, {}};
-
-/* The cells before the day's in its block. */
-static int CellIndex(unsigned present, int day)
-{
-    return __builtin_popcount(present & ((1u << (day & (BlockDays - 1))) - 1));
-}
+const Day EmptyDay = {0, 0, 0, -1, -1, 0, -1, 0, {}};
 
 const Day &User::DayAt(int day) const
 {
     int block = (day >> BlockShift) - firstBlock;
-    if (block < 0 || block >= (int)blocks.size() || !(blocks[block].present >> (day & (BlockDays - 1)) & 1))
+    if (block < 0 || block >= (int)blocks.size())
         return EmptyDay;
-    return blocks[block].cells[CellIndex(blocks[block].present, day)];
+    CellIndex cell = blocks[block].cells[day & (BlockDays - 1)];
+    return cell == NoCell ? EmptyDay : chunks[cell >> ChunkShift][cell & (ChunkCells - 1)];
 }
 
 bool User::HasMonth(int month) const
@@ -86,24 +81,30 @@ int Tally::UserOf(const char *name, int length, UINT codePage)
 /* The day's cell, made empty if it has none. */
 Day &Tally::DayAt(User &user, int day)
 {
+    static const Block none = {{NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell,
+                                NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell,
+                                NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell,
+                                NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell}};
     int block = day >> BlockShift;
     std::vector<Block> &blocks = user.blocks;
     if (blocks.empty())
         user.firstBlock = block;
     if (block < user.firstBlock) {
-        blocks.insert(blocks.begin(), user.firstBlock - block, Block{0, std::vector<Day>()});
+        blocks.insert(blocks.begin(), user.firstBlock - block, none);
         user.firstBlock = block;
     }
     if (block - user.firstBlock >= (int)blocks.size())
-        blocks.resize(block - user.firstBlock + 1, Block{0, std::vector<Day>()});
-    Block &cells = blocks[block - user.firstBlock];
-    int index = CellIndex(cells.present, day);
-    unsigned bit = 1u << (day & (BlockDays - 1));
-    if (!(cells.present & bit)) {
-        cells.present |= bit;
-        cells.cells.insert(cells.cells.begin() + index, EmptyDay);
+        blocks.resize(block - user.firstBlock + 1, none);
+    CellIndex &cell = blocks[block - user.firstBlock].cells[day & (BlockDays - 1)];
+    if (cell == NoCell) {
+        if (user.chunks.empty() || user.chunks.back().size() == ChunkCells) {
+            user.chunks.emplace_back();
+            user.chunks.back().reserve(ChunkCells);
+        }
+        cell = (CellIndex)(((user.chunks.size() - 1) << ChunkShift) + user.chunks.back().size());
+        user.chunks.back().push_back(EmptyDay);
     }
-    return cells.cells[index];
+    return user.chunks[cell >> ChunkShift][cell & (ChunkCells - 1)];
 }
 
 bool Tally::CountedBefore(const Record &record) const
@@ -113,8 +114,19 @@ bool Tally::CountedBefore(const Record &record) const
         return faultsShown.count(key) != 0;
     unsigned minute = MinuteOfDay(record.start);
     const Day &cell = users[record.user].DayAt(DayOf(record.start));
-    return ((cell.startSlots >> (minute / 32) & 1) && (cell.bits[minute / 64].starts >> (minute % 64) & 1)) ||
-           (record.start < firstDay * MinutesPerDay && completedBefore.count(key));
+    if (!(cell.startSlots >> (minute / 32) & 1) || !(cell.bits[minute / 64].starts >> (minute % 64) & 1))
+        return record.start < firstDay * MinutesPerDay && completedBefore.count(key);
+    return cell.startsFile != record.file ||
+           std::find(fileStarts.begin(), fileStarts.end(), key) == fileStarts.end();
+}
+
+void Tally::Prefetch(int user, int start) const
+{
+    const Day &cell = users[user].DayAt(DayOf(start));
+    if (&cell != &EmptyDay) {
+        __builtin_prefetch(&cell, 1);
+        __builtin_prefetch(&cell.bits[MinuteOfDay(start) / 64], 1);
+    }
 }
 
 bool Tally::KnownFault(int user, int start) const
@@ -130,12 +142,6 @@ void Tally::ExpectOpen(int start)
 
 void Tally::EndFile()
 {
-    for (const std::pair<int, int> &key : fileStarts) {
-        unsigned minute = MinuteOfDay(key.second);
-        Day &cell = DayAt(users[key.first], DayOf(key.second));
-        cell.startSlots |= 1ULL << (minute / 32);
-        cell.bits[minute / 64].starts |= 1ULL << (minute % 64);
-    }
     fileStarts.clear();
     faultKeys.insert(fileFaults.begin(), fileFaults.end());
     faultsShown.insert(fileFaultsShown.begin(), fileFaultsShown.end());
@@ -287,9 +293,18 @@ void Tally::AddEnded(const Record &record)
     if (CountedBefore(record))
         return;
     int end = record.end;
-    if (Overlaps(record.start, end))
-        fileStarts.push_back(key);
-    else if (std::binary_search(expected.begin(), expected.end(), record.start))
+    if (Overlaps(record.start, end)) {
+        /* The start is known at once, in the cell being counted; only the
+           next files count it, as CountedBefore tells. */
+        unsigned minute = MinuteOfDay(record.start);
+        Day &cell = DayAt(users[record.user], DayOf(record.start));
+        unsigned long long &starts = cell.bits[minute / 64].starts, bit = 1ULL << (minute % 64);
+        if (!(starts & bit))
+            fileStarts.push_back(key);
+        starts |= bit;
+        cell.startSlots |= 1ULL << (minute / 32);
+        cell.startsFile = record.file;
+    } else if (std::binary_search(expected.begin(), expected.end(), record.start))
         completedBefore.insert(key);
     Session session = {record.user, record.start, end, std::max(end - record.start, 0),
                        end < record.start ? MarkClockBack : 0, record.file, record.line, record.usage,
@@ -357,12 +372,9 @@ void Tally::Finish()
     for (User &user : users) {
         user.months.clear();
         for (size_t b = 0; b < user.blocks.size(); b++) {
-            const Block &block = user.blocks[b];
-            for (int i = 0, cell = 0; i < BlockDays; i++) {
-                if (!(block.present >> i & 1))
-                    continue;
+            for (int i = 0; i < BlockDays; i++) {
                 int day = (user.firstBlock + (int)b) * BlockDays + i;
-                const Day &found = block.cells[cell++];
+                const Day &found = user.DayAt(day);
                 if ((found.sessions || found.marks) && day >= firstDay && day <= lastDay &&
                     (user.months.empty() || user.months.back() != MonthStart(day)))
                     user.months.push_back(MonthStart(day));

@@ -9,8 +9,9 @@
  * lines nor with the span between the earliest and the latest stamp: a
  * user keeps a cell for each day with use or a mark, and a cell knows its
  * minutes in use, those in use by more than one session, and the session
- * starts that earlier files had as bitmaps of the day's 1440 minutes.
- * Only the starts of the file being read are listed one by one.
+ * starts as bitmaps of the day's 1440 minutes, with the last file that
+ * put a start there. Only the starts the file being read put there first
+ * are listed one by one.
  *
  * A line whose stamps the log itself shows to be wrong (a clock fault)
  * counts nothing and makes no day: the reader names it, and the tally
@@ -80,6 +81,7 @@ struct Day {
     short firstStart;   /* minute of the day, -1 for none */
     short lastEnd;      /* minute of the day up to 1440, -1 for none */
     unsigned char marks;
+    int startsFile;     /* the last file that put a start in starts */
     /* A bit for each 32 minutes with a start in starts, looked at first:
        it shares the cache line of the counts. */
     unsigned long long startSlots;
@@ -88,25 +90,28 @@ struct Day {
     struct Minutes {
         unsigned long long used;
         unsigned long long twice;
-        unsigned long long starts;  /* counted from earlier files */
+        unsigned long long starts;  /* counted */
     } bits[DayWords];
 };
 
-/* BlockDays days, a cell for each that has something, in day order:
-   a day's cell is the one after as many cells as present has bits below
-   the day's. */
+/* Each day's cell in a user's cells, NoCell for none: the log's two-digit
+   years give at most 36,525 days. */
+typedef unsigned short CellIndex;
+const CellIndex NoCell = 0xffff;
+const int ChunkShift = 6, ChunkCells = 1 << ChunkShift;
 struct Block {
-    unsigned present;
-    std::vector<Day> cells;
+    CellIndex cells[BlockDays];
 };
 
 struct User {
     Text name;          /* UTF-8 */
     Text csvName;       /* CP932 */
-    /* The blocks from firstBlock * BlockDays on; a block without days
-       costs only its place. */
+    /* The blocks from firstBlock * BlockDays on: a day's place, two bytes,
+       and a cell only for a day that has something. The cells are made in
+       chunks of ChunkCells that never move, in the order they are needed. */
     int firstBlock;
     std::vector<Block> blocks;
+    std::vector<std::vector<Day>> chunks;
     /* The first day of each month in the range in which the user has
        something, in order: the months the writers show. */
     std::vector<int> months;
@@ -152,6 +157,9 @@ public:
     bool KnownFault(int user, int start) const;
     /* After each file: its starts now count against the next files. */
     void EndFile();
+    /* Asks for the cell of a record soon to come, so that it is in the
+       cache by the time it is counted. */
+    void Prefetch(int user, int start) const;
     /* Settles the open records, once every log has been read. */
     void Finish();
 
@@ -194,7 +202,10 @@ private:
     void Emit(const Session &session);
 
     std::vector<Open> open;
-    std::vector<std::pair<int, int>> fileStarts;   /* user and start */
+    /* The starts this file put in the cells first, by user and start: in
+       a cell this file has put a start in, only these are not from an
+       earlier file. */
+    std::vector<std::pair<int, int>> fileStarts;
     /* Clock faults by user and start: those of this file, and of the
        files before it, named and counted (so, completed, not again). */
     std::vector<std::pair<int, int>> fileFaults, fileFaultsShown;
