@@ -39,7 +39,8 @@ void AppendField(Text &out, const Text &field)
 static const size_t BatchRows = 8192;
 
 SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &reading)
-    : rows(1), out(file), tally(counted), thread(NULL), stop(false), monthFirst(1), monthLast(0)
+    : rows(1), out(file), tally(counted), thread(NULL), ready(0), idle(1), stop(false), monthFirst(1),
+      monthLast(0)
 {
     static const UINT words[][2] = {{MarkRunning, IDS_RUNNING}, {MarkCrashed, IDS_CRASHED},
                                     {MarkClockBack, IDS_CLOCKBACK}, {MarkClockFault, IDS_CLOCKFAULT}};
@@ -56,10 +57,7 @@ SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &rea
     filling.reserve(BatchRows);
     writing.reserve(BatchRows);
     /* Without a thread the rows are written as they come. */
-    ready = CreateEventW(NULL, FALSE, FALSE, NULL);
-    idle = CreateEventW(NULL, FALSE, TRUE, NULL);
-    if (ready && idle)
-        thread = CreateThread(NULL, 0, Run, this, 0, NULL);
+    thread = CreateThread(NULL, 0, Run, this, 0, NULL);
 }
 
 void SessionsCsv::Write(const Session &session)
@@ -81,9 +79,9 @@ void SessionsCsv::Hand()
         for (const Queued &queued : filling)
             WriteRow(queued);
     } else {
-        WaitForSingleObject(idle, INFINITE);
+        idle.Take();
         filling.swap(writing);
-        SetEvent(ready);
+        ready.Give();
     }
     filling.clear();
 }
@@ -92,12 +90,12 @@ DWORD WINAPI SessionsCsv::Run(void *self)
 {
     SessionsCsv &csv = *(SessionsCsv *)self;
     for (;;) {
-        WaitForSingleObject(csv.ready, INFINITE);
+        csv.ready.Take();
         if (csv.stop)
             return 0;
         for (const Queued &queued : csv.writing)
             csv.WriteRow(queued);
-        SetEvent(csv.idle);
+        csv.idle.Give();
     }
 }
 
@@ -106,18 +104,13 @@ void SessionsCsv::Finish()
     if (!filling.empty())
         Hand();
     if (thread) {
-        WaitForSingleObject(idle, INFINITE);
+        idle.Take();
         stop = true;
-        SetEvent(ready);
+        ready.Give();
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
         thread = NULL;
     }
-    if (ready)
-        CloseHandle(ready);
-    if (idle)
-        CloseHandle(idle);
-    ready = idle = NULL;
 }
 
 static char *PutText(char *at, const Text &text)

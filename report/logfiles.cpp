@@ -19,6 +19,7 @@
  * until Windows sets the time. Such a line is named, never corrected.
  */
 #include "report.h"
+#include "handover.h"
 #include "logline.h"
 #include "../recorder/loglayout.h"
 
@@ -55,30 +56,36 @@ static Text ShownText(const char *line, int length, UINT codePage)
 
 namespace {
 
-/* A line read, with where its bytes are in the piece it came in. */
+/* A line read, with where its bytes are in the batch it came in; or the
+   end of its file (kind LineBlank). */
 struct Parsed {
     LogLine read;   /* LineRecord, or LineOther for any other line that is not blank */
+    int file;
     int number;
     int at;
+    bool utf8;      /* the file's names are UTF-8 */
     int user;       /* the tally's, once counting has begun */
 };
 
-/* What the reading thread hands to the counting one: a piece of one file
-   and the lines read in it. */
+/* What the reading thread hands to the counting one: pieces of files, one
+   after the other, and the lines read in them. A batch goes over when it
+   is full, so that a thousand small files cost a few hand-overs, not a
+   thousand: each is a round trip through Wine's server. */
 struct Batch {
-    int file;           /* -1: every file has been read */
-    bool utf8;          /* the file's names are UTF-8 */
-    bool end;           /* the file's last piece */
+    bool last;          /* every file has been read */
+    size_t used;        /* the bytes of the lines read */
     std::vector<char> bytes;
     std::vector<Parsed> lines;
 };
 
-/* The pieces go round between the two threads in one order, so two
-   semaphores are all the hand-over needs: one counts the batches filled,
-   the other those free to fill. The reading thread holds two at a time
+/* The batches go round between the two threads in one order, so two
+   counts are all the hand-over needs: the batches filled, and those free
+   to fill. The reading thread holds two at a time
    (the one it fills, the next that takes the unfinished line), the
    counting thread one. */
 const int Batches = 3;
+/* Less room than this left in a batch, and it is handed over. */
+const DWORD LeastRead = 64 * 1024;
 
 /* The reading side of a file: lines split from its bytes and taken
    apart, its header and its unreadable lines. */
@@ -109,11 +116,10 @@ class RecordReader {
 public:
     RecordReader(Tally &tally, int index) : tally(tally), index(index), pending(false), lastStart(NoMoment) {}
 
-    void Lines(Batch &batch);
+    void Line(const Parsed &parsed);
     void End();
 
 private:
-    void Line(const Parsed &parsed);
     Record Judge(int user, const LogLine &read, int number);
 
     Tally &tally;
@@ -143,7 +149,7 @@ void LineReader::Line(Batch &batch, const char *line, int length, bool tooLong)
     if (read.kind == LineBlank)
         return;
     /* Any line that follows an open record settles it. */
-    Parsed parsed = {read, lineNumber, 0, -1};
+    Parsed parsed = {read, index, lineNumber, 0, file.utf8, -1};
     if (read.kind == LineRecord)
         parsed.at = (int)(line - batch.bytes.data());
     else
@@ -189,24 +195,6 @@ void LineReader::End()
         if (reading.badLines.size() < BadLinesShown)
             reading.badLines.push_back(line);
     reading.badLineCount += badCount;
-}
-
-/* The users first, so that each record's cell is asked for a few records
-   ahead of its counting: the cells are waited for together, not one by
-   one. */
-void RecordReader::Lines(Batch &batch)
-{
-    static const size_t Ahead = 8;
-    std::vector<Parsed> &lines = batch.lines;
-    for (Parsed &parsed : lines)
-        if (parsed.read.kind == LineRecord)
-            parsed.user = tally.UserOf(batch.bytes.data() + parsed.at, parsed.read.nameLength,
-                                       batch.utf8 ? CP_UTF8 : LogCodePage);
-    for (size_t i = 0; i < lines.size(); i++) {
-        if (i + Ahead < lines.size() && lines[i + Ahead].user >= 0)
-            tally.Prefetch(lines[i + Ahead].user, lines[i + Ahead].read.start);
-        Line(lines[i]);
-    }
 }
 
 void RecordReader::Line(const Parsed &parsed)
@@ -270,7 +258,7 @@ public:
 private:
     static DWORD WINAPI ReadAll(void *self);
     void ReadFiles();
-    void ReadFile(int index);
+    Batch *ReadFile(Batch &batch, int index);
     Batch &Fill();
     void Hand(Batch &batch);
     void Count();
@@ -279,7 +267,7 @@ private:
     Reading &reading;
     Tally &tally;
     Batch batches[Batches];
-    HANDLE filled, free;
+    Handover filled, free;
     HANDLE thread;
     int toFill, toCount;
     /* Without a second thread, each batch is counted as soon as it is read. */
@@ -291,14 +279,13 @@ private:
 }
 
 Pipeline::Pipeline(Reading &given, Tally &counted)
-    : reading(given), tally(counted), thread(NULL), toFill(0), toCount(0), alone(true), counting(NULL)
+    : reading(given), tally(counted), filled(0), free(Batches), thread(NULL), toFill(0), toCount(0),
+      alone(true), counting(NULL)
 {
     for (Batch &batch : batches) {
         batch.bytes.resize(LongestLine + 1 + PieceSize);
         batch.lines.reserve(PieceSize / 64);
     }
-    filled = CreateSemaphoreW(NULL, 0, Batches, NULL);
-    free = CreateSemaphoreW(NULL, Batches, Batches, NULL);
 }
 
 Pipeline::~Pipeline()
@@ -307,17 +294,12 @@ Pipeline::~Pipeline()
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
     }
-    if (filled)
-        CloseHandle(filled);
-    if (free)
-        CloseHandle(free);
     delete counting;
 }
 
 void Pipeline::Run()
 {
-    if (filled && free)
-        thread = CreateThread(NULL, 0, ReadAll, this, 0, NULL);
+    thread = CreateThread(NULL, 0, ReadAll, this, 0, NULL);
     alone = !thread;
     if (alone)
         ReadFiles();
@@ -333,29 +315,30 @@ DWORD WINAPI Pipeline::ReadAll(void *self)
 
 void Pipeline::ReadFiles()
 {
+    Batch *batch = &Fill();
     for (int i = 0; i < (int)reading.files.size(); i++)
-        ReadFile(i);
-    Batch &last = Fill();
-    last.file = -1;
-    Hand(last);
+        batch = ReadFile(*batch, i);
+    batch->last = true;
+    Hand(*batch);
 }
 
 /* The next batch to fill, once the counting thread is done with it. */
 Batch &Pipeline::Fill()
 {
     if (!alone)
-        WaitForSingleObject(free, INFINITE);
+        free.Take();
     Batch &batch = batches[toFill];
     toFill = (toFill + 1) % Batches;
     batch.lines.clear();
-    batch.end = false;
+    batch.last = false;
+    batch.used = 0;
     return batch;
 }
 
 void Pipeline::Hand(Batch &batch)
 {
     if (!alone) {
-        ReleaseSemaphore(filled, 1, NULL);
+        filled.Give();
         return;
     }
     toCount = (toCount + 1) % Batches;
@@ -367,27 +350,39 @@ void Pipeline::Hand(Batch &batch)
 void Pipeline::Count()
 {
     for (;;) {
-        WaitForSingleObject(filled, INFINITE);
+        filled.Take();
         Batch &batch = batches[toCount];
         toCount = (toCount + 1) % Batches;
         Count(batch);
         /* Once given back, the batch is the other thread's. */
-        bool last = batch.file < 0;
-        ReleaseSemaphore(free, 1, NULL);
+        bool last = batch.last;
+        free.Give();
         if (last)
             return;
     }
 }
 
-/* A file's batches come one after the other, its last marked. */
+/* The files' lines come one file after the other, each closed by its
+   end. The users are found first, so that each record's cell is asked
+   for a few records ahead of its counting: the cells are waited for
+   together, not one by one. */
 void Pipeline::Count(Batch &batch)
 {
-    if (batch.file < 0)
-        return;
-    if (!counting)
-        counting = new RecordReader(tally, batch.file);
-    counting->Lines(batch);
-    if (batch.end) {
+    static const size_t Ahead = 8;
+    std::vector<Parsed> &lines = batch.lines;
+    for (Parsed &parsed : lines)
+        if (parsed.read.kind == LineRecord)
+            parsed.user = tally.UserOf(batch.bytes.data() + parsed.at, parsed.read.nameLength,
+                                       parsed.utf8 ? CP_UTF8 : LogCodePage);
+    for (size_t i = 0; i < lines.size(); i++) {
+        if (i + Ahead < lines.size() && lines[i + Ahead].user >= 0)
+            tally.Prefetch(lines[i + Ahead].user, lines[i + Ahead].read.start);
+        if (!counting)
+            counting = new RecordReader(tally, lines[i].file);
+        if (lines[i].read.kind != LineBlank) {
+            counting->Line(lines[i]);
+            continue;
+        }
         counting->End();
         delete counting;
         counting = NULL;
@@ -403,32 +398,43 @@ static void Take(LineReader &reader, Batch &batch, const char *line, int length)
     reader.Line(batch, line, length, length > LongestLine);
 }
 
-void Pipeline::ReadFile(int index)
+/* The file's lines into the batch, and into the next ones when it is
+   full; the batch being filled when the file ends. */
+Batch *Pipeline::ReadFile(Batch &first, int index)
 {
+    Batch *batch = &first;
     HANDLE file = OpenShared(reading.files[index].path);
     if (file == INVALID_HANDLE_VALUE) {
         reading.files[index].error = GetLastError();
-        return;
+        return batch;
     }
 
     LineReader reader(reading, index);
-    Batch *batch = &Fill();
-    int kept = 0;           /* an unfinished line carried to the next piece */
+    size_t kept = 0;        /* an unfinished line, after the batch's lines */
     bool tooLong = false;   /* inside a line too long to be a record */
     Text longStart;
     for (;;) {
-        batch->file = index;
+        DWORD room = (DWORD)std::min(batch->bytes.size() - batch->used - kept, (size_t)PieceSize);
+        if (room < LeastRead) {
+            Batch &next = Fill();
+            memcpy(next.bytes.data(), batch->bytes.data() + batch->used, kept);
+            Hand(*batch);
+            batch = &next;
+            continue;
+        }
+        char *at = batch->bytes.data() + batch->used, *end = at + kept;
         DWORD got = 0;
-        if (!::ReadFile(file, batch->bytes.data() + kept, PieceSize, &got, NULL)) {
+        if (!::ReadFile(file, end, room, &got, NULL)) {
             reading.files[index].error = GetLastError();
             break;
         }
-        char *at = batch->bytes.data(), *end = batch->bytes.data() + kept + got;
+        end += got;
         if (!got) {
             if (tooLong)
                 reader.Line(*batch, longStart.data(), (int)longStart.size(), true);
             else if (kept)
-                Take(reader, *batch, at, kept);
+                Take(reader, *batch, at, (int)kept);
+            batch->used += kept;
             break;
         }
         for (char *stop; (stop = (char *)memchr(at, '\n', end - at)) != NULL; at = stop + 1) {
@@ -439,27 +445,22 @@ void Pipeline::ReadFile(int index)
             }
             Take(reader, *batch, at, (int)(stop - at));
         }
+        batch->used = at - batch->bytes.data();
         /* Carried whole up to the longest a line can be and its CR; past
            that only its start is kept, and it cannot be a record. */
-        kept = (int)(end - at);
-        if (!tooLong && kept > LongestLine + 1) {
+        kept = end - at;
+        if (!tooLong && kept > (size_t)LongestLine + 1) {
             tooLong = true;
             longStart.assign(at, ShownBytes);
         }
         if (tooLong)
             kept = 0;
-        batch->utf8 = reading.files[index].utf8;
-        Batch &next = Fill();
-        memcpy(next.bytes.data(), at, kept);
-        Hand(*batch);
-        batch = &next;
     }
     CloseHandle(file);
     reader.End();
-    batch->file = index;
-    batch->utf8 = reading.files[index].utf8;
-    batch->end = true;
-    Hand(*batch);
+    Parsed end = {{LineBlank, 0, 0, false, 0, -1}, index, 0, 0, false, -1};
+    batch->lines.push_back(end);
+    return batch;
 }
 
 void ReadLogFiles(Reading &reading, Tally &tally)

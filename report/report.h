@@ -6,6 +6,7 @@
 #ifndef REPORT_REPORT_H
 #define REPORT_REPORT_H
 
+#include "handover.h"
 #include "tally.h"
 
 #include <deque>
@@ -123,7 +124,9 @@ private:
     /* By whether the usage field disagrees, then by mark. */
     Text states[2][MarkClockFault + 1];
     std::vector<Queued> filling, writing;
-    HANDLE thread, ready, idle;
+    HANDLE thread;
+    /* A batch filled for the writer; the writer idle, the last written. */
+    Handover ready, idle;
     bool stop;
     /* The writer's month, "yyyy/mm/", and its days. */
     char monthText[8];
