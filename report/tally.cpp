@@ -37,7 +37,7 @@ bool User::HasMonth(int month) const
 
 Tally::Tally(int first, int last, int reportTime)
     : firstDay(first), lastDay(last), now(reportTime), sink(NULL), shownFirst(first),
-      shownLast(last), faultCount(0), mismatchCount(0)
+      shownLast(last), faultCount(0), mismatchCount(0), fileStartsInOrder(true)
 {
     for (Recent &recent : recents)
         recent.user = -1;
@@ -116,8 +116,11 @@ bool Tally::CountedBefore(const Record &record) const
     const Day &cell = users[record.user].DayAt(DayOf(record.start));
     if (!(cell.startSlots >> (minute / 32) & 1) || !(cell.bits[minute / 64].starts >> (minute % 64) & 1))
         return record.start < firstDay * MinutesPerDay && completedBefore.count(key);
-    return cell.startsFile != record.file ||
-           std::find(fileStarts.begin(), fileStarts.end(), key) == fileStarts.end();
+    if (cell.startsFile != record.file)
+        return true;
+    std::pair<int, int> byStart(record.start, record.user);
+    return fileStartsInOrder ? !std::binary_search(fileStarts.begin(), fileStarts.end(), byStart)
+                             : std::find(fileStarts.begin(), fileStarts.end(), byStart) == fileStarts.end();
 }
 
 void Tally::Prefetch(int user, int start) const
@@ -143,6 +146,7 @@ void Tally::ExpectOpen(int start)
 void Tally::EndFile()
 {
     fileStarts.clear();
+    fileStartsInOrder = true;
     faultKeys.insert(fileFaults.begin(), fileFaults.end());
     faultsShown.insert(fileFaultsShown.begin(), fileFaultsShown.end());
     fileFaults.clear();
@@ -299,8 +303,11 @@ void Tally::AddEnded(const Record &record)
         unsigned minute = MinuteOfDay(record.start);
         Day &cell = DayAt(users[record.user], DayOf(record.start));
         unsigned long long &starts = cell.bits[minute / 64].starts, bit = 1ULL << (minute % 64);
-        if (!(starts & bit))
-            fileStarts.push_back(key);
+        if (!(starts & bit)) {
+            std::pair<int, int> byStart(record.start, record.user);
+            fileStartsInOrder = fileStartsInOrder && (fileStarts.empty() || fileStarts.back() < byStart);
+            fileStarts.push_back(byStart);
+        }
         starts |= bit;
         cell.startSlots |= 1ULL << (minute / 32);
         cell.startsFile = record.file;

@@ -202,10 +202,12 @@ private:
     void Emit(const Session &session);
 
     std::vector<Open> open;
-    /* The starts this file put in the cells first, by user and start: in
+    /* The starts this file put in the cells first, by start and user: in
        a cell this file has put a start in, only these are not from an
-       earlier file. */
+       earlier file. A log's starts come in order, so they are searched
+       by halves unless the clock went back. */
     std::vector<std::pair<int, int>> fileStarts;
+    bool fileStartsInOrder;
     /* Clock faults by user and start: those of this file, and of the
        files before it, named and counted (so, completed, not again). */
     std::vector<std::pair<int, int>> fileFaults, fileFaultsShown;
