@@ -21,7 +21,7 @@
 
 const Day EmptyDay = {0, 0, 0, -1, -1, 0, -1, 0, {}};
 
-const Day &User::DayAt(int day) const
+FOR_SPEED const Day &User::DayAt(int day) const
 {
     int block = (day >> BlockShift) - firstBlock;
     if (block < 0 || block >= (int)blocks.size())
@@ -79,7 +79,7 @@ int Tally::UserOf(const char *name, int length, UINT codePage)
 }
 
 /* The day's cell, made empty if it has none. */
-Day &Tally::DayAt(User &user, int day)
+FOR_SPEED Day &Tally::DayAt(User &user, int day)
 {
     static const Block none = {{NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell,
                                 NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell,
@@ -107,15 +107,33 @@ Day &Tally::DayAt(User &user, int day)
     return user.chunks[cell >> ChunkShift][cell & (ChunkCells - 1)];
 }
 
-bool Tally::CountedBefore(const Record &record) const
+bool Keys::Has(int user, int start) const
 {
-    std::pair<int, int> key(record.user, record.start);
+    return !keys.empty() && std::binary_search(keys.begin(), keys.end(), std::make_pair(user, start));
+}
+
+void Keys::Add(int user, int start)
+{
+    std::pair<int, int> key(user, start);
+    auto at = std::lower_bound(keys.begin(), keys.end(), key);
+    if (at == keys.end() || *at != key)
+        keys.insert(at, key);
+}
+
+void Keys::Add(const std::vector<std::pair<int, int>> &more)
+{
+    for (const std::pair<int, int> &key : more)
+        Add(key.first, key.second);
+}
+
+FOR_SPEED bool Tally::CountedBefore(const Record &record) const
+{
     if (record.flags & MarkClockFault)
-        return faultsShown.count(key) != 0;
+        return faultsShown.Has(record.user, record.start);
     unsigned minute = MinuteOfDay(record.start);
     const Day &cell = users[record.user].DayAt(DayOf(record.start));
     if (!(cell.startSlots >> (minute / 32) & 1) || !(cell.bits[minute / 64].starts >> (minute % 64) & 1))
-        return record.start < firstDay * MinutesPerDay && completedBefore.count(key);
+        return record.start < firstDay * MinutesPerDay && completedBefore.Has(record.user, record.start);
     if (cell.startsFile != record.file)
         return true;
     std::pair<int, int> byStart(record.start, record.user);
@@ -123,7 +141,7 @@ bool Tally::CountedBefore(const Record &record) const
                              : std::find(fileStarts.begin(), fileStarts.end(), byStart) == fileStarts.end();
 }
 
-void Tally::Prefetch(int user, int start) const
+FOR_SPEED void Tally::Prefetch(int user, int start) const
 {
     const Day &cell = users[user].DayAt(DayOf(start));
     if (&cell != &EmptyDay) {
@@ -134,7 +152,7 @@ void Tally::Prefetch(int user, int start) const
 
 bool Tally::KnownFault(int user, int start) const
 {
-    return !faultKeys.empty() && faultKeys.count(std::make_pair(user, start));
+    return faultKeys.Has(user, start);
 }
 
 void Tally::ExpectOpen(int start)
@@ -147,8 +165,8 @@ void Tally::EndFile()
 {
     fileStarts.clear();
     fileStartsInOrder = true;
-    faultKeys.insert(fileFaults.begin(), fileFaults.end());
-    faultsShown.insert(fileFaultsShown.begin(), fileFaultsShown.end());
+    faultKeys.Add(fileFaults);
+    faultsShown.Add(fileFaultsShown);
     fileFaults.clear();
     fileFaultsShown.clear();
 }
@@ -159,7 +177,7 @@ bool Tally::Overlaps(int start, int end) const
     return DayOf(end > start ? end - 1 : start) >= firstDay && DayOf(start) <= lastDay;
 }
 
-static int Bits(unsigned long long x)
+FOR_SPEED static int Bits(unsigned long long x)
 {
     x -= (x >> 1) & 0x5555555555555555ULL;
     x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
@@ -169,7 +187,7 @@ static int Bits(unsigned long long x)
 
 /* Marks the minutes from to to in use, a word at a time; those already
    in use are in use twice. */
-static void SetMinutes(Day &cell, int from, int to)
+FOR_SPEED static void SetMinutes(Day &cell, int from, int to)
 {
     while (from < to) {
         int word = from / 64, last = std::min(to, (word + 1) * 64);
@@ -190,7 +208,7 @@ static void SetMinutes(Day &cell, int from, int to)
         cell.marks |= MarkOverlap;
 }
 
-void Tally::Count(const Session &session)
+FOR_SPEED void Tally::Count(const Session &session)
 {
     User &user = users[session.user];
     int mark = session.mark;
@@ -312,7 +330,7 @@ void Tally::AddEnded(const Record &record)
         cell.startSlots |= 1ULL << (minute / 32);
         cell.startsFile = record.file;
     } else if (std::binary_search(expected.begin(), expected.end(), record.start))
-        completedBefore.insert(key);
+        completedBefore.Add(record.user, record.start);
     Session session = {record.user, record.start, end, std::max(end - record.start, 0),
                        end < record.start ? MarkClockBack : 0, record.file, record.line, record.usage,
                        (record.flags & MarkMismatch) != 0, false};

@@ -23,8 +23,11 @@
 
 #include "calendar.h"
 
+/* What runs for every record is built for speed, the rest of the exe for
+   size. */
+#define FOR_SPEED __attribute__((optimize("O2")))
+
 #include <map>
-#include <set>
 #include <vector>
 
 /* What a day shows besides its times; also a session's state. */
@@ -136,6 +139,17 @@ public:
     virtual void Write(const Session &session) = 0;
 };
 
+/* Users and starts, few: a sorted list. */
+class Keys {
+public:
+    bool Has(int user, int start) const;
+    void Add(int user, int start);
+    void Add(const std::vector<std::pair<int, int>> &keys);
+
+private:
+    std::vector<std::pair<int, int>> keys;
+};
+
 class Tally {
 public:
     /* Days firstDay to lastDay are counted; now is the report's time. */
@@ -211,11 +225,11 @@ private:
     /* Clock faults by user and start: those of this file, and of the
        files before it, named and counted (so, completed, not again). */
     std::vector<std::pair<int, int>> fileFaults, fileFaultsShown;
-    std::set<std::pair<int, int>> faultKeys, faultsShown;
+    Keys faultKeys, faultsShown;
     /* Starts before the range that a log ends open on; the completed
        copies of those seen in any file. */
     std::vector<int> expected;
-    std::set<std::pair<int, int>> completedBefore;
+    Keys completedBefore;
     std::map<Text, int> byRaw, byName;
     struct Recent {
         Text raw;   /* a code page tag and the name's bytes */
