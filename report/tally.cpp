@@ -11,7 +11,7 @@
  * log (so it crashed) wins over one that looks still running.
  *
  * A clock fault is one session by the same rules, known by its user and
- * start in a set of its own: its wrong start must make no day's cell.
+ * start in lists of its own: its wrong start must make no day's cell.
  * Only where its end is in order is its end's day marked.
  */
 #include "tally.h"
