@@ -26,7 +26,9 @@
 #include <algorithm>
 #include <cstring>
 
-static const DWORD PieceSize = 1 << 20;
+/* Three pieces are in memory at once (being read, waiting, being
+   counted), each with the lines read in it. */
+static const DWORD PieceSize = 1 << 19;
 static const int LongestLine = 1024;
 static const int ShownBytes = 80;
 
@@ -299,12 +301,15 @@ Pipeline::~Pipeline()
 
 void Pipeline::Run()
 {
+    /* Known before the thread runs: it reads it at once. */
+    alone = false;
     thread = CreateThread(NULL, 0, ReadAll, this, 0, NULL);
-    alone = !thread;
-    if (alone)
-        ReadFiles();
-    else
+    if (thread) {
         Count();
+    } else {
+        alone = true;
+        ReadFiles();
+    }
 }
 
 DWORD WINAPI Pipeline::ReadAll(void *self)
