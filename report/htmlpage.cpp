@@ -322,9 +322,9 @@ void Overview::Untrusted(const std::vector<Session> &lines, int count, UINT word
             Put(" \xef\xbd\x9e ");
             Put(Stamp(line.end));
             Put(" ");
-            Number(line.usage / 60, 2);
+            Number(line.usage / 100, 2);
             Put(":");
-            Number(line.usage % 60, 2);
+            Number(line.usage % 100, 2);
         }
         Put("</code></li>\n");
     }

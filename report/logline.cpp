@@ -103,8 +103,7 @@ static LogLine ReadRecord(const char *line, int length)
         if (endStart < Gap || !Blanks(line + endStart - Gap, Gap))
             return read;
         read.ended = true;
-        int minutes = TwoDigits(line + length - 2);
-        read.usage = minutes < 60 ? TwoDigits(line + length - 5) * 60 + minutes : -1;
+        read.usage = TwoDigits(line + length - 5) * 100 + TwoDigits(line + length - 2);
         stampEnd = endStart - Gap;
     }
     int start = StampBefore(line, stampEnd, &read.start);

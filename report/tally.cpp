@@ -107,33 +107,39 @@ FOR_SPEED Day &Tally::DayAt(User &user, int day)
     return user.chunks[cell >> ChunkShift][cell & (ChunkCells - 1)];
 }
 
-bool Keys::Has(int user, int start) const
+bool Keys::Has(const Key &key) const
 {
-    return !keys.empty() && std::binary_search(keys.begin(), keys.end(), std::make_pair(user, start));
+    return !keys.empty() && std::binary_search(keys.begin(), keys.end(), key);
 }
 
-void Keys::Add(int user, int start)
+bool Keys::HasStart(int user, int start) const
 {
-    std::pair<int, int> key(user, start);
+    auto at = std::lower_bound(keys.begin(), keys.end(), Key{user, start, NoMoment});
+    return at != keys.end() && (*at)[0] == user && (*at)[1] == start;
+}
+
+void Keys::Add(const Key &key)
+{
     auto at = std::lower_bound(keys.begin(), keys.end(), key);
     if (at == keys.end() || *at != key)
         keys.insert(at, key);
 }
 
-void Keys::Add(const std::vector<std::pair<int, int>> &more)
+void Keys::Add(const std::vector<Key> &more)
 {
-    for (const std::pair<int, int> &key : more)
-        Add(key.first, key.second);
+    for (const Key &key : more)
+        Add(key);
 }
 
 FOR_SPEED bool Tally::CountedBefore(const Record &record) const
 {
     if (record.flags & MarkClockFault)
-        return faultsShown.Has(record.user, record.start);
+        return record.end == NoMoment ? faultsShown.HasStart(record.user, record.start)
+                                      : faultsShown.Has(Key{record.user, record.start, record.end});
     unsigned minute = MinuteOfDay(record.start);
     const Day &cell = users[record.user].DayAt(DayOf(record.start));
     if (!(cell.startSlots >> (minute / 32) & 1) || !(cell.bits[minute / 64].starts >> (minute % 64) & 1))
-        return record.start < firstDay * MinutesPerDay && completedBefore.Has(record.user, record.start);
+        return record.start < firstDay * MinutesPerDay && completedBefore.HasStart(record.user, record.start);
     if (cell.startsFile != record.file)
         return true;
     std::pair<int, int> byStart(record.start, record.user);
@@ -152,7 +158,7 @@ FOR_SPEED void Tally::Prefetch(int user, int start) const
 
 bool Tally::KnownFault(int user, int start) const
 {
-    return faultKeys.Has(user, start);
+    return faultKeys.HasStart(user, start);
 }
 
 void Tally::ExpectOpen(int start)
@@ -301,12 +307,11 @@ void Tally::Emit(const Session &session)
 
 void Tally::AddEnded(const Record &record)
 {
-    std::pair<int, int> key(record.user, record.start);
     if (record.flags & MarkClockFault) {
-        fileFaults.push_back(key);
+        fileFaults.push_back(Key{record.user, record.start, record.end});
         if (CountedBefore(record) || !Placed(record))
             return;
-        fileFaultsShown.push_back(key);
+        fileFaultsShown.push_back(Key{record.user, record.start, record.end});
         Session session = {record.user, record.start, record.end, 0, MarkClockFault, record.file,
                            record.line, record.usage, false, record.endInOrder};
         Emit(session);
@@ -330,7 +335,7 @@ void Tally::AddEnded(const Record &record)
         cell.startSlots |= 1ULL << (minute / 32);
         cell.startsFile = record.file;
     } else if (std::binary_search(expected.begin(), expected.end(), record.start))
-        completedBefore.Add(record.user, record.start);
+        completedBefore.Add(Key{record.user, record.start, end});
     Session session = {record.user, record.start, end, std::max(end - record.start, 0),
                        end < record.start ? MarkClockBack : 0, record.file, record.line, record.usage,
                        (record.flags & MarkMismatch) != 0, false};
@@ -340,7 +345,7 @@ void Tally::AddEnded(const Record &record)
 void Tally::AddOpen(const Record &record, bool last, bool twin)
 {
     if (record.flags & MarkClockFault)
-        fileFaults.push_back(std::make_pair(record.user, record.start));
+        fileFaults.push_back(Key{record.user, record.start, NoMoment});
     Open waiting = {record, last, twin};
     open.push_back(waiting);
 }

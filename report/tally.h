@@ -27,6 +27,7 @@
    size. */
 #define FOR_SPEED __attribute__((optimize("O2")))
 
+#include <array>
 #include <map>
 #include <vector>
 
@@ -54,7 +55,7 @@ struct Session {
     int mark;       /* 0, MarkRunning, MarkCrashed, MarkClockBack or MarkClockFault */
     int file;
     int line;
-    int usage;      /* the end record's usage field, -1 for none */
+    int usage;      /* the end record's usage field, hh * 100 + mm; -1 for none */
     bool mismatch;  /* the usage field is not what the stamps give */
     bool endInOrder;    /* a clock fault whose end is a real moment: its day is marked */
 };
@@ -139,15 +140,18 @@ public:
     virtual void Write(const Session &session) = 0;
 };
 
-/* Users and starts, few: a sorted list. */
+/* Users, starts and ends, few: a sorted list. */
+typedef std::array<int, 3> Key;
 class Keys {
 public:
-    bool Has(int user, int start) const;
-    void Add(int user, int start);
-    void Add(const std::vector<std::pair<int, int>> &keys);
+    bool Has(const Key &key) const;
+    /* Any key of that user and start. */
+    bool HasStart(int user, int start) const;
+    void Add(const Key &key);
+    void Add(const std::vector<Key> &keys);
 
 private:
-    std::vector<std::pair<int, int>> keys;
+    std::vector<Key> keys;
 };
 
 class Tally {
@@ -222,9 +226,11 @@ private:
        by halves unless the clock went back. */
     std::vector<std::pair<int, int>> fileStarts;
     bool fileStartsInOrder;
-    /* Clock faults by user and start: those of this file, and of the
-       files before it, named and counted (so, completed, not again). */
-    std::vector<std::pair<int, int>> fileFaults, fileFaultsShown;
+    /* Clock faults by user, start and end: those of this file, and of the
+       files before it, named (so not again: the same line in a copy of
+       the log). The same user and start on two PCs whose clocks both
+       failed are two faults; their ends tell them apart. */
+    std::vector<Key> fileFaults, fileFaultsShown;
     Keys faultKeys, faultsShown;
     /* Starts before the range that a log ends open on; the completed
        copies of those seen in any file. */
