@@ -872,7 +872,9 @@ TEST(ReportCollect, CollectionFolderGivesTheDaysOfTheOriginalLogs)
                                     "alice            26/12/06(日) 10:00     26/12/06(日) 18:00     08:00"}),
                       archive = LogOf({"alice            26/11/30(月) 09:00     26/11/30(月) 17:00     08:00"}),
                       pc02 = LogOf({"carol            26/11/20(金) 09:00     26/11/20(金) 17:00     08:00",
-                                    "alice            26/11/25(水) 17:00     26/11/25(水) 20:00     03:00"});
+                                    "alice            26/11/25(水) 17:00     26/11/25(水) 20:00     03:00",
+                                    /* a clock set to 2099 does not make the log look fresh */
+                                    "alice            99/12/31(木) 09:00     99/12/31(木) 10:00     01:00"});
     std::string folder = EnterFreshFolder("ReportCollection");
     std::vector<std::pair<std::string, std::string>> files = {
         {"pc01\\morvalenlog.txt", pc01}, {"pc01\\morvalenlog_26-11-30.txt", archive}, {"pc02\\morvalenlog.txt", pc02},
@@ -905,7 +907,7 @@ TEST(ReportCollect, CollectionFolderGivesTheDaysOfTheOriginalLogs)
     const std::pair<const char *, bool> items[] = {
         {"<li>PC01\\alice\\morvalenlog.txt \xe2\x80\x94 6 行 \xe2\x80\x94 最終記録 2026/12/06 18:00</li>", true},
         {"<li>PC02\\carol\\morvalenlog_26-01-11.txt \xe2\x80\x94 3 行</li>", true},
-        {"<li class=\"stale\">PC02\\carol\\morvalenlog.txt \xe2\x80\x94 5 行 \xe2\x80\x94 最終記録 2026/11/25 20:00 <b", false}};
+        {"<li class=\"stale\">PC02\\carol\\morvalenlog.txt \xe2\x80\x94 6 行 \xe2\x80\x94 最終記録 2026/11/25 20:00 <b", false}};
     for (const auto &item : items)
         EXPECT_TRUE(html.find(item.first) != std::string::npos && (html.find(item.first) < fold) == item.second)
             << item.first;
