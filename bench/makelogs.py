@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Logs for the report benchmark, byte for byte in the recorder's layout.
 
-    makelogs.py FOLDER LINES [PCS [USERS [YEARS]]]
+    makelogs.py FOLDER LINES [PCS [USERS [YEARS]]] [--stray]
 
 Writes PCS logs (pcNNN.txt; a quarter of them initialised once, so with an
 archive pcNNN_yy-MM-dd.txt that ends on the open line the log repeats) of
@@ -10,7 +10,9 @@ CP932 with CRLF and no line break at the end. The sessions include
 midnight and multi-day ones, crashes (an open line that is not the last),
 the clock set back (an end before its start), logs still running, long,
 blank-holding and Japanese names, and "-- none --". The same arguments
-always give the same files.
+always give the same files. With --stray, the same files but for one line
+in the middle of each log, whose start is the BIOS's date a PC with a
+failed clock battery starts at (2000/01/01 00:05), its end as it was.
 """
 import datetime
 import os
@@ -82,7 +84,10 @@ def sessions(rng, count, first, last, people):
         day = max(day + datetime.timedelta(days=1), moment.date())
 
 
-def write_pc(folder, index, lines, names, rng, years):
+BIOS_DATE = datetime.datetime(2000, 1, 1, 0, 5)
+
+
+def write_pc(folder, index, lines, names, rng, years, stray):
     last = datetime.date(2026, 11, 30)
     first = last - datetime.timedelta(days=int(365.25 * years))
     people = [names[index % len(names)]] + rng.sample(names, 3)
@@ -96,6 +101,17 @@ def write_pc(folder, index, lines, names, rng, years):
         record = start_record(name, start)
         starts.append((record, start))
         full.append(record + end_record(start, start + length) if length is not None else record)
+    if stray:
+        # A session with minutes a third of the way in (not the line an
+        # archive shares with its log): its start as the clock gave
+        # it before Windows set the time. The generator's draws are those
+        # of the set without it.
+        at = len(made) // 3
+        while made[at][2] is None or made[at][2].total_seconds() <= 0:
+            at += 1
+        name, start, length = made[at]
+        end = start + shift + length
+        full[at] = start_record(name, BIOS_DATE) + end_record(BIOS_DATE, end)
     # The last session is still running on half of the PCs.
     if index % 2:
         full[-1] = starts[-1][0]
@@ -113,15 +129,17 @@ def write_pc(folder, index, lines, names, rng, years):
 
 
 def main():
-    folder, lines = sys.argv[1], int(sys.argv[2])
-    pcs = int(sys.argv[3]) if len(sys.argv) > 3 else 200
-    people = int(sys.argv[4]) if len(sys.argv) > 4 else 50
-    years = float(sys.argv[5]) if len(sys.argv) > 5 else 4
+    stray = "--stray" in sys.argv
+    args = [arg for arg in sys.argv if arg != "--stray"]
+    folder, lines = args[1], int(args[2])
+    pcs = int(args[3]) if len(args) > 3 else 200
+    people = int(args[4]) if len(args) > 4 else 50
+    years = float(args[5]) if len(args) > 5 else 4
     os.makedirs(folder, exist_ok=True)
     rng = random.Random(13)
     names = users(people)
     for index in range(pcs):
-        write_pc(folder, index, lines // pcs, names, rng, years)
+        write_pc(folder, index, lines // pcs, names, rng, years, stray)
 
 
 main()

@@ -61,8 +61,7 @@ struct Run {
     void Read(SessionSink *sink)
     {
         tally.sink = sink;
-        for (int i = 0; i < (int)reading.files.size(); i++)
-            ReadLogFile(reading, i, tally);
+        ReadLogFiles(reading, tally);
         tally.Finish();
     }
 };
@@ -121,7 +120,7 @@ int wmain(int count, wchar_t **args)
         ToFile(out, [&](OutFile &file) { WriteDaysCsv(file, done.tally, done.tally.shownFirst, done.tally.shownLast); });
     });
     Time("the month pages", [&] {
-        for (int day = done.tally.shownFirst; day <= done.tally.shownLast; day = MonthEnd(day) + 1)
+        for (int day : done.tally.months)
             ToFile(out, [&](OutFile &file) { WriteMonthPage(file, done.tally, NULL, day); });
     });
     Time("the overview", [&] {

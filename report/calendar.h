@@ -19,14 +19,16 @@ int DaysInMonth(int year, int month);
 int MonthStart(int dayNumber);
 int MonthEnd(int dayNumber);
 
-/* For every line and row: unsigned, the division is a multiplication. */
-inline int DayOf(int moment)
+/* For every line and row: unsigned, the division is a multiplication;
+   inlined even where the exe is built for size. */
+#define HOT_INLINE inline __attribute__((always_inline))
+HOT_INLINE int DayOf(int moment)
 {
     return moment >= 0 ? (int)((unsigned)moment / MinutesPerDay)
                        : -(int)(((unsigned)-moment + MinutesPerDay - 1) / MinutesPerDay);
 }
 
-inline int MinuteOfDay(int moment)
+HOT_INLINE int MinuteOfDay(int moment)
 {
     return moment - DayOf(moment) * MinutesPerDay;
 }

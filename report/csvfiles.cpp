@@ -39,11 +39,16 @@ void AppendField(Text &out, const Text &field)
 static const size_t BatchRows = 8192;
 
 SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &reading)
-    : rows(1), out(file), tally(counted), thread(NULL), stop(false), monthFirst(1), monthLast(0)
+    : rows(1), out(file), tally(counted), thread(NULL), ready(0), idle(1), stop(false), monthFirst(1),
+      monthLast(0)
 {
-    states[MarkRunning] = LoadBytes(IDS_RUNNING, LogCodePage);
-    states[MarkCrashed] = LoadBytes(IDS_CRASHED, LogCodePage);
-    states[MarkClockBack] = LoadBytes(IDS_CLOCKBACK, LogCodePage);
+    static const UINT words[][2] = {{MarkRunning, IDS_RUNNING}, {MarkCrashed, IDS_CRASHED},
+                                    {MarkClockBack, IDS_CLOCKBACK}, {MarkClockFault, IDS_CLOCKFAULT}};
+    Text mismatch = LoadBytes(IDS_MISMATCH, LogCodePage);
+    for (const UINT *word : words)
+        states[0][word[0]] = LoadBytes(word[1], LogCodePage);
+    for (int mark = 0; mark <= MarkClockFault; mark++)
+        states[1][mark] = states[0][mark] + (states[0][mark].empty() ? "" : " ") + mismatch;
     for (const SourceFile &source : reading.files) {
         fileFields.push_back(Text());
         AppendField(fileFields.back(), source.shown);
@@ -52,10 +57,7 @@ SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &rea
     filling.reserve(BatchRows);
     writing.reserve(BatchRows);
     /* Without a thread the rows are written as they come. */
-    ready = CreateEventW(NULL, FALSE, FALSE, NULL);
-    idle = CreateEventW(NULL, FALSE, TRUE, NULL);
-    if (ready && idle)
-        thread = CreateThread(NULL, 0, Run, this, 0, NULL);
+    thread = CreateThread(NULL, 0, Run, this, 0, NULL);
 }
 
 void SessionsCsv::Write(const Session &session)
@@ -77,9 +79,9 @@ void SessionsCsv::Hand()
         for (const Queued &queued : filling)
             WriteRow(queued);
     } else {
-        WaitForSingleObject(idle, INFINITE);
+        idle.Take();
         filling.swap(writing);
-        SetEvent(ready);
+        ready.Give();
     }
     filling.clear();
 }
@@ -88,12 +90,12 @@ DWORD WINAPI SessionsCsv::Run(void *self)
 {
     SessionsCsv &csv = *(SessionsCsv *)self;
     for (;;) {
-        WaitForSingleObject(csv.ready, INFINITE);
+        csv.ready.Take();
         if (csv.stop)
             return 0;
         for (const Queued &queued : csv.writing)
             csv.WriteRow(queued);
-        SetEvent(csv.idle);
+        csv.idle.Give();
     }
 }
 
@@ -102,18 +104,13 @@ void SessionsCsv::Finish()
     if (!filling.empty())
         Hand();
     if (thread) {
-        WaitForSingleObject(idle, INFINITE);
+        idle.Take();
         stop = true;
-        SetEvent(ready);
+        ready.Give();
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
         thread = NULL;
     }
-    if (ready)
-        CloseHandle(ready);
-    if (idle)
-        CloseHandle(idle);
-    ready = idle = NULL;
 }
 
 static char *PutText(char *at, const Text &text)
@@ -159,11 +156,11 @@ void SessionsCsv::WriteRow(const Queued &queued)
 {
     const Session &session = queued.session;
     const Text &name = *queued.name, &file = fileFields[session.file];
-    const Text &state = states[session.mark];
+    const Text &state = states[session.mismatch][session.mark];
     row.resize(name.size() + file.size() + state.size() + 96);
     char *at = PutText(row.data(), name);
     at = PutStamp(at, session.start);
-    if (session.mark == MarkRunning || session.mark == MarkCrashed) {
+    if (session.mark == MarkRunning || session.mark == MarkCrashed || session.end == NoMoment) {
         *at++ = ',';
         *at++ = ',';
     } else {
@@ -255,18 +252,20 @@ bool SplitSessions(const WText &path, const WText &folder, std::vector<WText> &n
     return !*error;
 }
 
-/* One row per user and day, empty days included: name, date, weekday,
-   first start, last end, minutes, h:mm, sessions, marks. A time the day
-   does not have (it began inside a session from the day before, a
-   session runs on) is left empty and the mark says why. */
+/* One row per user and day of each month in which the user has
+   something, empty days included: name, date, weekday, first start, last
+   end, minutes, h:mm, sessions, marks. A time the day does not have (it
+   began inside a session from the day before, a session runs on) is left
+   empty and the mark says why. */
 void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to)
 {
     static const int marks[] = {MarkFromBefore, MarkRunsOn, MarkRunning, MarkCrashed, MarkClockBack,
-                                MarkOverlap};
+                                MarkOverlap, MarkClockFault, MarkMismatch};
     static const UINT words[] = {IDS_FROMBEFORE, IDS_RUNSON, IDS_RUNNING, IDS_CRASHED, IDS_CLOCKBACK,
-                                 IDS_OVERLAP};
-    Text markWords[6], weekdays[7];
-    for (int i = 0; i < 6; i++)
+                                 IDS_OVERLAP, IDS_CLOCKFAULT, IDS_MISMATCH};
+    const int count = sizeof marks / sizeof marks[0];
+    Text markWords[count], weekdays[7];
+    for (int i = 0; i < count; i++)
         markWords[i] = LoadBytes(words[i], LogCodePage);
     WText days = LoadWide(IDS_WEEKDAYS);
     for (int i = 0; i < 7 && i < (int)days.size(); i++)
@@ -279,6 +278,12 @@ void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to)
         int first, last;
         tally.ShownDays(user, &first, &last);
         for (int day = std::max(first, from); day <= std::min(last, to); day++) {
+            /* A month without anything of the user's has no rows. */
+            int month = MonthStart(day);
+            if ((day == std::max(first, from) || day == month) && !user.HasMonth(month)) {
+                day = MonthEnd(day);
+                continue;
+            }
             const Day &cell = user.DayAt(day);
             row.clear();
             AppendField(row, user.csvName);
@@ -300,7 +305,7 @@ void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to)
             AppendNumber(row, cell.sessions);
             row += ',';
             const char *separator = "";
-            for (int i = 0; i < 6; i++) {
+            for (int i = 0; i < count; i++) {
                 if (cell.marks & marks[i]) {
                     row += separator;
                     row += markWords[i];
@@ -317,9 +322,11 @@ int DaysRows(const Tally &tally)
 {
     int rows = 1;
     for (const User &user : tally.users) {
-        int first, last;
-        tally.ShownDays(user, &first, &last);
-        rows += std::max(last - first + 1, 0);
+        for (int month : user.months) {
+            int first, last;
+            tally.MonthDays(month, &first, &last);
+            rows += last - first + 1;
+        }
     }
     return rows;
 }

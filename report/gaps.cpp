@@ -102,6 +102,9 @@ void Gaps::Write(const Session &session)
 {
     if (next)
         next->Write(session);
+    /* A clock fault's stamps are not the PC's use. */
+    if (session.mark == MarkClockFault)
+        return;
     GapUser &user = UserOf(session.user);
     int day = DayOf(session.start);
     if (!user.person || day < tally.firstDay || day > tally.lastDay)

@@ -7,7 +7,9 @@
  * link to its page. A month's page holds the day table of every user,
  * each day with its timeline: a 0-24 h axis with a bar for each span of
  * use, red and orange ticks for the sessions that count nothing, stripes
- * over a session still running.
+ * over a session still running. A report with clock faults or changed
+ * lines lists them on the overview and marks their days; without them
+ * the pages are as they always were.
  */
 #include "report.h"
 #include "gaps.h"
@@ -37,6 +39,10 @@ static const char Style[] =
     "b.x{background:#d22}b.c{background:#e80}.x{color:#d22}.c{color:#e80}.r{color:#2a6bc5}"
     ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}li.stale b{color:#c60}code{background:#f6f6f6}"
     "nav{margin:.5em 0}nav a{margin-right:1.5em}table.months td:nth-child(2){text-align:right}";
+
+/* Only on the pages of a report that has clock faults or changed lines:
+   a dark tick at a clock fault's end, and their marks. */
+static const char UntrustedStyle[] = "b.f{background:#444}.f{color:#b00}";
 
 namespace {
 
@@ -79,6 +85,7 @@ public:
 private:
     void Sources();
     void BadLines();
+    void Untrusted(const std::vector<Session> &lines, int count, UINT word, UINT note);
     void Split();
     void Totals();
     void Months();
@@ -107,7 +114,7 @@ private:
     const Gaps *gaps;           /* the comparison, when a timesheet was given */
     int userIndex;              /* the tally's index of the user shown */
     int first, last;            /* the month's days */
-    Text weekdays[7], words[MarkOverlap + 1], overlapped;
+    Text weekdays[7], words[MarkMismatch + 1], overlapped;
     std::vector<Event> ticks, running;   /* the current user's, in the month */
     size_t nextTick;
 };
@@ -224,7 +231,7 @@ Overview::Overview(OutFile &file, const Tally &counted, const Reading &read, con
     : Html(file), tally(counted), reading(read), options(given), outputs(written)
 {
     for (int index : tally.Order())
-        if (tally.users[index].shownFirst <= tally.users[index].shownLast)
+        if (!tally.users[index].months.empty())
             order.push_back(index);
 }
 
@@ -304,6 +311,49 @@ void Overview::BadLines()
     AppendBadLines(html, "h2", reading.badLineCount, reading.badLines, reading.files);
 }
 
+/* The clock faults, or the changed lines: a heading with their count,
+   what they are, and each with its file and line and its stamps as the
+   log has them, so that the PC to look at is found. */
+void Overview::Untrusted(const std::vector<Session> &lines, int count, UINT word, UINT note)
+{
+    if (!count)
+        return;
+    Put("<h2 class=\"bad\">");
+    Put(word);
+    Put(": ");
+    Number(count);
+    Put(" ");
+    Put(IDS_LINES);
+    Put("</h2>\n<p>");
+    Put(note);
+    if (count > (int)lines.size()) {
+        Put(" ");
+        Put(IDS_UNTRUSTEDCUT);
+    }
+    Put("</p>\n<ul class=\"untrusted\">\n");
+    for (const Session &line : lines) {
+        Put("<li>");
+        Escaped(Narrow(reading.files[line.file].path, CP_UTF8));
+        Put(" ");
+        Number(line.line);
+        Put(IDS_LINEAT);
+        Put(": <code>");
+        Escaped(tally.users[line.user].name);
+        Put(" ");
+        Put(Stamp(line.start));
+        if (line.end != NoMoment) {
+            Put(" \xef\xbd\x9e ");
+            Put(Stamp(line.end));
+            Put(" ");
+            Number(line.usage / 100, 2);
+            Put(":");
+            Number(line.usage % 100, 2);
+        }
+        Put("</code></li>\n");
+    }
+    Put("</ul>\n");
+}
+
 /* A CSV file too long for Excel went into parts, one per month. */
 void Overview::Split()
 {
@@ -344,11 +394,17 @@ void Overview::Totals()
     for (int index : order) {
         const User &user = tally.users[index];
         int first, last;
-        tally.ShownDays(user, &first, &last);
+        Sums sums = {0, 0};
+        for (int month : user.months) {
+            tally.MonthDays(month, &first, &last);
+            Sums more = SumDays(user, first, last);
+            sums.minutes += more.minutes;
+            sums.daysUsed += more.daysUsed;
+        }
         Put("<tr><td class=\"n\">");
         Escaped(user.name);
         Put("</td><td>");
-        AppendSums(html, SumDays(user, first, last), true);
+        AppendSums(html, sums, true);
         Put("</td></tr>\n");
     }
     Put("</table>\n");
@@ -361,43 +417,46 @@ void Overview::Months()
     Put("<h2>");
     Put(IDS_MONTHS);
     Put("</h2>\n");
-    int year, month, date;
-    DateOf(tally.shownLast, &year, &month, &date);
-    for (; DayNumber(year, 12, 31) >= tally.shownFirst; year--) {
-        int from = std::max(tally.shownFirst, DayNumber(year, 1, 1));
-        int to = std::min(tally.shownLast, DayNumber(year, 12, 31));
+    const std::vector<int> &months = tally.months;
+    /* The months of a year are next to each other in months, the latest
+       year's last. */
+    for (size_t end = months.size(), begin; end > 0; end = begin) {
+        int year, month, date;
+        DateOf(months[end - 1], &year, &month, &date);
+        for (begin = end; begin > 0 && months[begin - 1] >= DayNumber(year, 1, 1); begin--)
+            ;
         std::vector<Text> links;
         Put("<table class=\"months\"><tr><th>");
         Number(year);
         Put(IDS_YEAR);
         Put("</th>");
-        for (int day = from; day <= to; day = MonthEnd(day) + 1) {
-            int shownYear, shownMonth;
-            links.push_back(DetailLink(MonthFile(day)));
-            DateOf(day, &shownYear, &shownMonth, &date);
+        for (size_t i = begin; i < end; i++) {
+            links.push_back(DetailLink(MonthFile(months[i])));
+            DateOf(months[i], &year, &month, &date);
             Put("<th><a href=\"");
             Put(links.back());
             Put("\">");
-            Number(shownMonth);
+            Number(month);
             Put(IDS_MONTH);
             Put("</a></th>");
         }
         Put("</tr>\n");
         for (int index : order) {
             const User &user = tally.users[index];
-            int first, last;
-            tally.ShownDays(user, &first, &last);
-            if (first > to || last < from)
+            auto held = std::lower_bound(user.months.begin(), user.months.end(), months[begin]);
+            if (held == user.months.end() || *held > months[end - 1])
                 continue;
             Put("<tr><td class=\"n\">");
             Escaped(user.name);
             Put("</td>");
-            for (int day = from, i = 0; day <= to; day = MonthEnd(day) + 1, i++) {
+            for (size_t i = begin; i < end; i++) {
                 Put("<td>");
-                if (day <= last && MonthEnd(day) >= first) {
-                    Sums sums = SumDays(user, std::max(day, first), std::min(MonthEnd(day), last));
+                if (user.HasMonth(months[i])) {
+                    int first, last;
+                    tally.MonthDays(months[i], &first, &last);
+                    Sums sums = SumDays(user, first, last);
                     Put("<a href=\"");
-                    Put(links[i]);
+                    Put(links[i - begin]);
                     Put("#u");
                     Number(index);
                     Put("\" title=\"");
@@ -433,6 +492,8 @@ void Overview::Write()
     Put("</p>\n");
     Sources();
     BadLines();
+    Untrusted(tally.faults, tally.faultCount, IDS_CLOCKFAULT, IDS_CLOCKFAULTNOTE);
+    Untrusted(tally.mismatches, tally.mismatchCount, IDS_MISMATCH, IDS_MISMATCHNOTE);
     Split();
     if (reading.gaps)
         AppendGapsSection(html, *reading.gaps);
@@ -460,10 +521,13 @@ MonthPage::MonthPage(OutFile &file, const Tally &counted, const Gaps *compared, 
     words[MarkCrashed] = LoadBytes(IDS_CRASHED, CP_UTF8);
     words[MarkClockBack] = LoadBytes(IDS_CLOCKBACK, CP_UTF8);
     words[MarkOverlap] = LoadBytes(IDS_OVERLAP, CP_UTF8);
+    words[MarkClockFault] = LoadBytes(IDS_CLOCKFAULT, CP_UTF8);
+    words[MarkMismatch] = LoadBytes(IDS_MISMATCH, CP_UTF8);
     overlapped = LoadBytes(IDS_OVERLAPPED, CP_UTF8);
 }
 
-/* The overview and the months before and after, where there are some. */
+/* The overview and the months before and after that have pages, where
+   there are some. */
 void MonthPage::Links()
 {
     Put("<nav><a href=\"../");
@@ -471,9 +535,12 @@ void MonthPage::Links()
     Put("\">");
     Put(IDS_OVERVIEW);
     Put("</a>");
-    int around[] = {first - 1, last + 1};
+    const std::vector<int> &months = tally.months;
+    auto at = std::lower_bound(months.begin(), months.end(), MonthStart(first));
+    int around[] = {at != months.begin() ? *(at - 1) : -1,
+                    at != months.end() && at + 1 != months.end() ? *(at + 1) : -1};
     for (int day : around) {
-        if (day < tally.shownFirst || day > tally.shownLast)
+        if (day < 0)
             continue;
         Put("<a href=\"");
         Put(Narrow(MonthFile(day), CP_UTF8));
@@ -526,7 +593,9 @@ void MonthPage::Timeline(const Day &cell, int day)
         const Event &event = ticks[nextTick];
         if (DayOf(event.start) < day)
             continue;
-        Put(event.mark == MarkCrashed ? "<b class=\"x\" title=\"" : "<b class=\"c\" title=\"");
+        Put(event.mark == MarkCrashed      ? "<b class=\"x\" title=\""
+            : event.mark == MarkClockFault ? "<b class=\"f\" title=\""
+                                           : "<b class=\"c\" title=\"");
         Put(words[event.mark]);
         Put(" ");
         Put(Stamp(event.start));
@@ -542,7 +611,7 @@ void MonthPage::DayRow(const User &user, int day)
     const Day &cell = user.DayAt(day);
     int weekday = WeekdayOf(day), year, month, date;
     DateOf(day, &year, &month, &date);
-    char *at = Room(512);
+    char *at = Room(640);
     at = weekday == 0 ? Copy(at, "<tr class=\"sun\"") : weekday == 6 ? Copy(at, "<tr class=\"sat\"") : Copy(at, "<tr");
     at = Copy(at, " data-day=\"");
     at = PutNumber(at, year, 4);
@@ -584,9 +653,10 @@ void MonthPage::DayRow(const User &user, int day)
         at = Copy(at, "</td><td>");
     }
     at = Copy(at, "</td><td>");
-    static const int shown[] = {MarkRunning, MarkCrashed, MarkClockBack};
-    static const char *const classes[] = {"<span class=\"r\">", "<span class=\"x\">", "<span class=\"c\">"};
-    for (int i = 0; i < 3; i++) {
+    static const int shown[] = {MarkRunning, MarkCrashed, MarkClockBack, MarkClockFault, MarkMismatch};
+    static const char *const classes[] = {"<span class=\"r\">", "<span class=\"x\">", "<span class=\"c\">",
+                                          "<span class=\"f\">", "<span class=\"f\">"};
+    for (int i = 0; i < 5; i++) {
         if (cell.marks & shown[i]) {
             memcpy(at, classes[i], 16);
             at = Copy(Copy(at + 16, words[shown[i]]), "</span> ");
@@ -658,18 +728,23 @@ void MonthPage::UserDays(int index, int from, int to)
 
 void MonthPage::Write()
 {
-    Begin(LoadBytes(IDS_TITLE, CP_UTF8) + " " + MonthTitle(first), gaps ? GapsStyle : "");
+    bool untrusted = tally.faultCount || tally.mismatchCount;
+    Text style = gaps ? GapsStyle : "";
+    if (untrusted)
+        style += UntrustedStyle;
+    Begin(LoadBytes(IDS_TITLE, CP_UTF8) + " " + MonthTitle(first), style.c_str());
     Links();
     Put("<p class=\"legend\">");
     Put(IDS_LEGEND);
     Put(IDS_LEGENDOVERLAP);
+    if (untrusted)
+        Put(IDS_LEGENDUNTRUSTED);
     Put("</p>\n");
-    for (int index : tally.Order()) {
-        int from, to;
-        tally.ShownDays(tally.users[index], &from, &to);
-        if (from <= last && to >= first)
-            UserDays(index, std::max(from, first), std::min(to, last));
-    }
+    int month = MonthStart(first), from, to;
+    tally.MonthDays(month, &from, &to);
+    for (int index : tally.Order())
+        if (tally.users[index].HasMonth(month))
+            UserDays(index, from, to);
     Links();
     End();
 }

@@ -1,27 +1,36 @@
 /*
- * Usage report: reading one log file, line by line, into the tally.
+ * Usage report: reading the log files, line by line, into the tally.
  *
- * The file is read in large pieces and never held whole; a line longer
+ * Two threads share the work: one reads the files in large pieces and
+ * takes their lines apart, the other counts the records of the piece
+ * before, so the tally's cells, which no cache holds, are waited for
+ * while the next piece is read. A file is never held whole; a line longer
  * than any record can be is kept only by its start, so a binary file or a
  * line of 100 KB costs no more than a normal one. Lines end with CRLF, or
  * LF after an editor has been at them. A file with neither a header nor a
  * record is not a log: it is named in the report and its lines are not
  * listed as unreadable.
+ *
+ * The recorder appends each start record when the session starts, so a
+ * log's starts come in time order. A start earlier than the last one in
+ * order before it (or than its end, where the clock was set back during
+ * that session), or later than the report's time (an end too), is a
+ * clock fault: a PC whose clock battery failed starts at the BIOS's date
+ * until Windows sets the time. Such a line is named, never corrected.
  */
 #include "report.h"
+#include "handover.h"
 #include "logline.h"
 #include "../recorder/loglayout.h"
 
 #include <algorithm>
 #include <cstring>
 
-static const DWORD PieceSize = 1 << 20;
+/* Three pieces are in memory at once (being read, waiting, being
+   counted), each with the lines read in it. */
+static const DWORD PieceSize = 1 << 19;
 static const int LongestLine = 1024;
 static const int ShownBytes = 80;
-
-/* One buffer for every file. At file scope: a function's static would
-   need the C++ library's guard, which brings its exceptions along. */
-static std::vector<char> Piece;
 
 /* The recorder holds the log for a moment while it writes; wait about a
    second for it, as the recorder itself waits for a reader. */
@@ -49,15 +58,47 @@ static Text ShownText(const char *line, int length, UINT codePage)
 
 namespace {
 
-class LogReader {
+/* A line read, with where its bytes are in the batch it came in; or the
+   end of its file (kind LineBlank). */
+struct Parsed {
+    LogLine read;   /* LineRecord, or LineOther for any other line that is not blank */
+    int file;
+    int number;
+    int at;
+    bool utf8;      /* the file's names are UTF-8 */
+    int user;       /* the tally's, once counting has begun */
+};
+
+/* What the reading thread hands to the counting one: pieces of files, one
+   after the other, and the lines read in them. A batch goes over when it
+   is full, so that a thousand small files cost a few hand-overs, not a
+   thousand: each is a round trip through Wine's server. */
+struct Batch {
+    bool last;          /* every file has been read */
+    size_t used;        /* the bytes of the lines read */
+    std::vector<char> bytes;
+    std::vector<Parsed> lines;
+};
+
+/* The batches go round between the two threads in one order, so two
+   counts are all the hand-over needs: the batches filled, and those free
+   to fill. The reading thread holds two at a time
+   (the one it fills, the next that takes the unfinished line), the
+   counting thread one. */
+const int Batches = 3;
+/* Less room than this left in a batch, and it is handed over. */
+const DWORD LeastRead = 64 * 1024;
+
+/* The reading side of a file: lines split from its bytes and taken
+   apart, its header and its unreadable lines. */
+class LineReader {
 public:
-    LogReader(Reading &reading, int index, Tally &tally)
-        : reading(reading), index(index), tally(tally), lineNumber(0), titleFirst(false),
-          pending(false), badCount(0)
+    LineReader(Reading &reading, int index)
+        : reading(reading), index(index), lineNumber(0), titleFirst(false), badCount(0)
     {
     }
 
-    void Line(const char *line, int length, bool tooLong);
+    void Line(Batch &batch, const char *line, int length, bool tooLong);
     void End();
 
 private:
@@ -65,20 +106,40 @@ private:
 
     Reading &reading;
     int index;
-    Tally &tally;
     int lineNumber;
     bool titleFirst;
-    /* An open record waits for the next line: if there is one, its
-       session crashed. */
-    bool pending;
-    int pendingUser, pendingStart, pendingLine;
     int badCount;
     std::vector<BadLine> bad;
 };
 
+/* The counting side of a file: its records judged by their place in it
+   and handed to the tally. */
+class RecordReader {
+public:
+    RecordReader(Tally &tally, int index, int &newest)
+        : tally(tally), index(index), newest(newest), pending(false), lastStart(NoMoment) {}
+
+    void Line(const Parsed &parsed);
+    void End();
+
+private:
+    Record Judge(int user, const LogLine &read, int number);
+
+    Tally &tally;
+    int index;
+    /* The file's latest stamp that a wrong clock did not make. */
+    int &newest;
+    /* An open record waits for the next line: if there is one, its
+       session crashed. */
+    bool pending;
+    Record pendingRecord;
+    /* The last start in order: the next start may not be earlier. */
+    int lastStart;
+};
+
 }
 
-void LogReader::Line(const char *line, int length, bool tooLong)
+void LineReader::Line(Batch &batch, const char *line, int length, bool tooLong)
 {
     static const char bom[] = "\xef\xbb\xbf";
     SourceFile &file = File();
@@ -87,19 +148,18 @@ void LogReader::Line(const char *line, int length, bool tooLong)
         line += 3;
         length -= 3;
     }
-    LogLine read = {LineOther, 0, 0, false, 0};
+    LogLine read = {LineOther, 0, 0, false, 0, -1};
     if (!tooLong)
         read = ReadLogLine(line, length);
     if (read.kind == LineBlank)
         return;
-    int user = -1;
+    /* Any line that follows an open record settles it. */
+    Parsed parsed = {read, index, lineNumber, 0, file.utf8, -1};
     if (read.kind == LineRecord)
-        user = tally.UserOf(line, read.nameLength, file.utf8 ? CP_UTF8 : LogCodePage);
-    if (pending) {
-        bool twin = user == pendingUser && read.start == pendingStart;
-        tally.AddOpen(pendingUser, pendingStart, false, twin, index, pendingLine);
-        pending = false;
-    }
+        parsed.at = (int)(line - batch.bytes.data());
+    else
+        parsed.read.kind = LineOther;
+    batch.lines.push_back(parsed);
 
     switch (read.kind) {
     case LineTitle:
@@ -113,16 +173,6 @@ void LogReader::Line(const char *line, int length, bool tooLong)
         break;
     case LineRecord:
         file.isLog = true;
-        /* The latest stamp, whatever the line's order or the clock did. */
-        file.newest = std::max(file.newest, read.ended ? std::max(read.start, read.end) : read.start);
-        if (read.ended) {
-            tally.AddEnded(user, read.start, read.end, index, lineNumber);
-        } else {
-            pending = true;
-            pendingUser = user;
-            pendingStart = read.start;
-            pendingLine = lineNumber;
-        }
         break;
     case LineOther:
         /* Under another code page the column titles are not ours to
@@ -141,11 +191,8 @@ void LogReader::Line(const char *line, int length, bool tooLong)
     }
 }
 
-void LogReader::End()
+void LineReader::End()
 {
-    if (pending)
-        tally.AddOpen(pendingUser, pendingStart, true, false, index, pendingLine);
-    tally.EndFile();
     File().lines = lineNumber;
     if (!File().isLog)
         return;
@@ -155,63 +202,317 @@ void LogReader::End()
     reading.badLineCount += badCount;
 }
 
+void RecordReader::Line(const Parsed &parsed)
+{
+    const LogLine &read = parsed.read;
+    int user = parsed.user;
+    if (pending) {
+        bool twin = user == pendingRecord.user && read.start == pendingRecord.start;
+        tally.AddOpen(pendingRecord, false, twin);
+        pending = false;
+    }
+    if (read.kind != LineRecord)
+        return;
+    if (read.ended) {
+        tally.AddEnded(Judge(user, read, parsed.number));
+    } else {
+        pending = true;
+        pendingRecord = Judge(user, read, parsed.number);
+    }
+}
+
+/* A record with what its place in the log says of it. */
+Record RecordReader::Judge(int user, const LogLine &read, int number)
+{
+    Record record = {user, read.start, read.ended ? read.end : NoMoment, read.ended ? read.usage : -1, 0,
+                     NoMoment, false, index, number};
+    int now = tally.now;
+    if (read.start < lastStart || read.start > now || (read.ended && read.end > now) ||
+        tally.KnownFault(user, read.start)) {
+        record.flags = MarkClockFault;
+        record.endInOrder = read.ended && read.end >= lastStart && read.end <= now;
+        record.place = record.endInOrder ? read.end : lastStart;
+        if (record.endInOrder)
+            newest = std::max(newest, read.end);
+        return record;
+    }
+    /* The clock set back during the session is seen in the log: the
+       next start may be as early as this end, but not before the start
+       in order before it. */
+    lastStart = read.ended && read.end < read.start ? std::max(read.end, lastStart) : read.start;
+    if (read.ended && read.usage != WrittenUsage(read.start, read.end))
+        record.flags = MarkMismatch;
+    newest = std::max(newest, read.ended ? std::max(read.start, read.end) : read.start);
+    return record;
+}
+
+void RecordReader::End()
+{
+    if (pending)
+        tally.AddOpen(pendingRecord, true, false);
+    tally.EndFile();
+}
+
+namespace {
+
+/* The whole reading: the files read and their lines taken apart on one
+   thread, the records counted on the calling one, a piece behind. */
+class Pipeline {
+public:
+    Pipeline(Reading &reading, Tally &tally);
+    ~Pipeline();
+    void Run();
+
+private:
+    static DWORD WINAPI ReadAll(void *self);
+    void ReadFiles();
+    Batch *ReadFile(Batch &batch, int index);
+    Batch &Fill();
+    void Hand(Batch &batch);
+    void Count();
+    void Count(Batch &batch);
+
+    Reading &reading;
+    Tally &tally;
+    Batch batches[Batches];
+    Handover filled, free;
+    HANDLE thread;
+    int toFill, toCount;
+    /* Without a second thread, each batch is counted as soon as it is read. */
+    bool alone;
+    /* The file being counted, from its first batch to its last. */
+    RecordReader *counting;
+};
+
+}
+
+Pipeline::Pipeline(Reading &given, Tally &counted)
+    : reading(given), tally(counted), filled(0), free(Batches), thread(NULL), toFill(0), toCount(0),
+      alone(true), counting(NULL)
+{
+    for (Batch &batch : batches) {
+        batch.bytes.resize(LongestLine + 1 + PieceSize);
+        batch.lines.reserve(PieceSize / 64);
+    }
+}
+
+Pipeline::~Pipeline()
+{
+    if (thread) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    delete counting;
+}
+
+void Pipeline::Run()
+{
+    /* Known before the thread runs: it reads it at once. */
+    alone = false;
+    thread = CreateThread(NULL, 0, ReadAll, this, 0, NULL);
+    if (thread) {
+        Count();
+    } else {
+        alone = true;
+        ReadFiles();
+    }
+}
+
+DWORD WINAPI Pipeline::ReadAll(void *self)
+{
+    ((Pipeline *)self)->ReadFiles();
+    return 0;
+}
+
+void Pipeline::ReadFiles()
+{
+    Batch *batch = &Fill();
+    for (int i = 0; i < (int)reading.files.size(); i++)
+        batch = ReadFile(*batch, i);
+    batch->last = true;
+    Hand(*batch);
+}
+
+/* The next batch to fill, once the counting thread is done with it. */
+Batch &Pipeline::Fill()
+{
+    if (!alone)
+        free.Take();
+    Batch &batch = batches[toFill];
+    toFill = (toFill + 1) % Batches;
+    batch.lines.clear();
+    batch.last = false;
+    batch.used = 0;
+    return batch;
+}
+
+void Pipeline::Hand(Batch &batch)
+{
+    if (!alone) {
+        filled.Give();
+        return;
+    }
+    toCount = (toCount + 1) % Batches;
+    Count(batch);
+}
+
+/* The batches in the order they were filled, up to the end of the
+   files. */
+void Pipeline::Count()
+{
+    for (;;) {
+        filled.Take();
+        Batch &batch = batches[toCount];
+        toCount = (toCount + 1) % Batches;
+        Count(batch);
+        /* Once given back, the batch is the other thread's. */
+        bool last = batch.last;
+        free.Give();
+        if (last)
+            return;
+    }
+}
+
+/* The files' lines come one file after the other, each closed by its
+   end. The users are found first, so that each record's cell is asked
+   for a few records ahead of its counting: the cells are waited for
+   together, not one by one. */
+void Pipeline::Count(Batch &batch)
+{
+    static const size_t Ahead = 8;
+    std::vector<Parsed> &lines = batch.lines;
+    for (Parsed &parsed : lines)
+        if (parsed.read.kind == LineRecord)
+            parsed.user = tally.UserOf(batch.bytes.data() + parsed.at, parsed.read.nameLength,
+                                       parsed.utf8 ? CP_UTF8 : LogCodePage);
+    for (size_t i = 0; i < lines.size(); i++) {
+        if (i + Ahead < lines.size() && lines[i + Ahead].user >= 0)
+            tally.Prefetch(lines[i + Ahead].user, lines[i + Ahead].read.start);
+        if (!counting)
+            counting = new RecordReader(tally, lines[i].file, reading.files[lines[i].file].newest);
+        if (lines[i].read.kind != LineBlank) {
+            counting->Line(lines[i]);
+            continue;
+        }
+        counting->End();
+        delete counting;
+        counting = NULL;
+    }
+}
+
 /* A whole line, its CR cut: too long to be a record however it lies
    against the pieces. */
-static void Take(LogReader &reader, const char *line, int length)
+static void Take(LineReader &reader, Batch &batch, const char *line, int length)
 {
     if (length && line[length - 1] == '\r')
         length--;
-    reader.Line(line, length, length > LongestLine);
+    reader.Line(batch, line, length, length > LongestLine);
 }
 
-void ReadLogFile(Reading &reading, int index, Tally &tally)
+/* The file's lines into the batch, and into the next ones when it is
+   full; the batch being filled when the file ends. */
+Batch *Pipeline::ReadFile(Batch &first, int index)
 {
+    Batch *batch = &first;
     HANDLE file = OpenShared(reading.files[index].path);
     if (file == INVALID_HANDLE_VALUE) {
         reading.files[index].error = GetLastError();
-        return;
+        return batch;
     }
 
-    LogReader reader(reading, index, tally);
-    std::vector<char> &piece = Piece;
-    piece.resize(LongestLine + 1 + PieceSize);
-    int kept = 0;           /* an unfinished line carried to the next piece */
+    LineReader reader(reading, index);
+    size_t kept = 0;        /* an unfinished line, after the batch's lines */
     bool tooLong = false;   /* inside a line too long to be a record */
     Text longStart;
     for (;;) {
+        DWORD room = (DWORD)std::min(batch->bytes.size() - batch->used - kept, (size_t)PieceSize);
+        if (room < LeastRead) {
+            Batch &next = Fill();
+            memcpy(next.bytes.data(), batch->bytes.data() + batch->used, kept);
+            Hand(*batch);
+            batch = &next;
+            continue;
+        }
+        char *at = batch->bytes.data() + batch->used, *end = at + kept;
         DWORD got = 0;
-        if (!ReadFile(file, piece.data() + kept, PieceSize, &got, NULL)) {
+        if (!::ReadFile(file, end, room, &got, NULL)) {
             reading.files[index].error = GetLastError();
             break;
         }
-        char *at = piece.data(), *end = piece.data() + kept + got;
+        end += got;
         if (!got) {
             if (tooLong)
-                reader.Line(longStart.data(), (int)longStart.size(), true);
+                reader.Line(*batch, longStart.data(), (int)longStart.size(), true);
             else if (kept)
-                Take(reader, at, kept);
+                Take(reader, *batch, at, (int)kept);
+            batch->used += kept;
             break;
         }
         for (char *stop; (stop = (char *)memchr(at, '\n', end - at)) != NULL; at = stop + 1) {
             if (tooLong) {
-                reader.Line(longStart.data(), (int)longStart.size(), true);
+                reader.Line(*batch, longStart.data(), (int)longStart.size(), true);
                 tooLong = false;
                 continue;
             }
-            Take(reader, at, (int)(stop - at));
+            Take(reader, *batch, at, (int)(stop - at));
         }
+        batch->used = at - batch->bytes.data();
         /* Carried whole up to the longest a line can be and its CR; past
            that only its start is kept, and it cannot be a record. */
-        kept = (int)(end - at);
-        if (!tooLong && kept > LongestLine + 1) {
+        kept = end - at;
+        if (!tooLong && kept > (size_t)LongestLine + 1) {
             tooLong = true;
             longStart.assign(at, ShownBytes);
         }
         if (tooLong)
             kept = 0;
-        else
-            memmove(piece.data(), at, kept);
     }
     CloseHandle(file);
     reader.End();
+    Parsed end = {{LineBlank, 0, 0, false, 0, -1}, index, 0, 0, false, -1};
+    batch->lines.push_back(end);
+    return batch;
+}
+
+void ReadLogFiles(Reading &reading, Tally &tally)
+{
+    Pipeline pipeline(reading, tally);
+    pipeline.Run();
+}
+
+/* The file's last line, if it is a start record without its end: a
+   session that may be still running, whose completed copy the tally must
+   know even when that copy lies before the range. */
+void ExpectLastLine(const Reading &reading, int index, Tally &tally)
+{
+    HANDLE file = OpenShared(reading.files[index].path);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    LARGE_INTEGER size;
+    char tail[4 * LongestLine];
+    DWORD got = 0;
+    if (GetFileSizeEx(file, &size)) {
+        LONGLONG from = std::max(size.QuadPart - (LONGLONG)sizeof tail, 0LL);
+        LARGE_INTEGER at;
+        at.QuadPart = from;
+        if (!SetFilePointerEx(file, at, NULL, FILE_BEGIN) || !ReadFile(file, tail, sizeof tail, &got, NULL))
+            got = 0;
+    }
+    CloseHandle(file);
+    /* Blank lines after it do not count. */
+    int end = (int)got;
+    while (end > 0) {
+        int start = end;
+        while (start > 0 && tail[start - 1] != '\n')
+            start--;
+        int length = end - start;
+        if (length && tail[start + length - 1] == '\r')
+            length--;
+        LogLine read = ReadLogLine(tail + start, length);
+        if (read.kind == LineRecord && !read.ended)
+            tally.ExpectOpen(read.start);
+        if (read.kind != LineBlank)
+            return;
+        end = start - 1;
+    }
 }

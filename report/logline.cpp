@@ -91,10 +91,11 @@ static bool IsColumns(const char *line, int length)
    when the line is not one. */
 static LogLine ReadRecord(const char *line, int length)
 {
-    LogLine read = {LineOther, 0, 0, false, 0};
+    LogLine read = {LineOther, 0, 0, false, 0, -1};
 
-    /* "     HH:mm     hh:mm" closes a completed line: the usage itself
-       is not needed, the stamps give it uncapped. */
+    /* "     HH:mm     hh:mm" closes a completed line. The stamps give the
+       use uncapped; the usage field only tells whether the line is as the
+       recorder wrote it. */
     int stampEnd = length;
     if (length >= Gap + 5 && line[length - 3] == ':' && TwoDigits(line + length - 5) >= 0 &&
         TwoDigits(line + length - 2) >= 0 && Blanks(line + length - Gap - 5, Gap)) {
@@ -102,6 +103,7 @@ static LogLine ReadRecord(const char *line, int length)
         if (endStart < Gap || !Blanks(line + endStart - Gap, Gap))
             return read;
         read.ended = true;
+        read.usage = TwoDigits(line + length - 5) * 100 + TwoDigits(line + length - 2);
         stampEnd = endStart - Gap;
     }
     int start = StampBefore(line, stampEnd, &read.start);
@@ -121,7 +123,7 @@ static LogLine ReadRecord(const char *line, int length)
    really called ユーザー名 is still counted. */
 LogLine ReadLogLine(const char *line, int length)
 {
-    LogLine read = {LineBlank, 0, 0, false, 0};
+    LogLine read = {LineBlank, 0, 0, false, 0, -1};
     if (Blanks(line, length))
         return read;
     if (IsTitle(line, length)) {

@@ -117,20 +117,21 @@ template <class Writer> static bool WriteDetail(const WText &folder, const WText
     return true;
 }
 
-/* Every other month's page, from first on; the pages are written on two
-   threads, the tally being only read by then. */
+/* The month pages are written on two threads, the tally being only read
+   by then: each takes the next month not taken, so the thread that
+   writes the days file first takes fewer. */
 struct MonthPages {
     const Tally *tally;
     const Gaps *gaps;
     const std::vector<int> *months;
     const WText *folder;
-    size_t first;
+    volatile LONG *taken;
     DWORD error;
     WText failed;
 
     void Write()
     {
-        for (size_t i = first; i < months->size() && !error; i += 2) {
+        for (size_t i; (i = (size_t)InterlockedIncrement(taken) - 1) < months->size() && !error;) {
             int month = (*months)[i];
             if (!WriteDetail(*folder, MonthFile(month), &error,
                              [&](OutFile &out) { WriteMonthPage(out, *tally, gaps, month); }))
@@ -215,11 +216,14 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
         tally.sink = &gaps;
         reading.gaps = &gaps;
     }
+    if (options.fromGiven)
+        for (int i = 0; i < (int)reading.files.size(); i++)
+            ExpectLastLine(reading, i, tally);
+    ReadLogFiles(reading, tally);
     bool anyLog = false, allRead = true;
-    for (int i = 0; i < (int)reading.files.size(); i++) {
-        ReadLogFile(reading, i, tally);
-        anyLog = anyLog || reading.files[i].isLog;
-        allRead = allRead && !reading.files[i].error;
+    for (const SourceFile &file : reading.files) {
+        anyLog = anyLog || file.isLog;
+        allRead = allRead && !file.error;
     }
     if (!anyLog) {
         for (const SourceFile &file : reading.files) {
@@ -235,14 +239,10 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
 
     /* The months with something to show, and the files of the detail
        folder: a page for each, the parts of a file too long. */
-    bool anyShown = false;
-    for (const User &user : tally.users)
-        anyShown = anyShown || user.shownFirst <= user.shownLast;
-    std::vector<int> months;
-    for (int day = tally.shownFirst; anyShown && day <= tally.shownLast; day = MonthEnd(day) + 1)
-        months.push_back(day);
-    MonthPages pages[2] = {{&tally, reading.gaps, &months, &fresh.path, 0, 0, WText()},
-                           {&tally, reading.gaps, &months, &fresh.path, 1, 0, WText()}};
+    const std::vector<int> &months = tally.months;
+    volatile LONG taken = 0;
+    MonthPages pages[2] = {{&tally, reading.gaps, &months, &fresh.path, &taken, 0, WText()},
+                           {&tally, reading.gaps, &months, &fresh.path, &taken, 0, WText()}};
     Joined other = {CreateThread(NULL, 0, MonthPages::Run, &pages[1], 0, NULL)};
     int maxRows = options.maxRows ? options.maxRows : ExcelRows;
     Outputs outputs;

@@ -6,6 +6,7 @@
 #ifndef REPORT_REPORT_H
 #define REPORT_REPORT_H
 
+#include "handover.h"
 #include "tally.h"
 
 #include <deque>
@@ -86,9 +87,11 @@ WText FolderOf(const WText &path);
 WText Join(const WText &folder, const WText &name);
 bool SamePath(const WText &a, const WText &b);
 
-/* logfiles.cpp: one file into the tally; a log opened to be read, its
-   writer waited for. */
-void ReadLogFile(Reading &reading, int index, Tally &tally);
+/* logfiles.cpp: every file into the tally, in order; before any is read,
+   when the range leaves out earlier days, what a file's last line says. */
+void ReadLogFiles(Reading &reading, Tally &tally);
+void ExpectLastLine(const Reading &reading, int index, Tally &tally);
+/* A log opened to be read, its writer waited for. */
 HANDLE OpenShared(const WText &path);
 
 /* outputs.cpp: a name the report writes, which a folder's .csv files
@@ -127,16 +130,20 @@ private:
        where it is while the writer reads it. */
     std::deque<Text> userFields;
     std::vector<Text> fileFields;
-    Text states[MarkClockBack + 1];
+    /* By whether the usage field disagrees, then by mark. */
+    Text states[2][MarkClockFault + 1];
     std::vector<Queued> filling, writing;
-    HANDLE thread, ready, idle;
+    HANDLE thread;
+    /* A batch filled for the writer; the writer idle, the last written. */
+    Handover ready, idle;
     bool stop;
     /* The writer's month, "yyyy/mm/", and its days. */
     char monthText[8];
     int monthFirst, monthLast;
     std::vector<char> row;
 };
-/* The days from first to last of each user; the rows a whole file has. */
+/* The days from first to last of each user's months; the rows a whole
+   file has. */
 void WriteDaysCsv(OutFile &out, const Tally &tally, int first, int last);
 int DaysRows(const Tally &tally);
 /* The sessions file at path into a part per month of its start in

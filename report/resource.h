@@ -113,6 +113,15 @@
 #define IDS_NOTCOPIED       373
 #define IDS_NOTALLCOPIED    374
 
+/* Lines whose stamps the log shows to be wrong, or whose usage field
+   was changed: their marks, the overview's lists and the legend */
+#define IDS_CLOCKFAULT      430
+#define IDS_MISMATCH        431
+#define IDS_CLOCKFAULTNOTE  432
+#define IDS_MISMATCHNOTE    433
+#define IDS_UNTRUSTEDCUT    434
+#define IDS_LEGENDUNTRUSTED 435
+
 #define IDI_REPORT          1
 
 #endif

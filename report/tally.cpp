@@ -9,25 +9,35 @@
  * open one waits until every log has been read, so that a completed twin
  * always wins, and among open twins one that is not the last line of its
  * log (so it crashed) wins over one that looks still running.
+ *
+ * A clock fault is one session by the same rules, known by its user and
+ * start in lists of its own: its wrong start must make no day's cell.
+ * Only where its end is in order is its end's day marked.
  */
 #include "tally.h"
 
 #include <algorithm>
 #include <cstring>
 
-const Day EmptyDay = {0, 0, 0, -1, -1, 0, 0, {}};
+const Day EmptyDay = {0, 0, 0, -1, -1, 0, -1, 0, {}};
 
-const Day &User::DayAt(int day) const
+FOR_SPEED const Day &User::DayAt(int day) const
 {
     int block = (day >> BlockShift) - firstBlock;
     if (block < 0 || block >= (int)blocks.size())
         return EmptyDay;
-    return blocks[block][day & (BlockDays - 1)];
+    CellIndex cell = blocks[block].cells[day & (BlockDays - 1)];
+    return cell == NoCell ? EmptyDay : chunks[cell >> ChunkShift][cell & (ChunkCells - 1)];
+}
+
+bool User::HasMonth(int month) const
+{
+    return std::binary_search(months.begin(), months.end(), month);
 }
 
 Tally::Tally(int first, int last, int reportTime)
     : firstDay(first), lastDay(last), now(reportTime), sink(NULL), shownFirst(first),
-      shownLast(last)
+      shownLast(last), faultCount(0), mismatchCount(0), fileStartsInOrder(true)
 {
     for (Recent &recent : recents)
         recent.user = -1;
@@ -68,37 +78,103 @@ int Tally::UserOf(const char *name, int length, UINT codePage)
     return recent.user = known->second;
 }
 
-Day &Tally::DayAt(User &user, int day)
+/* The day's cell, made empty if it has none. */
+FOR_SPEED Day &Tally::DayAt(User &user, int day)
 {
+    static const Block none = {{NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell,
+                                NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell,
+                                NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell,
+                                NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell, NoCell}};
     int block = day >> BlockShift;
-    std::vector<std::vector<Day>> &blocks = user.blocks;
+    std::vector<Block> &blocks = user.blocks;
     if (blocks.empty())
         user.firstBlock = block;
     if (block < user.firstBlock) {
-        blocks.insert(blocks.begin(), user.firstBlock - block, std::vector<Day>(BlockDays, EmptyDay));
+        blocks.insert(blocks.begin(), user.firstBlock - block, none);
         user.firstBlock = block;
     }
-    while (block - user.firstBlock >= (int)blocks.size())
-        blocks.emplace_back(BlockDays, EmptyDay);
-    return blocks[block - user.firstBlock][day & (BlockDays - 1)];
+    if (block - user.firstBlock >= (int)blocks.size())
+        blocks.resize(block - user.firstBlock + 1, none);
+    CellIndex &cell = blocks[block - user.firstBlock].cells[day & (BlockDays - 1)];
+    if (cell == NoCell) {
+        if (user.chunks.empty() || user.chunks.back().size() == ChunkCells) {
+            user.chunks.emplace_back();
+            user.chunks.back().reserve(ChunkCells);
+        }
+        cell = (CellIndex)(((user.chunks.size() - 1) << ChunkShift) + user.chunks.back().size());
+        user.chunks.back().push_back(EmptyDay);
+    }
+    return user.chunks[cell >> ChunkShift][cell & (ChunkCells - 1)];
 }
 
-bool Tally::CountedBefore(int user, int start) const
+bool Keys::Has(const Key &key) const
 {
-    unsigned minute = MinuteOfDay(start);
+    return !keys.empty() && std::binary_search(keys.begin(), keys.end(), key);
+}
+
+bool Keys::HasStart(int user, int start) const
+{
+    auto at = std::lower_bound(keys.begin(), keys.end(), Key{user, start, NoMoment});
+    return at != keys.end() && (*at)[0] == user && (*at)[1] == start;
+}
+
+void Keys::Add(const Key &key)
+{
+    auto at = std::lower_bound(keys.begin(), keys.end(), key);
+    if (at == keys.end() || *at != key)
+        keys.insert(at, key);
+}
+
+void Keys::Add(const std::vector<Key> &more)
+{
+    for (const Key &key : more)
+        Add(key);
+}
+
+FOR_SPEED bool Tally::CountedBefore(const Record &record) const
+{
+    if (record.flags & MarkClockFault)
+        return record.end == NoMoment ? faultsShown.HasStart(record.user, record.start)
+                                      : faultsShown.Has(Key{record.user, record.start, record.end});
+    unsigned minute = MinuteOfDay(record.start);
+    const Day &cell = users[record.user].DayAt(DayOf(record.start));
+    if (!(cell.startSlots >> (minute / 32) & 1) || !(cell.bits[minute / 64].starts >> (minute % 64) & 1))
+        return record.start < firstDay * MinutesPerDay && completedBefore.HasStart(record.user, record.start);
+    if (cell.startsFile != record.file)
+        return true;
+    std::pair<int, int> byStart(record.start, record.user);
+    return fileStartsInOrder ? !std::binary_search(fileStarts.begin(), fileStarts.end(), byStart)
+                             : std::find(fileStarts.begin(), fileStarts.end(), byStart) == fileStarts.end();
+}
+
+FOR_SPEED void Tally::Prefetch(int user, int start) const
+{
     const Day &cell = users[user].DayAt(DayOf(start));
-    return (cell.startSlots >> (minute / 32) & 1) && (cell.bits[minute / 64].starts >> (minute % 64) & 1);
+    if (&cell != &EmptyDay) {
+        __builtin_prefetch(&cell, 1);
+        __builtin_prefetch(&cell.bits[MinuteOfDay(start) / 64], 1);
+    }
+}
+
+bool Tally::KnownFault(int user, int start) const
+{
+    return faultKeys.HasStart(user, start);
+}
+
+void Tally::ExpectOpen(int start)
+{
+    if (start < firstDay * MinutesPerDay)
+        expected.insert(std::upper_bound(expected.begin(), expected.end(), start), start);
 }
 
 void Tally::EndFile()
 {
-    for (const std::pair<int, int> &key : fileStarts) {
-        unsigned minute = MinuteOfDay(key.second);
-        Day &cell = DayAt(users[key.first], DayOf(key.second));
-        cell.startSlots |= 1ULL << (minute / 32);
-        cell.bits[minute / 64].starts |= 1ULL << (minute % 64);
-    }
     fileStarts.clear();
+    fileStartsInOrder = true;
+    faultKeys.Add(fileFaults);
+    faultsShown.Add(fileFaultsShown);
+    fileFaults.clear();
+    fileFaultsShown.clear();
 }
 
 /* A session's last minute is the one before its end. */
@@ -107,7 +183,7 @@ bool Tally::Overlaps(int start, int end) const
     return DayOf(end > start ? end - 1 : start) >= firstDay && DayOf(start) <= lastDay;
 }
 
-static int Bits(unsigned long long x)
+FOR_SPEED static int Bits(unsigned long long x)
 {
     x -= (x >> 1) & 0x5555555555555555ULL;
     x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
@@ -117,7 +193,7 @@ static int Bits(unsigned long long x)
 
 /* Marks the minutes from to to in use, a word at a time; those already
    in use are in use twice. */
-static void SetMinutes(Day &cell, int from, int to)
+FOR_SPEED static void SetMinutes(Day &cell, int from, int to)
 {
     while (from < to) {
         int word = from / 64, last = std::min(to, (word + 1) * 64);
@@ -138,11 +214,22 @@ static void SetMinutes(Day &cell, int from, int to)
         cell.marks |= MarkOverlap;
 }
 
-void Tally::Count(const Session &session)
+FOR_SPEED void Tally::Count(const Session &session)
 {
     User &user = users[session.user];
     int mark = session.mark;
 
+    /* A clock fault counts nothing; its end's day, if it is a real one,
+       shows the mark. */
+    if (mark == MarkClockFault) {
+        int day = DayOf(session.end);
+        if (!session.endInOrder || day < firstDay || day > lastDay)
+            return;
+        Day &cell = DayAt(user, day);
+        cell.sessions++;
+        cell.marks |= MarkClockFault;
+        return;
+    }
     /* A session without minutes shows on its first day only. */
     if (mark == MarkCrashed || mark == MarkClockBack || session.end < session.start) {
         int day = DayOf(session.start);
@@ -152,7 +239,7 @@ void Tally::Count(const Session &session)
         cell.sessions++;
         if (cell.firstStart < 0 || MinuteOfDay(session.start) < cell.firstStart)
             cell.firstStart = (short)MinuteOfDay(session.start);
-        cell.marks |= (unsigned char)mark;
+        cell.marks |= (unsigned char)(mark | (session.mismatch ? MarkMismatch : 0));
         return;
     }
 
@@ -163,10 +250,14 @@ void Tally::Count(const Session &session)
         Day &cell = DayAt(user, day);
         cell.sessions++;
         SetMinutes(cell, from - midnight, to - midnight);
-        if (from > session.start)
+        if (from > session.start) {
             cell.marks |= MarkFromBefore;
-        else if (cell.firstStart < 0 || from - midnight < cell.firstStart)
-            cell.firstStart = (short)(from - midnight);
+        } else {
+            if (cell.firstStart < 0 || from - midnight < cell.firstStart)
+                cell.firstStart = (short)(from - midnight);
+            if (session.mismatch)
+                cell.marks |= MarkMismatch;
+        }
         if (to < session.end)
             cell.marks |= MarkRunsOn;
         else if (mark == MarkRunning)
@@ -178,58 +269,120 @@ void Tally::Count(const Session &session)
     }
 }
 
+/* A clock fault's stamps cannot place it in the range: its end in order
+   does, else the line before it; with neither it is always named. */
+bool Tally::Placed(const Record &record) const
+{
+    return record.place == NoMoment ||
+           (DayOf(record.place) >= firstDay && DayOf(record.place) <= lastDay);
+}
+
+static void Keep(std::vector<Session> &list, int &count, const Session &session)
+{
+    if (list.size() < UntrustedShown)
+        list.push_back(session);
+    count++;
+}
+
 void Tally::Emit(const Session &session)
 {
-    if (!Overlaps(session.start, session.end))
-        return;
+    if (session.mark == MarkClockFault) {
+        Keep(faults, faultCount, session);
+    } else {
+        if (!Overlaps(session.start, session.end))
+            return;
+        if (session.mismatch)
+            Keep(mismatches, mismatchCount, session);
+    }
     Count(session);
-    if (session.mark) {
-        Event event = {session.user, session.start, session.end, session.mark};
+    if (session.mark && (session.mark != MarkClockFault || session.endInOrder)) {
+        /* A clock fault's tick stands at its end. */
+        int at = session.mark == MarkClockFault ? session.end : session.start;
+        Event event = {session.user, at, session.end, session.mark};
         events.push_back(event);
     }
     if (sink)
         sink->Write(session);
 }
 
-void Tally::AddEnded(int user, int start, int end, int file, int line)
+void Tally::AddEnded(const Record &record)
 {
-    if (CountedBefore(user, start))
+    if (record.flags & MarkClockFault) {
+        fileFaults.push_back(Key{record.user, record.start, record.end});
+        if (CountedBefore(record) || !Placed(record))
+            return;
+        fileFaultsShown.push_back(Key{record.user, record.start, record.end});
+        Session session = {record.user, record.start, record.end, 0, MarkClockFault, record.file,
+                           record.line, record.usage, false, record.endInOrder};
+        Emit(session);
         return;
-    fileStarts.push_back(std::make_pair(user, start));
-    Session session = {user, start, end, std::max(end - start, 0), end < start ? MarkClockBack : 0,
-                       file, line};
+    }
+    if (CountedBefore(record))
+        return;
+    int end = record.end;
+    if (Overlaps(record.start, end)) {
+        /* The start is known at once, in the cell being counted; only the
+           next files count it, as CountedBefore tells. */
+        unsigned minute = MinuteOfDay(record.start);
+        Day &cell = DayAt(users[record.user], DayOf(record.start));
+        unsigned long long &starts = cell.bits[minute / 64].starts, bit = 1ULL << (minute % 64);
+        if (!(starts & bit)) {
+            std::pair<int, int> byStart(record.start, record.user);
+            fileStartsInOrder = fileStartsInOrder && (fileStarts.empty() || fileStarts.back() < byStart);
+            fileStarts.push_back(byStart);
+        }
+        starts |= bit;
+        cell.startSlots |= 1ULL << (minute / 32);
+        cell.startsFile = record.file;
+    } else if (std::binary_search(expected.begin(), expected.end(), record.start))
+        completedBefore.Add(Key{record.user, record.start, end});
+    Session session = {record.user, record.start, end, std::max(end - record.start, 0),
+                       end < record.start ? MarkClockBack : 0, record.file, record.line, record.usage,
+                       (record.flags & MarkMismatch) != 0, false};
     Emit(session);
 }
 
-void Tally::AddOpen(int user, int start, bool last, bool twin, int file, int line)
+void Tally::AddOpen(const Record &record, bool last, bool twin)
 {
-    Open record = {user, start, file, line, last, twin};
-    open.push_back(record);
+    if (record.flags & MarkClockFault)
+        fileFaults.push_back(Key{record.user, record.start, NoMoment});
+    Open waiting = {record, last, twin};
+    open.push_back(waiting);
 }
 
 void Tally::Finish()
 {
     EndFile();
     std::sort(open.begin(), open.end(), [](const Open &a, const Open &b) {
-        if (a.user != b.user)
-            return a.user < b.user;
-        if (a.start != b.start)
-            return a.start < b.start;
+        const Record &x = a.record, &y = b.record;
+        if (x.user != y.user)
+            return x.user < y.user;
+        if (x.start != y.start)
+            return x.start < y.start;
         if (a.last != b.last)
             return !a.last;
-        return a.file != b.file ? a.file < b.file : a.line < b.line;
+        return x.file != y.file ? x.file < y.file : x.line < y.line;
     });
     for (size_t i = 0, next; i < open.size(); i = next) {
-        const Open &record = open[i];
-        bool twin = false;
-        for (next = i; next < open.size() && open[next].user == record.user &&
-                       open[next].start == record.start; next++)
+        const Record &record = open[i].record;
+        bool twin = false, fault = false;
+        for (next = i; next < open.size() && open[next].record.user == record.user &&
+                       open[next].record.start == record.start; next++) {
             twin = twin || open[next].twin;
-        if (CountedBefore(record.user, record.start) && !twin)
+            fault = fault || (open[next].record.flags & MarkClockFault);
+        }
+        Record settled = record;
+        settled.flags = fault ? MarkClockFault : 0;
+        if (CountedBefore(settled) && !twin)
             continue;
         Session session = {record.user, record.start, record.start, 0, MarkCrashed,
-                           record.file, record.line};
-        if (record.last) {
+                           record.file, record.line, -1, false, false};
+        if (fault) {
+            if (!Placed(record))
+                continue;
+            session.end = NoMoment;
+            session.mark = MarkClockFault;
+        } else if (open[i].last) {
             session.end = std::max(now, record.start);
             session.minutes = session.end - session.start;
             session.mark = MarkRunning;
@@ -242,26 +395,28 @@ void Tally::Finish()
         return a.user != b.user ? a.user < b.user : a.start < b.start;
     });
 
-    /* What the writers show: every day from the first to the last that
-       has a session, widened to whole months and cut to the counted days,
-       so a range given that ends inside a month ends the days there. */
-    int first = lastDay + 1, last = firstDay - 1;
+    /* What the writers show: each month in which a user has a session
+       or a mark, whole and cut to the counted days, so a range given
+       that ends inside a month ends the days there; nothing of the
+       months between. */
     for (User &user : users) {
-        user.shownFirst = lastDay + 1;
-        user.shownLast = firstDay - 1;
-        for (int i = 0; i < (int)user.blocks.size() * BlockDays; i++) {
-            int day = user.firstBlock * BlockDays + i;
-            if (user.blocks[i / BlockDays][i % BlockDays].sessions && day >= firstDay && day <= lastDay) {
-                user.shownFirst = std::min(user.shownFirst, day);
-                user.shownLast = std::max(user.shownLast, day);
+        user.months.clear();
+        for (size_t b = 0; b < user.blocks.size(); b++) {
+            for (int i = 0; i < BlockDays; i++) {
+                int day = (user.firstBlock + (int)b) * BlockDays + i;
+                const Day &found = user.DayAt(day);
+                if ((found.sessions || found.marks) && day >= firstDay && day <= lastDay &&
+                    (user.months.empty() || user.months.back() != MonthStart(day)))
+                    user.months.push_back(MonthStart(day));
             }
         }
-        first = std::min(first, user.shownFirst);
-        last = std::max(last, user.shownLast);
+        months.insert(months.end(), user.months.begin(), user.months.end());
     }
-    if (first <= last) {
-        shownFirst = std::max(firstDay, MonthStart(first));
-        shownLast = std::min(lastDay, MonthEnd(last));
+    std::sort(months.begin(), months.end());
+    months.erase(std::unique(months.begin(), months.end()), months.end());
+    if (!months.empty()) {
+        shownFirst = std::max(firstDay, months.front());
+        shownLast = std::min(lastDay, MonthEnd(months.back()));
     }
 }
 
@@ -269,10 +424,16 @@ void Tally::ShownDays(const User &user, int *first, int *last) const
 {
     *first = 1;
     *last = 0;
-    if (user.shownFirst <= user.shownLast) {
-        *first = std::max(shownFirst, MonthStart(user.shownFirst));
-        *last = std::min(shownLast, MonthEnd(user.shownLast));
+    if (!user.months.empty()) {
+        *first = std::max(firstDay, user.months.front());
+        *last = std::min(lastDay, MonthEnd(user.months.back()));
     }
+}
+
+void Tally::MonthDays(int month, int *first, int *last) const
+{
+    *first = std::max(firstDay, month);
+    *last = std::min(lastDay, MonthEnd(month));
 }
 
 std::vector<int> Tally::Order() const

@@ -5,17 +5,29 @@
  * once count once. One pass over the logs builds this; the writers only
  * read it.
  *
- * Memory grows with users and days, not with lines: each user keeps one
- * cell per day, and a cell knows its minutes in use, those in use by
- * more than one session, and the session
- * starts that earlier files had as bitmaps of the day's 1440 minutes.
- * Only the starts of the file being read are listed one by one.
+ * Memory grows with users and the days that have something, not with
+ * lines nor with the span between the earliest and the latest stamp: a
+ * user keeps a cell for each day with use or a mark, and a cell knows its
+ * minutes in use, those in use by more than one session, and the session
+ * starts as bitmaps of the day's 1440 minutes, with the last file that
+ * put a start there. Only the starts the file being read put there first
+ * are listed one by one.
+ *
+ * A line whose stamps the log itself shows to be wrong (a clock fault)
+ * counts nothing and makes no day: the reader names it, and the tally
+ * keeps such lines apart, with the lines whose usage field was changed,
+ * for the overview's list.
  */
 #ifndef REPORT_TALLY_H
 #define REPORT_TALLY_H
 
 #include "calendar.h"
 
+/* What runs for every record is built for speed, the rest of the exe for
+   size. */
+#define FOR_SPEED __attribute__((optimize("O2")))
+
+#include <array>
 #include <map>
 #include <vector>
 
@@ -26,21 +38,45 @@ enum Mark {
     MarkRunning = 4,      /* a session still running at the report's time */
     MarkCrashed = 8,      /* a session that never got its end record */
     MarkClockBack = 16,   /* an end before its start */
-    MarkOverlap = 32      /* sessions ran at the same time */
+    MarkOverlap = 32,     /* sessions ran at the same time */
+    MarkClockFault = 64,  /* a start out of its log's order or after the report's time */
+    MarkMismatch = 128    /* a usage field other than the recorder writes for the stamps */
 };
+
+/* No moment: a clock fault without an end record, or nothing to place it. */
+const int NoMoment = -0x7fffffff - 1;
 
 struct Session {
     int user;
     int start;
-    int end;        /* the end record's; a running session's is the report's time */
+    int end;        /* the end record's; a running session's is the report's time;
+                       NoMoment for a clock fault without an end record */
     int minutes;
-    int mark;       /* 0, MarkRunning, MarkCrashed or MarkClockBack */
+    int mark;       /* 0, MarkRunning, MarkCrashed, MarkClockBack or MarkClockFault */
     int file;
     int line;
+    int usage;      /* the end record's usage field, hh * 100 + mm; -1 for none */
+    bool mismatch;  /* the usage field is not what the stamps give */
+    bool endInOrder;    /* a clock fault whose end is a real moment: its day is marked */
+};
+
+/* A record as the reader hands it over. */
+struct Record {
+    int user, start;
+    int end;        /* NoMoment for a start record without its end */
+    int usage;      /* -1 for none */
+    int flags;      /* MarkClockFault or MarkMismatch, or 0 */
+    /* A clock fault's place in time: its end where that is in order,
+       else the start of the line before it in order; NoMoment for none. */
+    int place;
+    bool endInOrder;
+    int file, line;
 };
 
 const int DayWords = (MinutesPerDay + 63) / 64;
 const int BlockShift = 5, BlockDays = 1 << BlockShift;
+/* Clock faults and changed lines listed on the overview, of each kind. */
+const int UntrustedShown = 500;
 
 struct Day {
     short minutes;      /* in use: the bits of used */
@@ -49,6 +85,7 @@ struct Day {
     short firstStart;   /* minute of the day, -1 for none */
     short lastEnd;      /* minute of the day up to 1440, -1 for none */
     unsigned char marks;
+    int startsFile;     /* the last file that put a start in starts */
     /* A bit for each 32 minutes with a start in starts, looked at first:
        it shares the cache line of the counts. */
     unsigned long long startSlots;
@@ -57,22 +94,35 @@ struct Day {
     struct Minutes {
         unsigned long long used;
         unsigned long long twice;
-        unsigned long long starts;  /* counted from earlier files */
+        unsigned long long starts;  /* counted */
     } bits[DayWords];
+};
+
+/* Each day's cell in a user's cells, NoCell for none: the log's two-digit
+   years give at most 36,525 days. */
+typedef unsigned short CellIndex;
+const CellIndex NoCell = 0xffff;
+const int ChunkShift = 6, ChunkCells = 1 << ChunkShift;
+struct Block {
+    CellIndex cells[BlockDays];
 };
 
 struct User {
     Text name;          /* UTF-8 */
     Text csvName;       /* CP932 */
-    /* Cells in blocks of BlockDays days, the first holding the days from
-       firstBlock * BlockDays on, every block up to the last made. */
+    /* The blocks from firstBlock * BlockDays on: a day's place, two bytes,
+       and a cell only for a day that has something. The cells are made in
+       chunks of ChunkCells that never move, in the order they are needed. */
     int firstBlock;
-    std::vector<std::vector<Day>> blocks;
-    int shownFirst;     /* days with something to show, in the range; */
-    int shownLast;      /* shownFirst > shownLast when none */
+    std::vector<Block> blocks;
+    std::vector<std::vector<Day>> chunks;
+    /* The first day of each month in the range in which the user has
+       something, in order: the months the writers show. */
+    std::vector<int> months;
 
     /* EmptyDay where the user has no cell. */
     const Day &DayAt(int day) const;
+    bool HasMonth(int month) const;
 };
 
 extern const Day EmptyDay;
@@ -90,51 +140,102 @@ public:
     virtual void Write(const Session &session) = 0;
 };
 
+/* Users, starts and ends, few: a sorted list. */
+typedef std::array<int, 3> Key;
+class Keys {
+public:
+    bool Has(const Key &key) const;
+    /* Any key of that user and start. */
+    bool HasStart(int user, int start) const;
+    void Add(const Key &key);
+    void Add(const std::vector<Key> &keys);
+
+private:
+    std::vector<Key> keys;
+};
+
 class Tally {
 public:
     /* Days firstDay to lastDay are counted; now is the report's time. */
     Tally(int firstDay, int lastDay, int now);
 
     int UserOf(const char *name, int length, UINT codePage);
-    void AddEnded(int user, int start, int end, int file, int line);
+    /* A completed record. */
+    void AddEnded(const Record &record);
     /* A start record without its end. last: no line follows it in its
        log; twin: the next line is a record of the same user and start
        (a crash and a new session within the minute). */
-    void AddOpen(int user, int start, bool last, bool twin, int file, int line);
+    void AddOpen(const Record &record, bool last, bool twin);
+    /* A log's last line is a start record from start on: before the
+       range, its completed copy in another file must be known even
+       though that copy counts nothing. Told before any file is read. */
+    void ExpectOpen(int start);
+    /* An earlier file named this user and start a clock fault: the same
+       session's line here is one too, wherever it stands. */
+    bool KnownFault(int user, int start) const;
     /* After each file: its starts now count against the next files. */
     void EndFile();
+    /* Asks for the cell of a record soon to come, so that it is in the
+       cache by the time it is counted. */
+    void Prefetch(int user, int start) const;
     /* Settles the open records, once every log has been read. */
     void Finish();
 
     /* Users by name. */
     std::vector<int> Order() const;
-    /* The days shown for a user: whole months from the first with a
-       session to the last, within the shown days; none if first > last. */
+    /* The days of a month that are shown: the month cut to the range. */
+    void MonthDays(int month, int *first, int *last) const;
+    /* The days shown for a user, from the first of the first month in
+       which they have something to the end of the last, cut to the range;
+       none if first > last. Only the months they have something in are
+       shown of them (User::HasMonth). */
     void ShownDays(const User &user, int *first, int *last) const;
 
     std::vector<User> users;
     std::vector<Event> events;      /* by user and start once finished */
     int firstDay, lastDay, now;
-    /* Told of every session counted, once. */
+    /* Told of every session counted or named, once. */
     SessionSink *sink;
-    /* The days the writers show: whole months around everything counted,
-       cut to the counted days (the range, when one was given). */
+    /* The first day of each month in which any user has something, in
+       order; the first day of the first and the last day of the last,
+       cut to the range (shownFirst > shownLast when none). */
+    std::vector<int> months;
     int shownFirst, shownLast;
+    /* The first clock faults and changed lines, for the overview, and
+       how many there are. */
+    std::vector<Session> faults, mismatches;
+    int faultCount, mismatchCount;
 
 private:
     struct Open {
-        int user, start, file, line;
+        Record record;
         bool last, twin;
     };
 
     Day &DayAt(User &user, int day);
-    bool CountedBefore(int user, int start) const;
+    bool CountedBefore(const Record &record) const;
     bool Overlaps(int start, int end) const;
+    bool Placed(const Record &record) const;
     void Count(const Session &session);
     void Emit(const Session &session);
 
     std::vector<Open> open;
-    std::vector<std::pair<int, int>> fileStarts;   /* user and start */
+    /* The starts this file put in the cells first, by start and user: in
+       a cell this file has put a start in, only these are not from an
+       earlier file. A log's starts come in order, so they are searched
+       by halves unless the clock went back. */
+    std::vector<std::pair<int, int>> fileStarts;
+    bool fileStartsInOrder;
+    /* Clock faults by user, start and end: those of this file, and of the
+       files before it, named (so not again: the same line in a copy of
+       the log). The same user and start on two PCs whose clocks both
+       failed are two faults; their ends tell them apart. */
+    std::vector<Key> fileFaults, fileFaultsShown;
+    Keys faultKeys, faultsShown;
+    /* Starts before the range that a log ends open on; the completed
+       copies of those seen in any file. */
+    std::vector<int> expected;
+    Keys completedBefore;
     std::map<Text, int> byRaw, byName;
     struct Recent {
         Text raw;   /* a code page tag and the name's bytes */

@@ -159,6 +159,8 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
         int from, to;   /* days of December 2026; 0: not given */
         int maxRows;    /* of a CSV file, lowered: it is split by month */
         Outcome outcome;
+        const char *pages;      /* the month pages written, when given */
+        const char *overview;   /* what the overview lists, when given */
     } rows[] = {
         {"midnight", {{"log.txt", {"root             26/12/06(日) 22:00     26/12/07(月) 01:30     03:30"}}},
          {L"log.txt"},
@@ -176,12 +178,12 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
          {L"log.txt"},
          {"root,2026/12/06,08:00,,,0,0:00,異常終了,log.txt,4", "root,2026/12/06,23:00,,,780,13:00,実行中,log.txt,5"},
          {"root,2026/12/06,日,08:00,,60,1:00,2,翌日へ 異常終了", "root,2026/12/07,月,,,720,12:00,1,前日から 実行中"}},
-        {"clock set back, and an end at midnight",
-         {{"log.txt", {"root             26/12/07(月) 10:00     26/12/07(月) 09:30     00:00",
-                       "root             26/12/06(日) 23:00     26/12/07(月) 00:00     01:00"}}},
+        {"an end at midnight, and the clock set back",
+         {{"log.txt", {"root             26/12/06(日) 23:00     26/12/07(月) 00:00     01:00",
+                       "root             26/12/07(月) 10:00     26/12/07(月) 09:30     00:00"}}},
          {L"log.txt"},
-         {"root,2026/12/07,10:00,2026/12/07,09:30,0,0:00,時計の戻り,log.txt,4",
-          "root,2026/12/06,23:00,2026/12/07,00:00,60,1:00,,log.txt,5"},
+         {"root,2026/12/06,23:00,2026/12/07,00:00,60,1:00,,log.txt,4",
+          "root,2026/12/07,10:00,2026/12/07,09:30,0,0:00,時計の戻り,log.txt,5"},
          {"root,2026/12/06,日,23:00,24:00,60,1:00,1,", "root,2026/12/07,月,10:00,,0,0:00,1,時計の戻り"}},
         {"the archive's open line completed in the log",
          {{"log_26-12-05.txt", {"root             26/12/04(金) 09:00     26/12/04(金) 18:00     09:00",
@@ -197,12 +199,15 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
          {L"log.txt"},
          {"root,2026/12/07,09:00,,,180,3:00,実行中,log_26-12-07.txt,4"},
          {"root,2026/12/07,月,09:00,,180,3:00,1,実行中"}},
-        {"a file given twice and a copy of it",
-         {{"a.txt", {"root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00"}},
-          {"b.txt", {"root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00"}}},
+        {"a file given twice and a copy of it, each with two sessions from one minute",
+         {{"a.txt", {"root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00",
+                     "root             26/12/03(木) 09:00     26/12/03(木) 09:30     00:30"}},
+          {"b.txt", {"root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00",
+                     "root             26/12/03(木) 09:00     26/12/03(木) 09:30     00:30"}}},
          {L"a.txt", L".", L"A.TXT"},
-         {"root,2026/12/03,09:00,2026/12/03,10:00,60,1:00,,a.txt,4"},
-         {"root,2026/12/03,木,09:00,10:00,60,1:00,1,"}},
+         {"root,2026/12/03,09:00,2026/12/03,10:00,60,1:00,,a.txt,4",
+          "root,2026/12/03,09:00,2026/12/03,09:30,30,0:30,,a.txt,5"},
+         {"root,2026/12/03,木,09:00,10:00,60,1:00,2,重複"}},
         {"a crash and a new session within the minute, in a log and its copy",
          {{"a.txt", {"root             26/12/03(木) 09:00", "root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00"}},
           {"b.txt", {"root             26/12/03(木) 09:00", "root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00"}}},
@@ -256,16 +261,98 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
          {"root,2026/12/01,火,,02:00,120,2:00,1,前日から", "root,2026/12/02,水,09:00,10:00,60,1:00,1,"},
          1, 2},
         {"too many rows for a file: a part per month",
-         {{"log.txt", {"root             26/12/02(水) 09:00     26/12/02(水) 10:00     01:00",
-                       "root             26/11/30(月) 22:00     26/12/01(火) 02:00     04:00",
-                       "root             26/11/02(月) 09:00     26/11/02(月) 10:00     01:00"}}},
-         {L"log.txt"},
-         {"root,2026/11/30,22:00,2026/12/01,02:00,240,4:00,,log.txt,5",
-          "root,2026/11/02,09:00,2026/11/02,10:00,60,1:00,,log.txt,6",
-          "root,2026/12/02,09:00,2026/12/02,10:00,60,1:00,,log.txt,4"},
+         {{"a.txt", {"root             26/12/02(水) 09:00     26/12/02(水) 10:00     01:00"}},
+          {"b.txt", {"root             26/11/02(月) 09:00     26/11/02(月) 10:00     01:00",
+                     "root             26/11/30(月) 22:00     26/12/01(火) 02:00     04:00"}}},
+         {L"a.txt", L"b.txt"},
+         {"root,2026/11/02,09:00,2026/11/02,10:00,60,1:00,,b.txt,4",
+          "root,2026/11/30,22:00,2026/12/01,02:00,240,4:00,,b.txt,5",
+          "root,2026/12/02,09:00,2026/12/02,10:00,60,1:00,,a.txt,4"},
          {"root,2026/11/02,月,09:00,10:00,60,1:00,1,", "root,2026/11/30,月,22:00,,120,2:00,1,翌日へ",
           "root,2026/12/01,火,,02:00,120,2:00,1,前日から", "root,2026/12/02,水,09:00,10:00,60,1:00,1,"},
          0, 0, 3},
+        {"PCs whose clock batteries failed: a start at the BIOS's date counts nothing, its end's day is marked",
+         {{"a.txt", {"root             26/11/30(月) 08:00     26/11/30(月) 17:00     09:00",
+                     "root             00/01/01(土) 00:05     26/12/01(火) 18:00     99:59",
+                     "root             26/12/02(水) 09:00     26/12/02(水) 10:00     01:00"}},
+          {"b.txt", {"sato             26/11/30(月) 09:00     26/11/30(月) 10:00     01:00",
+                     "root             00/01/01(土) 00:05     26/12/01(火) 17:00     99:59"}}},
+         {L"a.txt", L"b.txt"},
+         {"root,2026/11/30,08:00,2026/11/30,17:00,540,9:00,,a.txt,4",
+          "root,2000/01/01,00:05,2026/12/01,18:00,0,0:00,時刻の異常,a.txt,5",
+          "root,2026/12/02,09:00,2026/12/02,10:00,60,1:00,,a.txt,6", "sato,2026/11/30,09:00,2026/11/30,10:00,60,1:00,,b.txt,4",
+          "root,2000/01/01,00:05,2026/12/01,17:00,0,0:00,時刻の異常,b.txt,5"},
+         {"root,2026/11/30,月,08:00,17:00,540,9:00,1,", "root,2026/12/01,火,,,0,0:00,2,時刻の異常",
+          "root,2026/12/02,水,09:00,10:00,60,1:00,1,", "sato,2026/11/30,月,09:00,10:00,60,1:00,1,"},
+         0, 0, 0, AllRead, "2026-11.html 2026-12.html ",
+         "a.txt 5行目: <code>root 2000/01/01 00:05 \xef\xbd\x9e 2026/12/01 18:00 99:59</code>"},
+        {"both stamps at the BIOS's date: no day, month or year of 2000",
+         {{"log.txt", {"root             26/11/30(月) 08:00     26/11/30(月) 17:00     09:00",
+                       "root             00/01/01(土) 00:05     00/01/01(土) 03:00     02:55",
+                       "root             26/12/02(水) 09:00     26/12/02(水) 10:00     01:00"}}},
+         {L"log.txt"},
+         {"root,2026/11/30,08:00,2026/11/30,17:00,540,9:00,,log.txt,4",
+          "root,2000/01/01,00:05,2000/01/01,03:00,0,0:00,時刻の異常,log.txt,5",
+          "root,2026/12/02,09:00,2026/12/02,10:00,60,1:00,,log.txt,6"},
+         {"root,2026/11/30,月,08:00,17:00,540,9:00,1,", "root,2026/12/02,水,09:00,10:00,60,1:00,1,"},
+         0, 0, 0, AllRead, "2026-11.html 2026-12.html ", "log.txt 5行目: <code>root 2000/01/01 00:05"},
+        {"a clock set into the future: starts and an end after the report's time; the lines after in order",
+         {{"log.txt", {"root             26/12/01(火) 09:00     26/12/01(火) 10:00     01:00",
+                       "root             99/12/31(木) 09:00     99/12/31(木) 10:00     01:00",
+                       "root             26/12/02(水) 09:00     26/12/02(水) 10:00     01:00",
+                       "root             26/12/03(木) 09:00     27/01/05(火) 09:00     99:59",
+                       "root             26/12/24(木) 09:00"}}},
+         {L"log.txt"},
+         {"root,2026/12/01,09:00,2026/12/01,10:00,60,1:00,,log.txt,4",
+          "root,2099/12/31,09:00,2099/12/31,10:00,0,0:00,時刻の異常,log.txt,5",
+          "root,2026/12/02,09:00,2026/12/02,10:00,60,1:00,,log.txt,6",
+          "root,2026/12/03,09:00,2027/01/05,09:00,0,0:00,時刻の異常,log.txt,7",
+          "root,2026/12/24,09:00,,,0,0:00,時刻の異常,log.txt,8"},
+         {"root,2026/12/01,火,09:00,10:00,60,1:00,1,", "root,2026/12/02,水,09:00,10:00,60,1:00,1,"},
+         0, 0, 0, AllRead, "2026-12.html ", "log.txt 8行目: <code>root 2026/12/24 09:00</code>"},
+        {"a clock fault on an archive's open line is one in the log that completes it",
+         {{"log_26-12-05.txt", {"root             26/12/04(金) 09:00     26/12/04(金) 18:00     09:00",
+                                "root             00/01/01(土) 00:05"}},
+          {"log.txt", {"root             00/01/01(土) 00:05     26/12/05(土) 12:00     99:59",
+                       "root             26/12/05(土) 13:00     26/12/05(土) 14:00     01:00"}}},
+         {L"log.txt"},
+         {"root,2026/12/04,09:00,2026/12/04,18:00,540,9:00,,log_26-12-05.txt,4",
+          "root,2000/01/01,00:05,2026/12/05,12:00,0,0:00,時刻の異常,log.txt,4",
+          "root,2026/12/05,13:00,2026/12/05,14:00,60,1:00,,log.txt,5"},
+         {"root,2026/12/04,金,09:00,18:00,540,9:00,1,", "root,2026/12/05,土,13:00,14:00,60,1:00,2,時刻の異常"},
+         0, 0, 0, AllRead, "2026-12.html "},
+        {"before the range: an archive's open line, completed in its log, is not running",
+         {{"log_26-12-01.txt", {"root             26/12/01(火) 09:00"}},
+          {"log.txt", {"root             26/12/01(火) 09:00     26/12/01(火) 12:00     03:00",
+                       "root             26/12/02(水) 09:00     26/12/02(水) 10:00     01:00"}}},
+         {L"log.txt"},
+         {"root,2026/12/02,09:00,2026/12/02,10:00,60,1:00,,log.txt,5"},
+         {"root,2026/12/02,水,09:00,10:00,60,1:00,1,"},
+         2, 3},
+        {"a PC left on for 45 days, its start in order: counted",
+         {{"log.txt", {"root             26/10/20(火) 09:00     26/12/04(金) 09:00     99:59"}}},
+         {L"log.txt"},
+         {"root,2026/10/20,09:00,2026/12/04,09:00,64800,1080:00,,log.txt,4"},
+         {"root,2026/12/01,火,,,1440,24:00,1,前日から 翌日へ", "root,2026/12/02,水,,,1440,24:00,1,前日から 翌日へ"},
+         1, 2},
+        {"usage fields: a line changed after it was written; 100 hours at 99:59, the clock set back, and not marked",
+         {{"log.txt", {"root             26/11/20(金) 00:00     26/11/24(火) 04:00     99:59",
+                       "root             26/12/03(木) 08:40     26/12/03(木) 17:30     10:20",
+                       "root             26/12/04(金) 10:00     26/12/04(金) 09:30     00:00",
+                       "root             26/12/04(金) 09:40     26/12/04(金) 10:00     00:20",
+                       "root             26/12/05(土) 09:00     26/12/05(土) 10:00     00:60"}}},
+         {L"log.txt"},
+         {"root,2026/11/20,00:00,2026/11/24,04:00,6000,100:00,,log.txt,4",
+          "root,2026/12/03,08:40,2026/12/03,17:30,530,8:50,記録の不一致,log.txt,5",
+          "root,2026/12/04,10:00,2026/12/04,09:30,0,0:00,時計の戻り,log.txt,6",
+          "root,2026/12/04,09:40,2026/12/04,10:00,20,0:20,,log.txt,7",
+          "root,2026/12/05,09:00,2026/12/05,10:00,60,1:00,記録の不一致,log.txt,8"},
+         {"root,2026/11/20,金,00:00,,1440,24:00,1,翌日へ", "root,2026/11/21,土,,,1440,24:00,1,前日から 翌日へ",
+          "root,2026/11/22,日,,,1440,24:00,1,前日から 翌日へ", "root,2026/11/23,月,,,1440,24:00,1,前日から 翌日へ",
+          "root,2026/11/24,火,,04:00,240,4:00,1,前日から", "root,2026/12/03,木,08:40,17:30,530,8:50,1,記録の不一致",
+          "root,2026/12/04,金,09:40,10:00,20,0:20,2,時計の戻り", "root,2026/12/05,土,09:00,10:00,60,1:00,1,記録の不一致"},
+         0, 0, 0, AllRead, "2026-11.html 2026-12.html ",
+         "log.txt 8行目: <code>root 2026/12/05 09:00 \xef\xbd\x9e 2026/12/05 10:00 00:60</code>"},
     };
     for (const auto &row : rows) {
         std::string folder = EnterFreshFolder("ReportDays");
@@ -285,8 +372,13 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
         EXPECT_EQ(MakeReport(options, &page, &problem), row.outcome) << row.label;
         EXPECT_EQ(Body("morvalen-sessions"), Rows(row.sessions)) << row.label;
         EXPECT_EQ(UsedDays(Body("morvalen-days")), Rows(row.days)) << row.label;
-        EXPECT_EQ(ReadBytes("morvalen-report.html").find("morvalen-report/morvalen-sessions-2026-11.csv\">") !=
-                      std::string::npos, row.maxRows > 0) << row.label << ": the overview names the parts";
+        std::string html = ReadBytes("morvalen-report.html");
+        EXPECT_EQ(html.find("morvalen-report/morvalen-sessions-2026-11.csv\">") != std::string::npos, row.maxRows > 0)
+            << row.label << ": the overview names the parts";
+        if (row.pages)
+            EXPECT_EQ(Listing(folder + "\\morvalen-report"), row.pages) << row.label;
+        if (row.overview)
+            EXPECT_NE(html.find(row.overview), std::string::npos) << row.label << ": the overview lists no " << row.overview;
     }
 }
 
@@ -568,12 +660,13 @@ TEST(ReportInput, BadInputGetsItsExitCodeAndLeavesNoPartialFile)
     const std::string good = kLogHeader + Line("root             26/12/07(月) 09:05     26/12/07(月) 17:45     08:40");
     const std::string outputs = "morvalen-days.csv morvalen-report morvalen-report.html morvalen-sessions.csv ";
     const std::string old = "morvalen-report\\2020-01.html";
-    /* 200 users, each on the first and the last day the log's years can
-       name: a day's cell for each day between is more than 32 bits hold. */
+    /* 500 users, each with one session in order from the first day the
+       log's years can name to 2026: a day's cell for each day of use is
+       more than 32 bits hold. */
     std::string spread = kLogHeader;
-    for (int user = 100; user < 300; user++)
-        for (const char *day : {"00/01/01(土) 09:00     00/01/01(土) 10:00", "99/12/31(木) 09:00     99/12/31(木) 10:00"})
-            spread += Line(("u" + std::to_string(user) + std::string(13, ' ') + day + "     01:00").c_str());
+    for (int user = 100; user < 600; user++)
+        spread += Line(("u" + std::to_string(user) + std::string(13, ' ') +
+                        "00/01/01(土) 00:00     26/12/01(火) 00:00     99:59").c_str());
     struct {
         const char *label;
         std::vector<std::pair<const char *, std::string>> files;
@@ -779,7 +872,9 @@ TEST(ReportCollect, CollectionFolderGivesTheDaysOfTheOriginalLogs)
                                     "alice            26/12/06(日) 10:00     26/12/06(日) 18:00     08:00"}),
                       archive = LogOf({"alice            26/11/30(月) 09:00     26/11/30(月) 17:00     08:00"}),
                       pc02 = LogOf({"carol            26/11/20(金) 09:00     26/11/20(金) 17:00     08:00",
-                                    "alice            26/11/25(水) 17:00     26/11/25(水) 20:00     03:00"});
+                                    "alice            26/11/25(水) 17:00     26/11/25(水) 20:00     03:00",
+                                    /* a clock set to 2099 does not make the log look fresh */
+                                    "alice            99/12/31(木) 09:00     99/12/31(木) 10:00     01:00"});
     std::string folder = EnterFreshFolder("ReportCollection");
     std::vector<std::pair<std::string, std::string>> files = {
         {"pc01\\morvalenlog.txt", pc01}, {"pc01\\morvalenlog_26-11-30.txt", archive}, {"pc02\\morvalenlog.txt", pc02},
@@ -812,7 +907,7 @@ TEST(ReportCollect, CollectionFolderGivesTheDaysOfTheOriginalLogs)
     const std::pair<const char *, bool> items[] = {
         {"<li>PC01\\alice\\morvalenlog.txt \xe2\x80\x94 6 行 \xe2\x80\x94 最終記録 2026/12/06 18:00</li>", true},
         {"<li>PC02\\carol\\morvalenlog_26-01-11.txt \xe2\x80\x94 3 行</li>", true},
-        {"<li class=\"stale\">PC02\\carol\\morvalenlog.txt \xe2\x80\x94 5 行 \xe2\x80\x94 最終記録 2026/11/25 20:00 <b", false}};
+        {"<li class=\"stale\">PC02\\carol\\morvalenlog.txt \xe2\x80\x94 6 行 \xe2\x80\x94 最終記録 2026/11/25 20:00 <b", false}};
     for (const auto &item : items)
         EXPECT_TRUE(html.find(item.first) != std::string::npos && (html.find(item.first) < fold) == item.second)
             << item.first;
