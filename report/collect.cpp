@@ -33,9 +33,7 @@ WText CopyAgainName(const WText &user)
 /* advapi32 is loaded only for this: the report starts with kernel32 alone. */
 static WText UserName()
 {
-    typedef BOOL(WINAPI * NameFunction)(LPWSTR, LPDWORD);
-    HMODULE advapi = LoadLibraryA("advapi32.dll");
-    NameFunction get = advapi ? (NameFunction)(void *)GetProcAddress(advapi, "GetUserNameW") : NULL;
+    auto get = Load<BOOL(WINAPI *)(LPWSTR, LPDWORD)>("advapi32.dll", "GetUserNameW");
     wchar_t name[257];
     DWORD size = 257;
     return get && get(name, &size) ? WText(name) : WText();

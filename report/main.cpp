@@ -12,15 +12,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-/* A function of the DLLs that only a window or the browser needs, loaded
-   when it is called: loaded at start, user32, shell32 and the rest took
-   as long under Wine as reading half the logs of a large report. */
-template <class Function> static Function Load(const char *dll, const char *name)
-{
-    HMODULE module = LoadLibraryA(dll);
-    return module ? (Function)(void *)GetProcAddress(module, name) : NULL;
-}
-
 /* The arguments after the program's name, split as CommandLineToArgvW
    splits them: at blanks outside quotes; 2n backslashes and a quote give
    n backslashes and the quote opens or closes, 2n+1 give n and the quote

@@ -65,4 +65,13 @@ Text LoadBytes(UINT id, UINT codePage);
 /* The system's sentence for an error code, without its line break. */
 WText SystemReason(DWORD code);
 
+/* A function of a DLL the report does not import, loaded when it is
+   called: loaded at start, user32, shell32 and the rest took as long
+   under Wine as reading half the logs of a large report. */
+template <class Function> Function Load(const char *dll, const char *name)
+{
+    HMODULE module = LoadLibraryA(dll);
+    return module ? (Function)(void *)GetProcAddress(module, name) : NULL;
+}
+
 #endif
