@@ -8,7 +8,7 @@
  * of the report's own. A file reached twice is read once.
  */
 #include "report.h"
-#include "../recorder/loglayout.h"
+#include "../../recorder/loglayout.h"
 
 #include <algorithm>
 

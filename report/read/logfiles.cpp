@@ -21,7 +21,7 @@
 #include "report.h"
 #include "handover.h"
 #include "logline.h"
-#include "../recorder/loglayout.h"
+#include "../../recorder/loglayout.h"
 
 #include <algorithm>
 #include <cstring>

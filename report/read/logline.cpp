@@ -11,7 +11,7 @@
  */
 #include "logline.h"
 #include "calendar.h"
-#include "../recorder/loglayout.h"
+#include "../../recorder/loglayout.h"
 
 #include <cstring>
 
