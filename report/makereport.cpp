@@ -10,6 +10,7 @@
  * its file, the fourth, is written and put in place with the others.
  */
 #include "makereport.h"
+#include "departments.h"
 #include "gaps.h"
 #include "outfile.h"
 #include "resource.h"
@@ -85,6 +86,7 @@ static bool DetailFiles(const WText &details, std::vector<WText> &files)
         bool known = false;
         for (const WText &shape : shapes)
             known = known || Shaped(name, shape.c_str());
+        known = known || IsDepartmentFile(name);
         ours = ours && known && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
         files.push_back(Join(details, name));
     } while (FindNextFileW(search, &found));
@@ -118,12 +120,14 @@ template <class Writer> static bool WriteDetail(const WText &folder, const WText
 }
 
 /* The month pages are written on two threads, the tally being only read
-   by then: each takes the next month not taken, so the thread that
-   writes the days file first takes fewer. */
+   by then: each takes the next page not taken, so the thread that
+   writes the days file first takes fewer. A page is a month and, for a
+   month split by department, a department, -1 its index. */
 struct MonthPages {
     const Tally *tally;
     const Gaps *gaps;
-    const std::vector<int> *months;
+    const Departments *departments;
+    const std::vector<std::pair<int, int>> *months;
     const WText *folder;
     volatile LONG *taken;
     DWORD error;
@@ -132,10 +136,12 @@ struct MonthPages {
     void Write()
     {
         for (size_t i; (i = (size_t)InterlockedIncrement(taken) - 1) < months->size() && !error;) {
-            int month = (*months)[i];
-            if (!WriteDetail(*folder, MonthFile(month), &error,
-                             [&](OutFile &out) { WriteMonthPage(out, *tally, gaps, month); }))
-                failed = MonthFile(month);
+            int month = (*months)[i].first, department = (*months)[i].second;
+            WText name = department < 0 ? MonthFile(month) : departments->PageFile(month, department);
+            if (!WriteDetail(*folder, name, &error, [&](OutFile &out) {
+                    WriteMonthPage(out, *tally, gaps, month, departments, department);
+                }))
+                failed = name;
         }
     }
     static DWORD WINAPI Run(void *pages)
@@ -196,23 +202,30 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     for (SourceFile &file : reading.files)
         file.shown = ShownName(file.path, folder);
 
+    /* The timesheets first, and the mapping without a timesheet too:
+       it gives the departments, which the sessions file has from its
+       first row. A timesheet given by name, not found in a folder:
+       skipped, it makes the outcome 1. */
+    Timesheets sheets;
+    std::vector<bool> named;
+    for (const WText &sheet : sheetPaths) {
+        bool given = false;
+        for (const std::vector<WText> *list : {&options.timesheets, &options.inputs})
+            for (const WText &path : *list)
+                given = given || SamePath(FullPath(path), sheet);
+        named.push_back(given);
+    }
+    if (compare || !usersFile.empty())
+        sheets.Read(sheetPaths, named, usersFile);
+    Departments departments(sheets.departments);
+    departments.pageUsers = options.pageUsers ? options.pageUsers : PageUsers;
+    reading.departments = departments.Any() ? &departments : NULL;
+
     Tally tally(options.from, options.to, options.now);
     SessionsCsv sessions(outs[0], tally, reading);
     tally.sink = &sessions;
-    Timesheets sheets;
     Gaps gaps(tally, sheets, options.gap, &sessions);
     if (compare) {
-        /* A timesheet given by name, not found in a folder: skipped, it
-           makes the outcome 1. */
-        std::vector<bool> named;
-        for (const WText &sheet : sheetPaths) {
-            bool given = false;
-            for (const std::vector<WText> *list : {&options.timesheets, &options.inputs})
-                for (const WText &path : *list)
-                    given = given || SamePath(FullPath(path), sheet);
-            named.push_back(given);
-        }
-        sheets.Read(sheetPaths, named, usersFile);
         tally.sink = &gaps;
         reading.gaps = &gaps;
     }
@@ -236,26 +249,39 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     if (compare)
         gaps.Finish();
     sessions.Finish();
+    if (reading.departments)
+        departments.Settle(tally);
 
     /* The months with something to show, and the files of the detail
-       folder: a page for each, the parts of a file too long. */
+       folder: a page for each (and for each department in a month split
+       by department), the parts of a file too long. */
     const std::vector<int> &months = tally.months;
+    std::vector<std::pair<int, int>> shown;
+    for (int month : months) {
+        shown.push_back(std::make_pair(month, -1));
+        for (int i = 0; reading.departments && departments.Split(tally, month) && i < (int)departments.list.size(); i++)
+            for (int index : departments.list[i].users)
+                if (tally.users[index].HasMonth(month)) {
+                    shown.push_back(std::make_pair(month, i));
+                    break;
+                }
+    }
     volatile LONG taken = 0;
-    MonthPages pages[2] = {{&tally, reading.gaps, &months, &fresh.path, &taken, 0, WText()},
-                           {&tally, reading.gaps, &months, &fresh.path, &taken, 0, WText()}};
+    MonthPages pages[2] = {{&tally, reading.gaps, reading.departments, &shown, &fresh.path, &taken, 0, WText()},
+                           {&tally, reading.gaps, reading.departments, &shown, &fresh.path, &taken, 0, WText()}};
     Joined other = {CreateThread(NULL, 0, MonthPages::Run, &pages[1], 0, NULL)};
     int maxRows = options.maxRows ? options.maxRows : ExcelRows;
     Outputs outputs;
     DWORD error = 0;
     bool whole[4] = {sessions.rows <= maxRows, DaysRows(tally) <= maxRows, true, true};
     if (whole[1]) {
-        WriteDaysCsv(outs[1], tally, tally.shownFirst, tally.shownLast);
+        WriteDaysCsv(outs[1], tally, tally.shownFirst, tally.shownLast, reading.departments);
     } else {
         outs[1].Discard();
         for (int month : months) {
             WText name = MonthFile(month, DaysName);
             if (!WriteDetail(fresh.path, name, &error, [&](OutFile &out) {
-                    WriteDaysCsv(out, tally, std::max(month, tally.shownFirst), MonthEnd(month));
+                    WriteDaysCsv(out, tally, std::max(month, tally.shownFirst), MonthEnd(month), reading.departments);
                 }))
                 return Fail(problem, IDS_CANNOTWRITE, Join(details, name), error);
             outputs.dayParts.push_back(DetailLink(name));
@@ -276,9 +302,16 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     for (const MonthPages &half : pages)
         if (half.error)
             return Fail(problem, IDS_CANNOTWRITE, Join(details, half.failed), half.error);
+    /* Each department's rows of the gaps file, for its manager. */
+    for (int i = 0; compare && reading.departments && i < (int)departments.list.size(); i++) {
+        WText name = departments.GapsFile(i);
+        if (HasGaps(gaps, departments.list[i]) &&
+            !WriteDetail(fresh.path, name, &error, [&](OutFile &out) { WriteGapsCsv(out, gaps, &departments, i); }))
+            return Fail(problem, IDS_CANNOTWRITE, Join(details, name), error);
+    }
     WriteOverview(outs[2], tally, reading, options, outputs);
     if (compare)
-        WriteGapsCsv(outs[3], gaps);
+        WriteGapsCsv(outs[3], gaps, reading.departments);
 
     for (int i = 0; i < count; i++)
         if (whole[i] && !outs[i].Close())

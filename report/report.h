@@ -12,6 +12,8 @@
 #include <deque>
 #include <vector>
 
+class Departments;
+
 struct Options {
     std::vector<WText> inputs;  /* logs and folders as given */
     WText outFolder;            /* empty: beside the first input */
@@ -24,6 +26,8 @@ struct Options {
     int maxRows;                /* a CSV file's rows, its header included;
                                    0: as many as Excel opens */
     WText collectFolder;        /* /collect: the inputs are logs to copy there */
+    int pageUsers;              /* a month page's users before it is split by
+                                   department; 0: PageUsers */
 };
 
 /* The outputs: the overview, the two CSV files beside it, and the folder
@@ -76,6 +80,7 @@ struct Reading {
     std::vector<BadLine> badLines;  /* the first BadLinesShown */
     int badLineCount;
     const class Gaps *gaps;     /* the comparison, when a timesheet was given */
+    const class Departments *departments;   /* when any user's is known */
 };
 
 /* inputs.cpp: the logs the inputs stand for, the timesheets (those
@@ -126,7 +131,9 @@ private:
 
     OutFile &out;
     const Tally &tally;
-    /* Each name and file as a finished field, made once; a name stays
+    const Departments *departments;
+    /* Each name and file, with the department after the name where
+       there are departments, as a finished field, made once; a name stays
        where it is while the writer reads it. */
     std::deque<Text> userFields;
     std::vector<Text> fileFields;
@@ -144,7 +151,7 @@ private:
 };
 /* The days from first to last of each user's months; the rows a whole
    file has. */
-void WriteDaysCsv(OutFile &out, const Tally &tally, int first, int last);
+void WriteDaysCsv(OutFile &out, const Tally &tally, int first, int last, const Departments *departments = NULL);
 int DaysRows(const Tally &tally);
 /* The sessions file at path into a part per month of its start in
    folder; false with error set if one could not be read or written. */
@@ -152,8 +159,11 @@ bool SplitSessions(const WText &path, const WText &folder, std::vector<WText> &n
 void WriteOverview(OutFile &out, const Tally &tally, const Reading &reading, const Options &options,
                    const Outputs &outputs);
 /* The page of the month of day; gaps, when a timesheet was given, marks
-   its flagged days. */
+   its flagged days. With departments, of department's users only, or
+   for -1 the month's page, which is an index alone when the month is
+   split by department. */
 class Gaps;
-void WriteMonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int day);
+void WriteMonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int day,
+                    const Departments *departments = NULL, int department = -1);
 
 #endif

@@ -122,6 +122,17 @@
 #define IDS_UNTRUSTEDCUT    434
 #define IDS_LEGENDUNTRUSTED 435
 
+/* The departments: who belongs where, the overview's section, the
+   month pages' index and the gaps file of each */
+#define IDS_NODEPARTMENT    600
+#define IDS_DEPARTMENT      601
+#define IDS_COLDEPARTMENT   602
+#define IDS_DEPARTMENTS     603
+#define IDS_PEOPLE          604
+#define IDS_DEPARTMENTGAPS  605
+#define IDS_DEPARTMENTPAGES 606
+#define IDS_USERINDEX       607
+
 #define IDI_REPORT          1
 
 #endif

@@ -5,13 +5,17 @@
 # the month's page, whose DOM must hold a month of day rows, the crashed
 # session's marks, the flagged day and its declared span, and follows that
 # page's link back to the overview. Nothing may come from elsewhere. The
-# screenshots are kept to look at.
-#   report_page.sh OVERVIEW SCREENSHOTS-FOLDER
+# screenshots are kept to look at. A report whose month is split by
+# department: its overview's link to a department's page, which holds that
+# department's calendars and leads to the month's index, whose links lead
+# to each department's page.
+#   report_page.sh OVERVIEW SCREENSHOTS-FOLDER SPLIT-OVERVIEW
 set -euo pipefail
 # No "printf | grep -q" here: grep -q leaves at the first match, and with
 # pipefail the writer's broken pipe would fail the check.
 page=$1
 shots=$2
+split=$3
 profile=$(mktemp -d)
 trap 'rm -rf "$profile"' EXIT
 browse() {
@@ -45,6 +49,23 @@ back=$(follow "$month" "$days" '<nav><a href="[^"]*"')
 [ "$(realpath "$back")" = "$(realpath "$page")" ] || fail "the month page leads back to '$back', not the overview"
 grep -q '<table class="months">' <<<"$(browse "$back" --dump-dom)" || fail "no month table on the overview"
 if grep -Eq '(src|href)="[a-z]+:|@import|url\(' "$page" "$month"; then fail "a page refers elsewhere"; fi
+
+dom=$(browse "$split" --dump-dom) || fail "chromium could not load $split"
+part=$(follow "$split" "$dom" '<p class="ix">[^<]*<a href="morvalen-report/[0-9]*-[0-9]*-[^"]*\.html"')
+[ -f "$part" ] || fail "the overview's link to a department's page leads nowhere: '$part'"
+days=$(browse "$part" --dump-dom) || fail "chromium could not load $part"
+rows=$(grep -o '<tr[^>]*data-day="[0-9-]*"' <<<"$days" | wc -l)
+[ "$rows" -ge 28 ] || fail "$rows day rows on the department's page"
+grep -q '<h1>使用時間の集計 [0-9]*年[0-9]*月 [^<]*</h1>' <<<"$days" || fail "no department in the heading"
+index=$(dirname "$part")/$(grep -o '<nav><a href="[^"]*">[^<]*</a><a href="[^"]*"' <<<"$days" | sed -n '1{s/^.*href="//; s/"$//; p}')
+[ -f "$index" ] || fail "the department's page leads to no index: '$index'"
+links=$(browse "$index" --dump-dom | grep -o '<p class="ix"><b>[^<]*</b>: <a href="[^"#]*' | sed 's/^.*href="//') ||
+    fail "no index of departments on $index"
+[ "$(wc -l <<<"$links")" -ge 2 ] || fail "the index links to fewer than two departments' pages"
+while read -r link; do
+    [ -f "$(dirname "$index")/$link" ] || fail "the index's link to $link leads nowhere"
+done <<<"$links"
+grep -q "$(basename "$part")" <<<"$links" || fail "the index does not lead to $(basename "$part")"
 
 mkdir -p "$shots"
 browse "$page" --screenshot="$shots/report.png" --window-size=1100,1000 || fail "no screenshot"

@@ -89,8 +89,11 @@ void AppendGapsSection(Text &html, const Gaps &gaps);
 void AppendGapMarks(Text &html, const Gaps &gaps, int user, int day);
 void AppendDeclaredSpan(Text &html, const Gaps &gaps, int user, int day);
 
-/* gapscsv.cpp: one row per compared user and day. */
+/* gapscsv.cpp: one row per compared user and day, with their
+   departments where they are known; of one department's users only
+   for department >= 0. */
 class OutFile;
-void WriteGapsCsv(OutFile &out, const Gaps &gaps);
+class Departments;
+void WriteGapsCsv(OutFile &out, const Gaps &gaps, const Departments *departments = NULL, int department = -1);
 
 #endif

@@ -35,11 +35,12 @@ static const int LatestTime = 47 * 60 + 59;
 
 static const UINT RoleLists[RoleCount] = {IDS_COLPCUSER, IDS_COLCODE,    IDS_COLNAME,  IDS_COLFAMILY,
                                           IDS_COLDATE,   IDS_COLWORKDAY, IDS_COLSTART, IDS_COLEND,
-                                          IDS_COLTIME,   IDS_COLMOMENT,  IDS_COLKIND};
+                                          IDS_COLTIME,   IDS_COLMOMENT,  IDS_COLKIND,  IDS_COLDEPARTMENT};
 
 /* The string table's lists, loaded once per run of Read. */
 static WText Lists[RoleCount], PunchIns, PunchOuts, TotalWords;
 static std::vector<char> Piece;
+static const WText NoField;
 
 static bool IsBlank(wchar_t c)
 {
@@ -332,7 +333,7 @@ class SheetReader {
 public:
     SheetReader(Timesheets &sheets, int index, UINT codePage)
         : sheets(sheets), index(index), codePage(codePage), count(0), quoted(false), quoteSeen(false),
-          line(1), recordLine(1), records(0), separator(0), best(0), stop(false)
+          line(1), recordLine(1), records(0), separator(0), best(0), stop(false), mapped{0, 1, 2}
     {
     }
     /* False once the file has shown it is no timesheet. */
@@ -375,6 +376,7 @@ private:
     Layout layout;
     int best;           /* the roles the best row so far named */
     bool stop;
+    int mapped[3];      /* the mapping's person, PC user and department columns */
 };
 
 bool SheetReader::Feed(const char *bytes, size_t length)
@@ -554,11 +556,14 @@ void SheetReader::Search(int fieldCount)
     stop = !separator && records == HeaderRows;
 }
 
-/* The mapping: the person, then the PC user, split at a tab when its
-   first row has one and no comma. */
+/* The mapping: the person, the PC user and the department, split at a
+   tab when its first row has one and no comma. A header row, if there is
+   one, names the PC user column or the department's; the person's is
+   then the first other. */
 void SheetReader::Mapping(int fieldCount)
 {
     SheetFile &file = sheets.files[index];
+    int number;
     if (records == 1) {
         bool tab = false, comma = false;
         for (int i = 0; i + 1 < fieldCount; i++) {
@@ -566,14 +571,31 @@ void SheetReader::Mapping(int fieldCount)
             comma = comma || ends[i] == ',';
         }
         separator = file.separator = tab && !comma ? '\t' : ',';
+        int named[3] = {-1, -1, -1};
+        for (int i = 0; i < fieldCount; i++) {
+            int role = RoleOf(wide[i], &number);
+            if (role == RolePcUser && named[1] < 0)
+                named[1] = i;
+            else if (role == RoleDepartment && named[2] < 0)
+                named[2] = i;
+        }
+        if (named[1] >= 0 || named[2] >= 0) {
+            for (int i = 0; i < fieldCount; i++)
+                if (i != named[1] && i != named[2] && (named[0] < 0 || named[1] < 0))
+                    named[named[0] < 0 ? 0 : 1] = i;
+            std::copy(named, named + 3, mapped);
+            return;
+        }
     }
-    int number;
-    /* A header row, if there is one, names the PC user column. */
-    if (fieldCount >= 2 && !(records == 1 && RoleOf(wide[1], &number) == RolePcUser) && !wide[0].empty() &&
-        !wide[1].empty()) {
-        sheets.users[NameKey(wide[0])] = wide[1];
-        file.rows++;
-    }
+    auto field = [&](int column) -> const WText & { return column >= 0 && column < fieldCount ? wide[column] : NoField; };
+    const WText &person = field(mapped[0]), &user = field(mapped[1]), &department = field(mapped[2]);
+    if (user.empty() || (person.empty() && department.empty()))
+        return;
+    if (!person.empty())
+        sheets.users[NameKey(person)] = user;
+    if (!department.empty())
+        sheets.departments[NameKey(user)] = department;
+    file.rows++;
 }
 
 void SheetReader::End()
@@ -581,8 +603,6 @@ void SheetReader::End()
     if (!stop && (quoted || !field.empty() || count))
         EndRecord();
 }
-
-static const WText NoField;
 
 /* A row that is not a record: a total (its mark in the day's cell, or in
    any cell when that is empty), or the header again. */
@@ -636,7 +656,8 @@ Person *Timesheets::PersonOf(const WText &user, const WText &code, const WText &
             pcUser = mapped ? found->second : pcUser;
         }
     }
-    WText key = NameKey(pcUser);
+    lastKey = NameKey(pcUser);
+    const WText &key = lastKey;
     last = &persons[key];
     lastShown = shown;
     lastKind = kind;
@@ -734,6 +755,8 @@ void Timesheets::Row(int file, int line, const WText *fields, int count, const L
     files[file].rows++;
     Person &declared = *PersonOf(user, code, name);
     declared.rows++;
+    if (!column(RoleDepartment).empty())
+        departments.insert(std::make_pair(lastKey, column(RoleDepartment)));
     /* Split shifts: the earliest start and the latest end. Rows mostly come
        by date, so a new day goes at the end. */
     Declared &cell = declared.days.insert(declared.days.end(), std::make_pair(day, Declared{-1, -1}))->second;

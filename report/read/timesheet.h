@@ -31,10 +31,10 @@ struct Person {
    (the PC user name, the person's code, their name whole or its family
    part), the day (its date, or the work day a punch belongs to), the
    start and end of a day's row, and a punch's time, date and time, and
-   kind. */
+   kind; and the user's department, which no row needs. */
 enum Role {
     RolePcUser, RoleCode, RoleName, RoleFamily, RoleDate, RoleWorkDay,
-    RoleStart, RoleEnd, RoleTime, RoleMoment, RoleKind, RoleCount
+    RoleStart, RoleEnd, RoleTime, RoleMoment, RoleKind, RoleDepartment, RoleCount
 };
 
 /* What a file's best row lacked to be a header, in the order of the
@@ -79,6 +79,9 @@ public:
     const Person *Find(const WText &key) const;
 
     std::map<WText, Person> persons;    /* by NameKey of the PC user */
+    /* A PC user's department by NameKey of the user: the mapping's,
+       else the first a timesheet's row gave. */
+    std::map<WText, WText> departments;
     std::vector<SheetFile> files;
     /* Rows that could not be read, by their files here, as the logs'
        unreadable lines are kept: the first BadLinesShown. */
@@ -97,7 +100,7 @@ private:
        name stands for several codes. */
     std::map<WText, WText> aliases;
     Person *last;                       /* the previous row's, as it named it */
-    WText lastShown;
+    WText lastShown, lastKey;
     int lastKind;
     friend class SheetReader;
 };

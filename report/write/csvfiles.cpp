@@ -7,6 +7,7 @@
  * name, so that it shows as written.
  */
 #include "report.h"
+#include "departments.h"
 #include "outfile.h"
 #include "resource.h"
 
@@ -53,7 +54,8 @@ SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &rea
         fileFields.push_back(Text());
         AppendField(fileFields.back(), source.shown);
     }
-    out.Put(LoadBytes(IDS_SESSIONSHEADER, LogCodePage) + "\r\n");
+    out.Put(HeaderWithDepartment(IDS_SESSIONSHEADER, reading.departments) + "\r\n");
+    departments = reading.departments;
     filling.reserve(BatchRows);
     writing.reserve(BatchRows);
     /* Without a thread the rows are written as they come. */
@@ -65,6 +67,8 @@ void SessionsCsv::Write(const Session &session)
     while ((int)userFields.size() <= session.user) {
         userFields.push_back(Text());
         AppendField(userFields.back(), tally.users[userFields.size() - 1].csvName);
+        if (departments)
+            userFields.back() += ',' + departments->CsvField(tally.users[userFields.size() - 1].name);
     }
     Queued queued = {&userFields[session.user], session};
     filling.push_back(queued);
@@ -257,7 +261,7 @@ bool SplitSessions(const WText &path, const WText &folder, std::vector<WText> &n
    end, minutes, h:mm, sessions, marks. A time the day does not have (it
    began inside a session from the day before, a session runs on) is left
    empty and the mark says why. */
-void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to)
+void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to, const Departments *departments)
 {
     static const int marks[] = {MarkFromBefore, MarkRunsOn, MarkRunning, MarkCrashed, MarkClockBack,
                                 MarkOverlap, MarkClockFault, MarkMismatch};
@@ -271,7 +275,7 @@ void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to)
     for (int i = 0; i < 7 && i < (int)days.size(); i++)
         weekdays[i] = Narrow(days.substr(i, 1), LogCodePage);
 
-    out.Put(LoadBytes(IDS_DAYSHEADER, LogCodePage) + "\r\n");
+    out.Put(HeaderWithDepartment(IDS_DAYSHEADER, departments) + "\r\n");
     Text row;
     for (int index : tally.Order()) {
         const User &user = tally.users[index];
@@ -287,6 +291,8 @@ void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to)
             const Day &cell = user.DayAt(day);
             row.clear();
             AppendField(row, user.csvName);
+            if (departments)
+                row += ',' + departments->list[departments->ofUser[index]].csvField;
             row += ',';
             AppendDate(row, day);
             row += ',';

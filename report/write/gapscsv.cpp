@@ -5,18 +5,23 @@
  * last column, the reason, is left for the employee or manager to fill.
  */
 #include "gaps.h"
+#include "departments.h"
 #include "outfile.h"
 #include "report.h"
 #include "resource.h"
 
-void WriteGapsCsv(OutFile &out, const Gaps &gaps)
+void WriteGapsCsv(OutFile &out, const Gaps &gaps, const Departments *departments, int department)
 {
     GapWords words(LogCodePage);
-    out.Put(LoadBytes(IDS_GAPSHEADER, LogCodePage) + "\r\n");
+    out.Put(HeaderWithDepartment(IDS_GAPSHEADER, departments) + "\r\n");
     Text name, row;
     for (int index : gaps.order) {
+        if (department >= 0 && departments->ofUser[index] != department)
+            continue;
         name.clear();
         AppendField(name, gaps.tally.users[index].csvName);
+        if (departments)
+            name += ',' + departments->list[departments->ofUser[index]].csvField;
         for (const GapDay &gap : gaps.users[index].days) {
             if (gap.day < 0)
                 continue;

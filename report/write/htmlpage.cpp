@@ -12,6 +12,7 @@
  * the pages are as they always were.
  */
 #include "report.h"
+#include "departments.h"
 #include "gaps.h"
 #include "pagetext.h"
 #include "outfile.h"
@@ -38,7 +39,8 @@ static const char Style[] =
     "th.t span:first-child{transform:none}th.t span:last-child{transform:translateX(-100%)}"
     "b.x{background:#d22}b.c{background:#e80}.x{color:#d22}.c{color:#e80}.r{color:#2a6bc5}"
     ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}li.stale b{color:#c60}code{background:#f6f6f6}"
-    "nav{margin:.5em 0}nav a{margin-right:1.5em}table.months td:nth-child(2){text-align:right}";
+    "nav{margin:.5em 0}nav a{margin-right:1.5em}table.months td:nth-child(2){text-align:right}"
+    "p.ix a{margin-right:.8em}";
 
 /* Only on the pages of a report that has clock faults or changed lines:
    a dark tick at a clock fault's end, and their marks. */
@@ -88,23 +90,32 @@ private:
     void Untrusted(const std::vector<Session> &lines, int count, UINT word, UINT note);
     void Split();
     void Totals();
+    void DepartmentTotals();
     void Months();
 
     const Tally &tally;
     const Reading &reading;
     const Options &options;
     const Outputs &outputs;
-    std::vector<int> order;     /* the users with days to show, by name */
+    const Departments *departments;
+    /* The users with days to show, by name, or by department and name. */
+    std::vector<int> order;
+    /* The month tables' cells without their links and tooltips, so that
+       the overview of hundreds of users over years stays small: a month's
+       page has an index of its users. */
+    bool compact;
 };
 
 /* One month: each user's days. */
 class MonthPage : public Html {
 public:
-    MonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int month);
+    MonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int month, const Departments *departments,
+              int department);
     void Write();
 
 private:
     void Links();
+    void Index(bool split);
     void UserDays(int index, int first, int last);
     void DayRow(const User &user, int day);
     void Timeline(const Day &cell, int day);
@@ -112,6 +123,8 @@ private:
 
     const Tally &tally;
     const Gaps *gaps;           /* the comparison, when a timesheet was given */
+    const Departments *departments;
+    int department;             /* the page's, or -1 for the whole month */
     int userIndex;              /* the tally's index of the user shown */
     int first, last;            /* the month's days */
     Text weekdays[7], words[MarkMismatch + 1], overlapped;
@@ -186,6 +199,9 @@ static Text MonthTitle(int day)
     return text;
 }
 
+/* The month tables' cells in full (each some 125 bytes) up to this many. */
+static const size_t CompactCells = 4000;
+
 struct Sums {
     int minutes, daysUsed;
 };
@@ -228,11 +244,21 @@ static void AppendSums(Text &html, const Sums &sums, bool cells)
 
 Overview::Overview(OutFile &file, const Tally &counted, const Reading &read, const Options &given,
                    const Outputs &written)
-    : Html(file), tally(counted), reading(read), options(given), outputs(written)
+    : Html(file), tally(counted), reading(read), options(given), outputs(written), departments(read.departments)
 {
-    for (int index : tally.Order())
+    std::vector<int> users;
+    if (departments)
+        for (const Department &department : departments->list)
+            users.insert(users.end(), department.users.begin(), department.users.end());
+    else
+        users = tally.Order();
+    size_t cells = 0;
+    for (int index : users) {
         if (!tally.users[index].months.empty())
             order.push_back(index);
+        cells += tally.users[index].months.size();
+    }
+    compact = cells > CompactCells;
 }
 
 /* The list of files is folded away when it is long, so that the totals
@@ -378,8 +404,128 @@ void Overview::Split()
     }
 }
 
+/* A user's days used and total over the months shown. */
+static Sums UserSums(const Tally &tally, const User &user)
+{
+    Sums sums = {0, 0};
+    for (int month : user.months) {
+        int first, last;
+        tally.MonthDays(month, &first, &last);
+        Sums more = SumDays(user, first, last);
+        sums.minutes += more.minutes;
+        sums.daysUsed += more.daysUsed;
+    }
+    return sums;
+}
+
+/* Each department: its users' totals and, with a timesheet, their days
+   flagged and the gaps file to send its manager, folded when it has
+   many users; the pages it has of months split by department. */
+void Overview::DepartmentTotals()
+{
+    const Gaps *gaps = reading.gaps;
+    Put("<h2>");
+    Put(IDS_DEPARTMENTS);
+    Put("</h2>\n");
+    for (size_t d = 0; d < departments->list.size(); d++) {
+        const Department &department = departments->list[d];
+        std::vector<int> users;
+        std::vector<Sums> sums;
+        Sums all = {0, 0};
+        int flagged = 0;
+        for (int index : department.users) {
+            if (tally.users[index].months.empty())
+                continue;
+            users.push_back(index);
+            sums.push_back(UserSums(tally, tally.users[index]));
+            all.minutes += sums.back().minutes;
+            flagged += gaps && index < (int)gaps->users.size() ? gaps->users[index].flagged : 0;
+        }
+        if (users.empty())
+            continue;
+        Put(users.size() > BadLinesShown ? "<details class=\"dept\">" : "<details class=\"dept\" open>");
+        Put("<summary><b>");
+        Escaped(department.name);
+        Put("</b> \xe2\x80\x94 ");
+        Number((int)users.size());
+        Put(IDS_PEOPLE);
+        Put("\xe3\x80\x80");
+        Put(IDS_TOTAL);
+        Put(" ");
+        AppendDuration(html, all.minutes);
+        if (gaps) {
+            Put("\xe3\x80\x80");
+            Put(IDS_FLAGGEDDAYS);
+            Put(" ");
+            Number(flagged);
+            Put(" ");
+            Put(IDS_DAYUNIT);
+        }
+        if (gaps && HasGaps(*gaps, department)) {
+            Text file = Narrow(departments->GapsFile((int)d), CP_UTF8);
+            Put("\xe3\x80\x80");
+            Put(IDS_DEPARTMENTGAPS);
+            Put(" <a class=\"gapsfile\" href=\"");
+            Escaped(DetailLink(departments->GapsFile((int)d)));
+            Put("\">");
+            Escaped(file);
+            Put("</a>");
+        }
+        Put("</summary>\n");
+        bool listed = false;
+        for (int month : tally.months) {
+            bool held = false;
+            for (int index : users)
+                held = held || tally.users[index].HasMonth(month);
+            if (!held || !departments->Split(tally, month))
+                continue;
+            Put(listed ? " " : "<p class=\"ix\">");
+            if (!listed) {
+                Put(IDS_DEPARTMENTPAGES);
+                Put(": ");
+            }
+            listed = true;
+            Put("<a href=\"");
+            Escaped(DetailLink(departments->PageFile(month, (int)d)));
+            Put("\">");
+            Put(MonthTitle(month));
+            Put("</a>");
+        }
+        Put(listed ? "</p>\n" : "");
+        Put("<table class=\"totals\"><tr><th>");
+        Put(IDS_USER);
+        Put("</th><th>");
+        Put(IDS_TOTAL);
+        Put("</th><th>");
+        Put(IDS_DAYSUSED);
+        Put("</th><th>");
+        Put(IDS_AVERAGE);
+        if (gaps) {
+            Put("</th><th>");
+            Put(IDS_FLAGGEDDAYS);
+        }
+        Put("</th></tr>\n");
+        for (size_t i = 0; i < users.size(); i++) {
+            Put("<tr><td class=\"n\">");
+            Escaped(tally.users[users[i]].name);
+            Put("</td><td>");
+            AppendSums(html, sums[i], true);
+            if (gaps) {
+                Put("</td><td>");
+                Number(users[i] < (int)gaps->users.size() ? gaps->users[users[i]].flagged : 0);
+            }
+            Put("</td></tr>\n");
+        }
+        Put("</table></details>\n");
+    }
+}
+
 void Overview::Totals()
 {
+    if (departments) {
+        DepartmentTotals();
+        return;
+    }
     Put("<h2>");
     Put(IDS_TOTALS);
     Put("</h2>\n<table class=\"totals\"><tr><th>");
@@ -393,14 +539,7 @@ void Overview::Totals()
     Put("</th></tr>\n");
     for (int index : order) {
         const User &user = tally.users[index];
-        int first, last;
-        Sums sums = {0, 0};
-        for (int month : user.months) {
-            tally.MonthDays(month, &first, &last);
-            Sums more = SumDays(user, first, last);
-            sums.minutes += more.minutes;
-            sums.daysUsed += more.daysUsed;
-        }
+        Sums sums = UserSums(tally, user);
         Put("<tr><td class=\"n\">");
         Escaped(user.name);
         Put("</td><td>");
@@ -441,11 +580,20 @@ void Overview::Months()
             Put("</a></th>");
         }
         Put("</tr>\n");
+        int heading = -1;
         for (int index : order) {
             const User &user = tally.users[index];
             auto held = std::lower_bound(user.months.begin(), user.months.end(), months[begin]);
             if (held == user.months.end() || *held > months[end - 1])
                 continue;
+            if (departments && departments->ofUser[index] != heading) {
+                heading = departments->ofUser[index];
+                Put("<tr><th class=\"n\" colspan=\"");
+                Number((int)(end - begin + 1));
+                Put("\">");
+                Escaped(departments->list[heading].name);
+                Put("</th></tr>\n");
+            }
             Put("<tr><td class=\"n\">");
             Escaped(user.name);
             Put("</td>");
@@ -455,8 +603,16 @@ void Overview::Months()
                     int first, last;
                     tally.MonthDays(months[i], &first, &last);
                     Sums sums = SumDays(user, first, last);
+                    if (compact) {
+                        AppendDuration(html, sums.minutes);
+                        Put("</td>");
+                        continue;
+                    }
                     Put("<a href=\"");
-                    Put(links[i - begin]);
+                    if (departments && departments->Split(tally, months[i]))
+                        Escaped(DetailLink(departments->PageFile(months[i], departments->ofUser[index])));
+                    else
+                        Put(links[i - begin]);
                     Put("#u");
                     Number(index);
                     Put("\" title=\"");
@@ -508,9 +664,10 @@ void Overview::Write()
     End();
 }
 
-MonthPage::MonthPage(OutFile &file, const Tally &counted, const Gaps *compared, int month)
-    : Html(file), tally(counted), gaps(compared), userIndex(-1), first(MonthStart(month)), last(MonthEnd(month)),
-      nextTick(0)
+MonthPage::MonthPage(OutFile &file, const Tally &counted, const Gaps *compared, int month,
+                     const Departments *known, int part)
+    : Html(file), tally(counted), gaps(compared), departments(known), department(part), userIndex(-1),
+      first(MonthStart(month)), last(MonthEnd(month)), nextTick(0)
 {
     WText days = LoadWide(IDS_WEEKDAYS);
     for (int i = 0; i < 7 && i < (int)days.size(); i++)
@@ -535,6 +692,13 @@ void MonthPage::Links()
     Put("\">");
     Put(IDS_OVERVIEW);
     Put("</a>");
+    if (department >= 0) {
+        Put("<a href=\"");
+        Put(Narrow(MonthFile(first), CP_UTF8));
+        Put("\">");
+        Put(MonthTitle(first));
+        Put("</a>");
+    }
     const std::vector<int> &months = tally.months;
     auto at = std::lower_bound(months.begin(), months.end(), MonthStart(first));
     int around[] = {at != months.begin() ? *(at - 1) : -1,
@@ -726,24 +890,77 @@ void MonthPage::UserDays(int index, int from, int to)
     Flush();
 }
 
+/* The month's users by department, each a link to their calendar, on
+   this page or, for a month split by department, on their department's;
+   on a page of more than one user. */
+void MonthPage::Index(bool split)
+{
+    int month = MonthStart(first), users = 0;
+    for (const User &user : tally.users)
+        users += user.HasMonth(month);
+    if (users < 2 && !departments)
+        return;
+    Put("<h2>");
+    Put(IDS_USERINDEX);
+    Put("</h2>\n");
+    std::vector<int> all;
+    size_t groups = departments ? departments->list.size() : 1;
+    for (size_t d = 0; d < groups; d++) {
+        const std::vector<int> &members = departments ? departments->list[d].users : (all = tally.Order());
+        Text file = split ? Narrow(departments->PageFile(month, (int)d), CP_UTF8) : Text();
+        bool any = false;
+        for (int index : members) {
+            if (!tally.users[index].HasMonth(month))
+                continue;
+            if (!any && departments) {
+                Put("<p class=\"ix\"><b>");
+                Escaped(departments->list[d].name);
+                Put("</b>: ");
+            } else if (!any) {
+                Put("<p class=\"ix\">");
+            }
+            any = true;
+            Put("<a href=\"");
+            Escaped(file);
+            Put("#u");
+            Number(index);
+            Put("\">");
+            Escaped(tally.users[index].name);
+            Put("</a>");
+        }
+        Put(any ? "</p>\n" : "");
+    }
+}
+
 void MonthPage::Write()
 {
     bool untrusted = tally.faultCount || tally.mismatchCount;
     Text style = gaps ? GapsStyle : "";
     if (untrusted)
         style += UntrustedStyle;
-    Begin(LoadBytes(IDS_TITLE, CP_UTF8) + " " + MonthTitle(first), style.c_str());
+    Text title = LoadBytes(IDS_TITLE, CP_UTF8) + " " + MonthTitle(first);
+    if (department >= 0) {
+        title += " ";
+        AppendEscaped(title, departments->list[department].name);
+    }
+    Begin(title, style.c_str());
     Links();
-    Put("<p class=\"legend\">");
-    Put(IDS_LEGEND);
-    Put(IDS_LEGENDOVERLAP);
-    if (untrusted)
-        Put(IDS_LEGENDUNTRUSTED);
-    Put("</p>\n");
     int month = MonthStart(first), from, to;
+    bool split = departments && department < 0 && departments->Split(tally, month);
+    if (department < 0)
+        Index(split);
+    if (!split) {
+        Put("<p class=\"legend\">");
+        Put(IDS_LEGEND);
+        Put(IDS_LEGENDOVERLAP);
+        if (untrusted)
+            Put(IDS_LEGENDUNTRUSTED);
+        Put("</p>\n");
+    }
     tally.MonthDays(month, &from, &to);
     for (int index : tally.Order())
-        if (tally.users[index].HasMonth(month))
+        if (tally.users[index].HasMonth(month) && !split &&
+            (department < 0 || departments->ofUser[index] == department))
             UserDays(index, from, to);
     Links();
     End();
@@ -756,8 +973,9 @@ void WriteOverview(OutFile &out, const Tally &tally, const Reading &reading, con
     page.Write();
 }
 
-void WriteMonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int month)
+void WriteMonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int month, const Departments *departments,
+                    int department)
 {
-    MonthPage page(out, tally, gaps, month);
+    MonthPage page(out, tally, gaps, month, departments, department);
     page.Write();
 }

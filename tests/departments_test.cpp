@@ -1,0 +1,146 @@
+/*
+ * The report by department: the /users: mapping's and the timesheets'
+ * department columns, the 所属 column of the CSV files, each
+ * department's gaps file, and a month's pages split by department, from
+ * real runs of the report.
+ */
+#include "program.h"
+
+#include "calendar.h"
+#include "makereport.h"
+
+/* A log of these records, as the recorder writes it. */
+static std::string LogOf(const std::vector<const char *> &lines)
+{
+    std::string bytes = kLogHeader;
+    for (const char *line : lines)
+        bytes += "\r\n" + Sjis(line);
+    return bytes;
+}
+
+/* Every CSV row of the report in UTF-8, LF for CRLF. */
+static std::string Lines(const std::string &path)
+{
+    std::string text = Utf8(ReadBytes(path)), lf;
+    for (char c : text)
+        if (c != '\r')
+            lf += c;
+    return lf;
+}
+
+static const std::string kDays = "ユーザー名,所属,日付,曜日,最初の起動,最後の終了,使用時間(分),使用時間,セッション数,備考\n";
+static const std::string kGaps = "ユーザー名,所属,日付,曜日,申告の出勤,申告の退勤,PCの最初の起動,PCの最後の終了,始業前(分),終業後(分),判定,理由\n";
+
+TEST(ReportDepartments, MappingAndTimesheetGiveTheColumnTheFilesAndThePages)
+{
+    const std::string log = LogOf({"tanaka           26/11/02(月) 08:00     26/11/02(月) 18:00     10:00",
+                                   "sato             26/11/02(月) 09:00     26/11/02(月) 17:00     08:00",
+                                   "ito              26/11/02(月) 09:00     26/11/02(月) 19:30     10:30"});
+    const std::string sheet = Sjis("ユーザー名,日付,出勤,退勤\r\ntanaka,2026/11/02,9:00,18:00\r\n"
+                                   "sato,2026/11/02,9:00,17:00\r\nito,2026/11/02,9:00,18:00\r\n");
+    const std::string tanaka = "tanaka,2026/11/02,月,09:00,18:00,08:00,18:00,60,0,始業前の使用,\n";
+    const std::string sato = "sato,2026/11/02,月,09:00,17:00,09:00,17:00,0,0,,\n";
+    const std::string ito = "ito,2026/11/02,月,09:00,18:00,09:00,19:30,0,90,終業後の使用,\n";
+    auto with = [](const std::string &row, const char *department) {
+        return row.substr(0, row.find(',') + 1) + department + row.substr(row.find(','));
+    };
+    struct {
+        const char *label;
+        const char *users;              /* the mapping, UTF-8 with LF; NULL for none */
+        bool timesheet;
+        const char *sheetColumn;        /* the timesheet's own department column, or NULL */
+        int pageUsers;
+        /* The detail folder's names; "file=text": a file's text that
+           must be in it; "-file=text": that must not. */
+        const char *listing;
+        std::vector<std::string> texts;
+    } rows[] = {
+        {"a mapping with a header, a user it leaves out in 所属なし, the gaps file of each", 
+         "社員番号,ユーザー名,所属\nE1,tanaka,営業部\nE2,sato,開発部\n", true, NULL, 0,
+         "2026-11.html morvalen-gaps-営業部.csv morvalen-gaps-開発部.csv morvalen-gaps-所属なし.csv ",
+         {"morvalen-gaps.csv=" + kGaps + with(ito, "所属なし") + with(sato, "開発部") + with(tanaka, "営業部"),
+          std::string("morvalen-report\\morvalen-gaps-営業部.csv=") + kGaps + with(tanaka, "営業部"),
+          std::string("morvalen-report\\morvalen-gaps-所属なし.csv=") + kGaps + with(ito, "所属なし"),
+          std::string("morvalen-days.csv=") + kDays + "ito,所属なし,2026/11/01,日,,,0,0:00,0,\n",
+          "morvalen-sessions.csv=ユーザー名,所属,起動日,", "morvalen-sessions.csv=\nsato,開発部,2026/11/02,09:00,",
+          "morvalen-report.html=<summary><b>営業部</b> \xe2\x80\x94 1人　合計 10:00　乖離のある日 1 日　乖離の確認用 "
+          "<a class=\"gapsfile\" href=\"morvalen-report/morvalen-gaps-営業部.csv\">morvalen-gaps-営業部.csv</a></summary>",
+          "morvalen-report\\2026-11.html=<p class=\"ix\"><b>営業部</b>: <a href=\"#u0\">tanaka</a></p>"}},
+        {"a mapping of three fields without a header and no timesheet: the days and sessions files",
+         "E1,tanaka,営業部\nE3,ito,営業部\n", false, NULL, 0, "2026-11.html ",
+         {std::string("morvalen-days.csv=") + kDays + "ito,営業部,2026/11/01,日,,,0,0:00,0,\n",
+          "morvalen-days.csv=\nsato,所属なし,2026/11/30,月,,,0,0:00,0,\n",
+          "morvalen-sessions.csv=\nito,営業部,2026/11/02,09:00,2026/11/02,19:30,630,10:30,,log.txt,6\n"}},
+        {"the timesheet's 部署 column, the mapping's winning over it; a tab-separated mapping with the column first",
+         "グループ\tユーザー名\t社員番号\n総務\tsato\tE2\n", true, "部署", 0,
+         "2026-11.html morvalen-gaps-製造.csv morvalen-gaps-総務.csv ",
+         {std::string("morvalen-report\\morvalen-gaps-総務.csv=") + kGaps + with(sato, "総務"),
+          "morvalen-gaps.csv=" + kGaps + with(ito, "製造") + with(sato, "総務") + with(tanaka, "製造")}},
+        {"names no file may have as they are, two that come out as one, one with marks a page escapes",
+         "ユーザー名,所属\ntanaka,営業/東京:1*\nsato,営業／東京：1＊\nito,R&D <\"#1%\">\n", true, NULL, 0,
+         "2026-11.html morvalen-gaps-R&D ＜＂＃1％＂＞.csv morvalen-gaps-営業／東京：1＊.csv morvalen-gaps-営業／東京：1＊~2.csv ",
+         {"morvalen-report.html=<b>営業/東京:1*</b> \xe2\x80\x94 1人　合計 10:00　乖離のある日 1 日　乖離の確認用 <a class=\"gapsfile\" "
+          "href=\"morvalen-report/morvalen-gaps-営業／東京：1＊.csv\">",
+          "morvalen-report.html=<b>営業／東京：1＊</b> \xe2\x80\x94 1人　合計 8:00　乖離のある日 0 日　乖離の確認用 <a class=\"gapsfile\" "
+          "href=\"morvalen-report/morvalen-gaps-営業／東京：1＊~2.csv\">",
+          "morvalen-report.html=<b>R&amp;D &lt;&quot;#1%&quot;&gt;</b>",
+          std::string("morvalen-report\\morvalen-gaps-営業／東京：1＊~2.csv=") + kGaps + with(sato, "営業／東京：1＊"),
+          "morvalen-gaps.csv=\nito,\"R&D <\"\"#1%\"\">\",2026/11/02,"}},
+        {"a month of more users than a page holds, split by department: the index and each department's page",
+         "E1,tanaka,営業部\nE2,sato,開発部\nE3,ito,営業部\n", false, NULL, 2,
+         "2026-11-営業部.html 2026-11-開発部.html 2026-11.html ",
+         {"morvalen-report\\2026-11.html=<p class=\"ix\"><b>営業部</b>: <a href=\"2026-11-営業部.html#u2\">ito</a>"
+          "<a href=\"2026-11-営業部.html#u0\">tanaka</a></p>",
+          "-morvalen-report\\2026-11.html=<table class=\"days\">",
+          "morvalen-report\\2026-11-営業部.html=<h1>使用時間の集計 2026年11月 営業部</h1>",
+          "morvalen-report\\2026-11-営業部.html=<nav><a href=\"../morvalen-report.html\">集計の概要</a><a href=\"2026-11.html\">",
+          "morvalen-report\\2026-11-営業部.html=<h2 id=\"u0\">tanaka</h2>", "-morvalen-report\\2026-11-営業部.html=sato",
+          "morvalen-report.html=<p class=\"ix\">月のページ: <a href=\"morvalen-report/2026-11-開発部.html\">2026年11月</a>",
+          "morvalen-report.html=<a href=\"morvalen-report/2026-11-営業部.html#u0\""}},
+    };
+    for (const auto &row : rows) {
+        std::string folder = EnterFreshFolder("ReportDepartments");
+        WriteBytes("log.txt", log);
+        std::string declared = sheet;
+        if (row.sheetColumn) {
+            declared = Sjis((std::string("ユーザー名,日付,出勤,退勤,") + row.sheetColumn +
+                             "\r\ntanaka,2026/11/02,9:00,18:00,製造\r\nsato,2026/11/02,9:00,17:00,製造\r\n"
+                             "ito,2026/11/02,9:00,18:00,製造\r\n").c_str());
+        }
+        WriteBytes("sheet.csv", declared);
+        std::string users = row.users ? row.users : "";
+        for (size_t at = 0; (at = users.find('\n', at)) != std::string::npos; at += 2)
+            users.insert(at, "\r");
+        WriteBytes("users.csv", Sjis(users.c_str()));
+        Options options = {};
+        options.inputs = {L"log.txt"};
+        if (row.timesheet)
+            options.inputs.push_back(L"sheet.csv");
+        /* The split month's pages are those Chromium loads after. */
+        std::string out = row.pageUsers ? BuildFolder() + "\\report-split" : folder;
+        CreateDirectoryA(out.c_str(), NULL);
+        options.outFolder = Widen(out.c_str(), out.size(), CP_ACP);
+        options.from = DayNumber(2000, 1, 1);
+        options.to = DayNumber(2099, 12, 31);
+        options.now = DayNumber(2026, 12, 7) * MinutesPerDay + 12 * 60;
+        options.gap = DefaultGap;
+        options.usersFile = row.users ? L"users.csv" : L"";
+        options.pageUsers = row.pageUsers;
+        /* Twice: the second replaces the first's detail folder, its
+           department files included. */
+        for (int run = 0; run < 2; run++) {
+            WText page;
+            Problem problem = {};
+            EXPECT_EQ(MakeReport(options, &page, &problem), AllRead) << row.label << ", run " << run + 1;
+        }
+        EXPECT_EQ(Utf8(Listing(out + "\\morvalen-report")), row.listing) << row.label;
+        for (const std::string &text : row.texts) {
+            bool absent = text[0] == '-';
+            std::string file = text.substr(absent, text.find('=') - absent), wanted = text.substr(text.find('=') + 1);
+            std::string path = out + "\\" + Sjis(file.c_str());
+            std::string found = file.find(".csv") != std::string::npos ? Lines(path) : ReadBytes(path);
+            EXPECT_EQ(found.find(wanted) == std::string::npos, absent)
+                << row.label << ": " << file << (absent ? " has " : " lacks ") << wanted << "\n" << found.substr(0, 3000);
+        }
+    }
+}
