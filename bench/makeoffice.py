@@ -22,17 +22,24 @@ DEPARTMENTS = ["営業部", "営業部", "営業部", "製造部", "製造部", 
                "経理部", "人事部", "情報システム部", "品質保証部", "購買部", "物流/倉庫課"]
 
 
+def write_mapping(path):
+    rows = ["社員番号,ユーザー名,所属"]
+    for index, name in enumerate(makelogs.users(USERS)):
+        # Names with a comma or a quote would need quoting; makelogs has
+        # none. 5 and the list's 14 have no common factor: every entry
+        # is used.
+        rows.append("E%04d,%s,%s" % (index + 1, name, DEPARTMENTS[index * 5 % len(DEPARTMENTS)]))
+    with open(path, "wb") as out:
+        out.write(("\r\n".join(rows) + "\r\n").encode("cp932"))
+
+
 def main():
     folder, mapping = sys.argv[1], sys.argv[2]
     lines = int(sys.argv[3]) if len(sys.argv) > 3 else 10_000_000
     sys.argv = [sys.argv[0], folder, str(lines), str(PCS), str(USERS), str(YEARS)]
     makelogs.main()
-    rows = ["社員番号,ユーザー名,所属"]
-    for index, name in enumerate(makelogs.users(USERS)):
-        # Names with a comma or a quote would need quoting; makelogs has none.
-        rows.append("E%04d,%s,%s" % (index + 1, name, DEPARTMENTS[index * 7 % len(DEPARTMENTS)]))
-    with open(mapping, "wb") as out:
-        out.write(("\r\n".join(rows) + "\r\n").encode("cp932"))
+    write_mapping(mapping)
 
 
-main()
+if __name__ == "__main__":
+    main()
