@@ -26,8 +26,11 @@ struct Options {
     int maxRows;                /* a CSV file's rows, its header included;
                                    0: as many as Excel opens */
     WText collectFolder;        /* /collect: the inputs are logs to copy there */
-    int pageUsers;              /* a month page's users before it is split by
-                                   department; 0: PageUsers */
+    int pageUsers;              /* the users a page is made for: a month's
+                                   before it is split by department, the
+                                   overview's month tables' (40 months of
+                                   them) before they are made compact;
+                                   0: PageUsers */
 };
 
 /* The outputs: the overview, the two CSV files beside it, and the folder

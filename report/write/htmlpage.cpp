@@ -92,6 +92,7 @@ private:
     void Totals();
     void DepartmentTotals();
     void Months();
+    void DepartmentMonths(size_t begin, size_t end, const std::vector<Text> &links);
 
     const Tally &tally;
     const Reading &reading;
@@ -100,9 +101,9 @@ private:
     const Departments *departments;
     /* The users with days to show, by name, or by department and name. */
     std::vector<int> order;
-    /* The month tables' cells without their links and tooltips, so that
-       the overview of hundreds of users over years stays small: a month's
-       page has an index of its users. */
+    /* The month tables of hundreds of users over years, kept small: a
+       row for each department, else each user's cells without their links
+       and tooltips. A month's page has an index of its users. */
     bool compact;
 };
 
@@ -199,8 +200,9 @@ static Text MonthTitle(int day)
     return text;
 }
 
-/* The month tables' cells in full (each some 125 bytes) up to this many. */
-static const size_t CompactCells = 4000;
+/* The month tables' cells in full (each some 125 bytes) up to this many
+   months of a page's users. */
+static const size_t CompactMonths = 40;
 
 struct Sums {
     int minutes, daysUsed;
@@ -258,7 +260,7 @@ Overview::Overview(OutFile &file, const Tally &counted, const Reading &read, con
             order.push_back(index);
         cells += tally.users[index].months.size();
     }
-    compact = cells > CompactCells;
+    compact = cells > CompactMonths * (options.pageUsers ? options.pageUsers : PageUsers);
 }
 
 /* The list of files is folded away when it is long, so that the totals
@@ -272,6 +274,7 @@ void Overview::Sources()
     int periodEnd = (options.toGiven ? options.to : tally.shownLast) + 1;
     int staleBefore = std::min(periodEnd * MinutesPerDay, options.now) - StaleDays * MinutesPerDay;
     int lines = 0;
+    int staleMarks = 0;
     for (const SourceFile &file : reading.files)
         lines += file.lines;
     Put(reading.files.size() > BadLinesShown ? "<details>" : "<details open>");
@@ -313,13 +316,19 @@ void Overview::Sources()
                     Put(Stamp(file.newest));
                 }
                 if (stale) {
-                    Text note = LoadBytes(IDS_STALENOTE, CP_UTF8);
-                    size_t days = note.find('|');
-                    Put(" <b title=\"");
-                    Put(note.substr(0, days));
-                    Number(StaleDays);
-                    Put(note.substr(days + 1));
-                    Put("\">");
+                    /* The note on the first marks only: a collection of
+                       thousands of PCs may have as many. */
+                    Put(" <b");
+                    if (staleMarks++ < BadLinesShown) {
+                        Text note = LoadBytes(IDS_STALENOTE, CP_UTF8);
+                        size_t days = note.find('|');
+                        Put(" title=\"");
+                        Put(note.substr(0, days));
+                        Number(StaleDays);
+                        Put(note.substr(days + 1));
+                        Put("\"");
+                    }
+                    Put(">");
                     Put(IDS_STALE);
                     Put("</b>");
                 }
@@ -580,6 +589,10 @@ void Overview::Months()
             Put("</a></th>");
         }
         Put("</tr>\n");
+        if (compact && departments) {
+            DepartmentMonths(begin, end, links);
+            continue;
+        }
         int heading = -1;
         for (int index : order) {
             const User &user = tally.users[index];
@@ -628,6 +641,52 @@ void Overview::Months()
         Put("</table>\n");
         Flush();
     }
+}
+
+/* A year's row for each department: its users' total of each month,
+   leading to its page of a month split by department, else to the
+   month's. */
+void Overview::DepartmentMonths(size_t begin, size_t end, const std::vector<Text> &links)
+{
+    const std::vector<int> &months = tally.months;
+    std::vector<bool> split;
+    for (size_t i = begin; i < end; i++)
+        split.push_back(departments->Split(tally, months[i]));
+    for (size_t d = 0; d < departments->list.size(); d++) {
+        Text row;
+        bool any = false;
+        for (size_t i = begin; i < end; i++) {
+            int first, last, minutes = 0;
+            bool held = false;
+            tally.MonthDays(months[i], &first, &last);
+            for (int index : departments->list[d].users) {
+                const User &user = tally.users[index];
+                if (user.HasMonth(months[i])) {
+                    held = true;
+                    minutes += SumDays(user, first, last).minutes;
+                }
+            }
+            row += "<td>";
+            if (held) {
+                row += "<a href=\"";
+                AppendEscaped(row, split[i - begin] ? DetailLink(departments->PageFile(months[i], (int)d))
+                                                     : links[i - begin]);
+                row += "\">";
+                AppendDuration(row, minutes);
+                row += "</a>";
+            }
+            row += "</td>";
+            any = any || held;
+        }
+        if (!any)
+            continue;
+        Put("<tr><td class=\"n\">");
+        Escaped(departments->list[d].name);
+        Put("</td>");
+        Put(row);
+        Put("</tr>\n");
+    }
+    Put("</table>\n");
 }
 
 /* The sections in the order a reader wants them; each is one call, and a
