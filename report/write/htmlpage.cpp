@@ -40,7 +40,7 @@ static const char Style[] =
     "b.x{background:#d22}b.c{background:#e80}.x{color:#d22}.c{color:#e80}.r{color:#2a6bc5}"
     ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}li.stale b{color:#c60}code{background:#f6f6f6}"
     "nav{margin:.5em 0}nav a{margin-right:1.5em}table.months td:nth-child(2){text-align:right}"
-    "p.ix a{margin-right:.8em}";
+    "p.ix a{margin-right:.8em}th.n{text-align:left}";
 
 /* Only on the pages of a report that has clock faults or changed lines:
    a dark tick at a clock fault's end, and their marks. */
