@@ -127,7 +127,7 @@ struct MonthPages {
     const Tally *tally;
     const Gaps *gaps;
     const Departments *departments;
-    const std::vector<std::pair<int, int>> *months;
+    const std::vector<MonthPart> *months;
     const WText *folder;
     volatile LONG *taken;
     DWORD error;
@@ -136,10 +136,11 @@ struct MonthPages {
     void Write()
     {
         for (size_t i; (i = (size_t)InterlockedIncrement(taken) - 1) < months->size() && !error;) {
-            int month = (*months)[i].first, department = (*months)[i].second;
-            WText name = department < 0 ? MonthFile(month) : departments->PageFile(month, department);
+            const MonthPart &page = (*months)[i];
+            WText name = page.department < 0 ? MonthFile(page.month)
+                                             : departments->PageFile(page.month, page.department, page.part);
             if (!WriteDetail(*folder, name, &error, [&](OutFile &out) {
-                    WriteMonthPage(out, *tally, gaps, month, departments, department);
+                    WriteMonthPage(out, *tally, gaps, page.month, departments, page.department, page.part);
                 }))
                 failed = name;
         }
@@ -256,15 +257,12 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
        folder: a page for each (and for each department in a month split
        by department), the parts of a file too long. */
     const std::vector<int> &months = tally.months;
-    std::vector<std::pair<int, int>> shown;
+    std::vector<MonthPart> shown;
     for (int month : months) {
-        shown.push_back(std::make_pair(month, -1));
-        for (int i = 0; reading.departments && departments.Split(tally, month) && i < (int)departments.list.size(); i++)
-            for (int index : departments.list[i].users)
-                if (tally.users[index].HasMonth(month)) {
-                    shown.push_back(std::make_pair(month, i));
-                    break;
-                }
+        shown.push_back(MonthPart{month, -1, 0});
+        if (reading.departments && departments.Split(tally, month))
+            for (const MonthPart &part : departments.Parts(tally, month))
+                shown.push_back(part);
     }
     volatile LONG taken = 0;
     MonthPages pages[2] = {{&tally, reading.gaps, reading.departments, &shown, &fresh.path, &taken, 0, WText()},

@@ -162,11 +162,11 @@ bool SplitSessions(const WText &path, const WText &folder, std::vector<WText> &n
 void WriteOverview(OutFile &out, const Tally &tally, const Reading &reading, const Options &options,
                    const Outputs &outputs);
 /* The page of the month of day; gaps, when a timesheet was given, marks
-   its flagged days. With departments, of department's users only, or
-   for -1 the month's page, which is an index alone when the month is
-   split by department. */
+   its flagged days. With departments, of a part of department's users
+   only, or for -1 the month's page, which is an index alone when the
+   month is split by department. */
 class Gaps;
 void WriteMonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int day,
-                    const Departments *departments = NULL, int department = -1);
+                    const Departments *departments = NULL, int department = -1, int part = 0);
 
 #endif

@@ -79,15 +79,15 @@ TEST(ReportDepartments, MappingAndTimesheetGiveTheColumnTheFilesAndThePages)
          {std::string("morvalen-report\\morvalen-gaps-総務.csv=") + kGaps + with(sato, "総務"),
           "morvalen-gaps.csv=" + kGaps + with(ito, "製造") + with(sato, "総務") + with(tanaka, "製造")}},
         {"names no file may have as they are, two that come out as one, one with marks a page escapes",
-         "ユーザー名,所属\ntanaka,営業/東京:1*\nsato,営業／東京：1＊\nito,R&D <\"#1%\">\n", true, NULL, 0,
-         "2026-11.html morvalen-gaps-R&D ＜＂＃1％＂＞.csv morvalen-gaps-営業／東京：1＊.csv morvalen-gaps-営業／東京：1＊~2.csv ",
+         "ユーザー名,所属\ntanaka,営業/東京:1*\nsato,営業／東京：1＊\nito,R&D <\"#1%~\">\n", true, NULL, 0,
+         "2026-11.html morvalen-gaps-R&D ＜＂＃1％～＂＞.csv morvalen-gaps-営業／東京：1＊.csv morvalen-gaps-営業／東京：1＊~2.csv ",
          {"morvalen-report.html=<b>営業/東京:1*</b> \xe2\x80\x94 1人　合計 10:00　乖離のある日 1 日　乖離の確認用 <a class=\"gapsfile\" "
           "href=\"morvalen-report/morvalen-gaps-営業／東京：1＊.csv\">",
           "morvalen-report.html=<b>営業／東京：1＊</b> \xe2\x80\x94 1人　合計 8:00　乖離のある日 0 日　乖離の確認用 <a class=\"gapsfile\" "
           "href=\"morvalen-report/morvalen-gaps-営業／東京：1＊~2.csv\">",
-          "morvalen-report.html=<b>R&amp;D &lt;&quot;#1%&quot;&gt;</b>",
+          "morvalen-report.html=<b>R&amp;D &lt;&quot;#1%~&quot;&gt;</b>",
           std::string("morvalen-report\\morvalen-gaps-営業／東京：1＊~2.csv=") + kGaps + with(sato, "営業／東京：1＊"),
-          "morvalen-gaps.csv=\nito,\"R&D <\"\"#1%\"\">\",2026/11/02,"}},
+          "morvalen-gaps.csv=\nito,\"R&D <\"\"#1%~\"\">\",2026/11/02,"}},
         {"a month of more users than a page holds, split by department: the index and each department's page",
          "E1,tanaka,営業部\nE2,sato,開発部\nE3,ito,営業部\n", false, NULL, 2,
          "2026-11-営業部.html 2026-11-開発部.html 2026-11.html ",
@@ -99,11 +99,17 @@ TEST(ReportDepartments, MappingAndTimesheetGiveTheColumnTheFilesAndThePages)
           "morvalen-report\\2026-11-営業部.html=<h2 id=\"u0\">tanaka</h2>", "-morvalen-report\\2026-11-営業部.html=sato",
           "morvalen-report.html=<p class=\"ix\">月のページ: <a href=\"morvalen-report/2026-11-開発部.html\">2026年11月</a>",
           "morvalen-report.html=<a href=\"morvalen-report/2026-11-営業部.html#u0\""}},
-        {"more user months than the overview's month tables hold in full: a row for each department",
+        {"more user months than the overview's month tables hold in full, and a department's users over pages: "
+         "a row for each department, a page for each part",
          "E1,tanaka,営業部\nE2,sato,開発部\nE3,ito,営業部\n", false, NULL, 1, NULL,
          {"morvalen-report.html=<tr><td class=\"n\">営業部</td><td><a href=\"morvalen-report/2026-01-営業部.html\">2:00</a></td>",
           "morvalen-report.html=<tr><td class=\"n\">開発部</td><td><a href=\"morvalen-report/2026-01-開発部.html\">1:00</a></td>",
-          "-morvalen-report.html=<tr><th class=\"n\" colspan="}},
+          "-morvalen-report.html=<tr><th class=\"n\" colspan=",
+          "morvalen-report\\2026-01.html=<b>営業部</b>: <a href=\"2026-01-営業部.html#u2\">ito</a>"
+          "<a href=\"2026-01-営業部~2.html#u0\">tanaka</a></p>",
+          "morvalen-report\\2026-01-営業部~2.html=<h1>使用時間の集計 2026年1月 営業部 (2)</h1>",
+          "morvalen-report\\2026-01-営業部~2.html=<h2 id=\"u0\">tanaka</h2>", "-morvalen-report\\2026-01-営業部~2.html=ito</h2>",
+          "morvalen-report\\2026-01-営業部.html=<h2 id=\"u2\">ito</h2>", "-morvalen-report\\2026-01-営業部.html=tanaka</h2>"}},
     };
     for (const auto &row : rows) {
         std::string folder = EnterFreshFolder("ReportDepartments");

@@ -8,6 +8,14 @@
 
 #include <algorithm>
 
+/* "営業部~2" for the second: FileNameOf leaves no '~'. */
+static WText PartName(const WText &file, int part)
+{
+    Text number;
+    AppendNumber(number, part + 1);
+    return file + L'~' + WText(number.begin(), number.end());
+}
+
 Departments::Departments(const std::map<WText, WText> &users)
     : pageUsers(PageUsers), byUser(users), none(LoadWide(IDS_NODEPARTMENT))
 {
@@ -40,14 +48,21 @@ void Departments::Settle(const Tally &tally)
         /* Two names may come out as one file's (営業/1 and 営業／1, or
            Sales and SALES): the later gets a number. */
         WText file = FileNameOf(name), tried = file;
-        for (int n = 2; std::find(taken.begin(), taken.end(), NameKey(tried)) != taken.end(); n++) {
-            Text number;
-            AppendNumber(number, n);
-            tried = file + L'~' + WText(number.begin(), number.end());
-        }
+        for (int n = 1; std::find(taken.begin(), taken.end(), NameKey(tried)) != taken.end(); n++)
+            tried = PartName(file, n);
         taken.push_back(NameKey(tried));
         department.file = tried;
         department.users.swap(users);
+        /* Its parts' names are taken too: "~" is no department's. */
+        department.parts = 1;
+        for (int month : tally.months) {
+            int held = 0;
+            for (int index : department.users)
+                held += tally.users[index].HasMonth(month);
+            department.parts = std::max(department.parts, (held + pageUsers - 1) / pageUsers);
+        }
+        for (int part = 1; part < department.parts; part++)
+            taken.push_back(NameKey(PartName(tried, part)));
         for (int index : department.users)
             ofUser[index] = (int)list.size();
         list.push_back(department);
@@ -73,10 +88,34 @@ bool Departments::Split(const Tally &tally, int month) const
     return users > pageUsers && kinds > 1;
 }
 
-WText Departments::PageFile(int month, int department) const
+std::vector<MonthPart> Departments::Parts(const Tally &tally, int month) const
 {
-    WText name = MonthFile(month);
-    return name.substr(0, name.size() - 5) + L'-' + list[department].file + L".html";
+    std::vector<MonthPart> parts;
+    for (size_t d = 0; d < list.size(); d++) {
+        int held = 0;
+        for (int index : list[d].users)
+            held += tally.users[index].HasMonth(month);
+        for (int part = 0; part * pageUsers < held; part++)
+            parts.push_back(MonthPart{month, (int)d, part});
+    }
+    return parts;
+}
+
+WText Departments::PageFile(int month, int department, int part) const
+{
+    WText name = MonthFile(month), file = list[department].file;
+    return name.substr(0, name.size() - 5) + L'-' + (part ? PartName(file, part) : file) + L".html";
+}
+
+WText Departments::UserPage(const Tally &tally, int month, int user) const
+{
+    int department = ofUser[user], before = 0;
+    for (int index : list[department].users) {
+        if (index == user)
+            break;
+        before += tally.users[index].HasMonth(month);
+    }
+    return PageFile(month, department, before / pageUsers);
 }
 
 WText Departments::GapsFile(int department) const
@@ -111,10 +150,11 @@ WText FileNameOf(const WText &name)
 {
     WText file;
     for (wchar_t c : name.substr(0, LongestFileName)) {
-        /* '#' and '%' would end or change a link to the page. */
+        /* '#' and '%' would end or change a link to the page; '~' is
+           the parts'. */
         if (c < L' ' || c == 0x7f)
             file += L'_';
-        else if (wcschr(L"\\/:*?\"<>|#%", c))
+        else if (wcschr(L"\\/:*?\"<>|#%~", c))
             file += (wchar_t)(c + 0xFEE0);
         else
             file += c;

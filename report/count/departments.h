@@ -15,14 +15,22 @@
 
 /* A month page holds the calendars of this many users at most (some
    12 KB each, so the page stays well under 2 MB); a month with more, of
-   more than one department, has a page for each department instead. */
+   more than one department, has a page for each department instead, and
+   a department with more still has several. */
 const int PageUsers = 100;
+
+/* A page of a month: its index or whole page (department -1), or a part
+   of a department's users. */
+struct MonthPart {
+    int month, department, part;
+};
 
 struct Department {
     Text name;          /* UTF-8 */
     Text csvField;      /* CP932, as a CSV field */
     WText file;         /* the name as a file's name may have it */
     std::vector<int> users;     /* the tally's indexes, by name */
+    int parts;                  /* the most pages it has of a month */
 };
 
 class Departments {
@@ -37,9 +45,13 @@ public:
     void Settle(const Tally &tally);
     /* Whether a month's users go on a page for each department. */
     bool Split(const Tally &tally, int month) const;
+    /* The pages of a month split by department. */
+    std::vector<MonthPart> Parts(const Tally &tally, int month) const;
     /* The page of a department's users in a month, "2026-11-営業部.html",
-       and its gaps file, "morvalen-gaps-営業部.csv". */
-    WText PageFile(int month, int department) const;
+       its second part's "2026-11-営業部~2.html"; the page a user is on;
+       its gaps file, "morvalen-gaps-営業部.csv". */
+    WText PageFile(int month, int department, int part = 0) const;
+    WText UserPage(const Tally &tally, int month, int user) const;
     WText GapsFile(int department) const;
 
     std::vector<Department> list;

@@ -111,7 +111,7 @@ private:
 class MonthPage : public Html {
 public:
     MonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int month, const Departments *departments,
-              int department);
+              int department, int part);
     void Write();
 
 private:
@@ -125,7 +125,7 @@ private:
     const Tally &tally;
     const Gaps *gaps;           /* the comparison, when a timesheet was given */
     const Departments *departments;
-    int department;             /* the page's, or -1 for the whole month */
+    int department, part;       /* the page's, or -1 for the whole month */
     int userIndex;              /* the tally's index of the user shown */
     int first, last;            /* the month's days */
     Text weekdays[7], words[MarkMismatch + 1], overlapped;
@@ -623,7 +623,7 @@ void Overview::Months()
                     }
                     Put("<a href=\"");
                     if (departments && departments->Split(tally, months[i]))
-                        Escaped(DetailLink(departments->PageFile(months[i], departments->ofUser[index])));
+                        Escaped(DetailLink(departments->UserPage(tally, months[i], index)));
                     else
                         Put(links[i - begin]);
                     Put("#u");
@@ -724,8 +724,8 @@ void Overview::Write()
 }
 
 MonthPage::MonthPage(OutFile &file, const Tally &counted, const Gaps *compared, int month,
-                     const Departments *known, int part)
-    : Html(file), tally(counted), gaps(compared), departments(known), department(part), userIndex(-1),
+                     const Departments *known, int shown, int piece)
+    : Html(file), tally(counted), gaps(compared), departments(known), department(shown), part(piece), userIndex(-1),
       first(MonthStart(month)), last(MonthEnd(month)), nextTick(0)
 {
     WText days = LoadWide(IDS_WEEKDAYS);
@@ -966,7 +966,6 @@ void MonthPage::Index(bool split)
     size_t groups = departments ? departments->list.size() : 1;
     for (size_t d = 0; d < groups; d++) {
         const std::vector<int> &members = departments ? departments->list[d].users : (all = tally.Order());
-        Text file = split ? Narrow(departments->PageFile(month, (int)d), CP_UTF8) : Text();
         bool any = false;
         for (int index : members) {
             if (!tally.users[index].HasMonth(month))
@@ -980,7 +979,8 @@ void MonthPage::Index(bool split)
             }
             any = true;
             Put("<a href=\"");
-            Escaped(file);
+            if (split)
+                Escaped(Narrow(departments->UserPage(tally, month, index), CP_UTF8));
             Put("#u");
             Number(index);
             Put("\">");
@@ -1001,6 +1001,11 @@ void MonthPage::Write()
     if (department >= 0) {
         title += " ";
         AppendEscaped(title, departments->list[department].name);
+        if (part) {
+            title += " (";
+            AppendNumber(title, part + 1);
+            title += ")";
+        }
     }
     Begin(title, style.c_str());
     Links();
@@ -1017,10 +1022,13 @@ void MonthPage::Write()
         Put("</p>\n");
     }
     tally.MonthDays(month, &from, &to);
-    for (int index : tally.Order())
-        if (tally.users[index].HasMonth(month) && !split &&
-            (department < 0 || departments->ofUser[index] == department))
+    int held = 0;
+    for (int index : department < 0 ? tally.Order() : departments->list[department].users) {
+        if (!tally.users[index].HasMonth(month) || split)
+            continue;
+        if (department < 0 || held++ / departments->pageUsers == part)
             UserDays(index, from, to);
+    }
     Links();
     End();
 }
@@ -1033,8 +1041,8 @@ void WriteOverview(OutFile &out, const Tally &tally, const Reading &reading, con
 }
 
 void WriteMonthPage(OutFile &out, const Tally &tally, const Gaps *gaps, int month, const Departments *departments,
-                    int department)
+                    int department, int part)
 {
-    MonthPage page(out, tally, gaps, month, departments, department);
+    MonthPage page(out, tally, gaps, month, departments, department, part);
     page.Write();
 }
