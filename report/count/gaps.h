@@ -72,6 +72,8 @@ public:
     /* The page's words, loaded once for every day shown. */
     GapWords pageWords;
     Text declaredWord;
+    /* The reasons given for the days, when any were read. */
+    const class Reasons *reasons;
 
 private:
     GapUser &UserOf(int user);

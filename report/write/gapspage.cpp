@@ -6,6 +6,7 @@
  */
 #include "gaps.h"
 #include "pagetext.h"
+#include "reasons.h"
 #include "report.h"
 #include "resource.h"
 
@@ -192,14 +193,16 @@ static void FlaggedDays(Text &html, const Gaps &gaps)
                 html += "<h3>";
                 Put(html, IDS_FLAGGEDDAYS);
                 html += "</h3>\n<table class=\"gapdays\">";
-                AppendHeader(html, IDS_GAPSHEADER, L',', 10);
+                AppendHeader(html, IDS_GAPSHEADER, L',', 11);
                 any = true;
             }
             html += "<tr><td>";
             AppendEscaped(html, gaps.tally.users[index].name);
             html += "</td><td>";
             gaps.pageWords.AppendCells(html, gap, "</td><td>");
-            html += "</td></tr>\n";
+            html += "</td>";
+            AppendReasonCell(html, gaps, index, gap.day);
+            html += "</tr>\n";
         }
     }
     if (any) {
@@ -225,11 +228,13 @@ void AppendGapsSection(Text &html, const Gaps &gaps)
     Put(html, IDS_GAPLEGEND);
     html += "</p>\n";
     Files(html, gaps.sheets);
+    if (gaps.reasons)
+        AppendReasonFiles(html, *gaps.reasons, gaps.tally.firstDay, gaps.tally.lastDay);
     BadRows(html, gaps.sheets);
     Unmatched(html, gaps);
 
     html += "<table class=\"gapusers\">";
-    AppendHeader(html, IDS_GAPUSERCOLUMNS, L'|', 5);
+    AppendHeader(html, IDS_GAPUSERCOLUMNS, L'|', 7);
     for (int index : gaps.order) {
         const GapUser &user = gaps.users[index];
         html += "<tr><td>";
@@ -239,6 +244,7 @@ void AppendGapsSection(Text &html, const Gaps &gaps)
         AppendNumberCell(html, user.flagged);
         AppendNumberCell(html, user.before);
         AppendNumberCell(html, user.after);
+        AppendReasonCounts(html, gaps, index);
         html += "</tr>\n";
     }
     html += "</table>\n";
@@ -254,6 +260,7 @@ void AppendGapMarks(Text &html, const Gaps &gaps, int user, int day)
     html += "<span class=\"g\">";
     gaps.pageWords.AppendFlags(html, gap->flags);
     html += "</span> ";
+    AppendDayReason(html, gaps, user, day);
 }
 
 void AppendDeclaredSpan(Text &html, const Gaps &gaps, int user, int day)
