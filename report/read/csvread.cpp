@@ -175,7 +175,10 @@ void CsvReader::EndRecord()
     int fieldCount = count;
     bool blank = true;
     for (int i = 0; i < fieldCount; i++) {
-        Decode(fields[i], codePage, wide[i]);
+        if (i < (int)wanted.size() && !wanted[i])
+            wide[i].clear();
+        else
+            Decode(fields[i], codePage, wide[i]);
         blank = blank && wide[i].empty();
     }
     count = 0;

@@ -9,6 +9,8 @@
 
 #include "text.h"
 
+#include <vector>
+
 /* The encodings a CSV file is read in. */
 enum SheetEncoding { SheetCp932, SheetUtf8, SheetUtf16 };
 
@@ -50,6 +52,9 @@ protected:
     int line, recordLine, records;
     char separator;
     bool stop;
+    /* Once the header is found, the columns read: the others are left
+       empty, not decoded. All while wanted is empty. */
+    std::vector<bool> wanted;
 
 private:
     size_t Add(const char *bytes, size_t at, size_t length);

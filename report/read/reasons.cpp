@@ -24,7 +24,8 @@ static const WText Empty;
 
 class ReasonReader : public CsvReader {
 public:
-    ReasonReader(Reasons &reasons, ReasonFile &file) : CsvReader(LongestReason), reasons(reasons), file(file)
+    ReasonReader(Reasons &reasons, ReasonFile &file)
+        : CsvReader(LongestReason), reasons(reasons), file(file), header(false)
     {
         lists[ReasonUser] = LoadWide(IDS_COLPCUSER);
         lists[ReasonDate] = LoadWide(IDS_COLDATE) + L"|" + LoadWide(IDS_COLWORKDAY);
@@ -46,6 +47,8 @@ private:
     ReasonFile &file;
     WText lists[ReasonRoles];
     int columns[ReasonRoles];
+    WText lastUser, lastKey;
+    bool header;
 };
 
 /* The header if the record split at by names a user, a date and 理由. */
@@ -63,6 +66,10 @@ bool ReasonReader::Header(int count, char by)
     if (found[ReasonUser] < 0 || found[ReasonDate] < 0 || found[ReasonText] < 0)
         return false;
     std::copy(found, found + ReasonRoles, columns);
+    wanted.assign(MostFields, false);
+    for (int column : found)
+        if (column >= 0 && column < MostFields)
+            wanted[column] = true;
     separator = by;
     file.understood = true;
     return true;
@@ -84,8 +91,21 @@ void ReasonReader::Row(int count)
         return columns[role] >= 0 && columns[role] < count ? wide[columns[role]] : Empty;
     };
     const WText &user = cell(ReasonUser), &text = cell(ReasonText);
+    /* An empty cell takes a reason back from the gaps file alone, and only
+       where there is one: most rows are looked at no further. */
+    if (text.empty() && file.source != FromGapsFile)
+        return;
+    /* A user's rows mostly follow each other: the key is made once. */
+    if (user != lastUser) {
+        lastUser = user;
+        lastKey = NameKey(user);
+        header = Names(ReasonUser, user);
+    }
+    std::map<WText, ReasonDays>::iterator days = reasons.users.find(lastKey);
+    if (text.empty() && days == reasons.users.end())
+        return;
     int day;
-    if (Names(ReasonUser, user))
+    if (header)
         return;     /* the header again */
     if (user.empty() || !ReadSheetDate(cell(ReasonDate), &day)) {
         /* Only a row that gives a reason is missed. */
@@ -95,10 +115,8 @@ void ReasonReader::Row(int count)
         }
         return;
     }
-    WText key = NameKey(user);
     if (text.empty()) {
-        std::map<WText, ReasonDays>::iterator days = reasons.users.find(key);
-        if (file.source == FromGapsFile && days != reasons.users.end() && days->second.erase(day)) {
+        if (days->second.erase(day)) {
             file.takenBack++;
             if (days->second.empty())
                 reasons.users.erase(days);
@@ -106,7 +124,7 @@ void ReasonReader::Row(int count)
         return;
     }
     file.reasons++;
-    Reason &reason = reasons.users[key][day];
+    Reason &reason = (days != reasons.users.end() ? days->second : reasons.users[lastKey])[day];
     if (reason.user.empty())
         reason.user = user;
     reason.text = text;
