@@ -54,7 +54,7 @@ protected:
     bool stop;
     /* Once the header is found, the columns read: the others are left
        empty, not decoded. All while wanted is empty. */
-    std::vector<bool> wanted;
+    std::vector<char> wanted;
 
 private:
     size_t Add(const char *bytes, size_t at, size_t length);

@@ -66,10 +66,10 @@ bool ReasonReader::Header(int count, char by)
     if (found[ReasonUser] < 0 || found[ReasonDate] < 0 || found[ReasonText] < 0)
         return false;
     std::copy(found, found + ReasonRoles, columns);
-    wanted.assign(MostFields, false);
+    wanted.assign(MostFields, 0);
     for (int column : found)
         if (column >= 0 && column < MostFields)
-            wanted[column] = true;
+            wanted[column] = 1;
     separator = by;
     file.understood = true;
     return true;
@@ -126,10 +126,10 @@ void ReasonReader::Row(int count)
     file.reasons++;
     Reason &reason = (days != reasons.users.end() ? days->second : reasons.users[lastKey])[day];
     if (reason.user.empty())
-        reason.user = user;
-    reason.text = text;
+        reason.user = Narrow(user, CP_UTF8);
+    reason.text = Narrow(text, CP_UTF8);
     if (columns[ReasonVerdict] >= 0)
-        reason.verdict = cell(ReasonVerdict);
+        reason.verdict = Narrow(cell(ReasonVerdict), CP_UTF8);
 }
 
 void Reasons::ReadFile(ReasonFile &file)

@@ -13,11 +13,11 @@
 #include <map>
 #include <vector>
 
-/* Texts as read, UTF-16. */
+/* Texts as read, UTF-8, as the writers take them. */
 struct Reason {
-    WText user;     /* as written where it was first given */
-    WText verdict;  /* 判定, as of the last report that compared the day */
-    WText text;
+    Text user;      /* as written where it was first given */
+    Text verdict;   /* 判定, as of the last report that compared the day */
+    Text text;
 };
 
 /* A user's reasons by day. */

@@ -42,7 +42,7 @@ void WriteReasonsCsv(OutFile &out, const Reasons &reasons, const Gaps &gaps)
     for (const auto &user : reasons.users) {
         std::map<WText, int>::const_iterator tallied = compared.find(user.first);
         for (const auto &day : user.second) {
-            AppendField(csv, Narrow(day.second.user, CP_UTF8));
+            AppendField(csv, day.second.user);
             csv += ',';
             AppendDate(csv, day.first);
             csv += ',';
@@ -50,9 +50,9 @@ void WriteReasonsCsv(OutFile &out, const Reasons &reasons, const Gaps &gaps)
             flags.clear();
             if (gap)
                 gaps.pageWords.AppendFlags(flags, gap->flags);
-            AppendField(csv, gap ? flags : Narrow(day.second.verdict, CP_UTF8));
+            AppendField(csv, gap ? flags : day.second.verdict);
             csv += ',';
-            AppendField(csv, Narrow(day.second.text, CP_UTF8));
+            AppendField(csv, day.second.text);
             csv += "\r\n";
         }
     }
@@ -63,17 +63,16 @@ void AppendReasonField(Text &csv, const Gaps &gaps, int user, int day)
 {
     const Reason *reason = gaps.reasons ? gaps.reasons->Find(user, day) : NULL;
     if (reason)
-        AppendField(csv, Narrow(reason->text, CP_UTF8));
+        AppendField(csv, reason->text);
 }
 
 /* A reason on the page, its line breaks kept. */
 static void AppendReason(Text &html, const Reason &reason)
 {
-    Text text = Narrow(reason.text, CP_UTF8), escaped;
-    AppendEscaped(escaped, text);
-    for (size_t at = 0; (at = escaped.find('\n', at)) != Text::npos;)
-        escaped.replace(at, 1, "<br>");
-    html += escaped;
+    size_t from = html.size();
+    AppendEscaped(html, reason.text);
+    for (size_t at = from; (at = html.find('\n', at)) != Text::npos;)
+        html.replace(at, 1, "<br>");
 }
 
 void AppendReasonCell(Text &html, const Gaps &gaps, int user, int day)
