@@ -17,8 +17,8 @@
 const char GapsStyle[] =
     "td.t s{position:absolute;top:1px;height:14px;border:1px solid #1b9e4b;background:rgba(27,158,75,.12)}"
     "td.t s.o{width:0;border-width:0 0 0 2px;background:none}.g{color:#8a3ab9}"
-    "table.gapdays td:first-child,table.gapdays td:last-child,table.gapusers td:first-child{text-align:left}"
-    "table.gapdays td:last-child{color:#8a3ab9}";
+    "table.gapdays td:first-child,table.gapdays td:nth-last-child(-n+2),table.gapusers td:first-child{text-align:left}"
+    "table.gapdays td:nth-last-child(2){color:#8a3ab9}";
 
 static void Put(Text &html, UINT id)
 {
