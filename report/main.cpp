@@ -120,6 +120,8 @@ static bool ReadOptions(const std::vector<WText> &args, Options *options, bool *
             options->usersFile = value;
         else if (IsOption(arg, L"/gap:", &value) && ReadGap(value, &options->gap))
             continue;
+        else if (IsOption(arg, L"/reasons:", &value) && *value)
+            options->reasonFiles.push_back(value);
         else if (IsOption(arg, L"/collect:", &value) && *value)
             options->collectFolder = value;
         else {

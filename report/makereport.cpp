@@ -7,12 +7,16 @@
  * all are whole; then the new detail folder replaces the old one whole,
  * so no page or part of an earlier report is left beside this one.
  * A timesheet given adds the comparison: it is read before the logs, and
- * its file, the fourth, is written and put in place with the others.
+ * its file, the fourth, is written and put in place with the others. The
+ * reasons an office gave for the gaps are read from the output folder
+ * before anything else, and kept in a fifth, the register: a file of
+ * theirs that cannot be read stops the report before it could be lost.
  */
 #include "makereport.h"
 #include "departments.h"
 #include "gaps.h"
 #include "outfile.h"
+#include "reasons.h"
 #include "resource.h"
 
 #include <cwctype>
@@ -36,6 +40,18 @@ static Text ShownName(const WText &path, const WText &folder)
     if (path.size() > prefix.size() && SamePath(path.substr(0, prefix.size()), prefix))
         return Narrow(path.substr(prefix.size()), LogCodePage);
     return Narrow(path, LogCodePage);
+}
+
+/* /out: naming a folder that is not there yet: it is made, with those
+   above it; one that cannot be made is found when the outputs are. */
+static void MakeFolders(const WText &folder)
+{
+    if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return;
+    size_t cut = folder.find_last_of(L'\\');
+    if (cut != WText::npos && cut > 2)
+        MakeFolders(folder.substr(0, cut));
+    CreateDirectoryW(folder.c_str(), NULL);
 }
 
 static Outcome Fail(Problem *problem, UINT sentence, const WText &subject, DWORD error)
@@ -175,11 +191,11 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     CollectInputs(options.inputs, options.timesheets, reading.files, sheetPaths);
     WText usersFile = options.usersFile.empty() ? WText() : FullPath(options.usersFile);
     bool compare = !sheetPaths.empty();
-    int count = compare ? 4 : 3;
+    int count = compare ? 5 : 3;
 
     WText folder = OutputFolder(options), details = Join(folder, DetailFolder);
-    const wchar_t *names[4] = {SessionsName, DaysName, PageName, GapsName};
-    WText targets[4];
+    const wchar_t *names[5] = {SessionsName, DaysName, PageName, GapsName, ReasonsName};
+    WText targets[5];
     for (int i = 0; i < count; i++) {
         targets[i] = Join(folder, names[i]);
         bool isInput = SamePath(usersFile, targets[i]);
@@ -190,10 +206,34 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
         if (isInput)
             return Fail(problem, IDS_ISINPUT, targets[i], 0);
     }
+    /* Yearless dates (11月2日) are placed in the period, up to today. */
+    SetSheetPeriod(options.from, std::min(options.to, DayOf(options.now)));
+    Reasons reasons;
+    if (compare) {
+        std::vector<WText> given;
+        for (const WText &path : options.reasonFiles)
+            given.push_back(FullPath(path));
+        int failed;
+        if (!reasons.Read(targets[4], targets[3], given, &failed)) {
+            const ReasonFile &file = reasons.files[failed];
+            if (file.error)
+                return Fail(problem, IDS_REASONSUNREADABLE, file.path, file.error);
+            Text line;
+            AppendNumber(line, file.badLine);
+            problem->details = L"\n" + (file.understood ? LoadWide(IDS_REASONBADROWS) + L" " +
+                                                              Widen(line.data(), line.size(), CP_UTF8) + LoadWide(IDS_LINEAT)
+                                                        : LoadWide(IDS_NOREASONHEADER));
+            return Fail(problem, IDS_REASONSUNREADABLE, file.path, 0);
+        }
+        /* The register is written whenever a reason is known. */
+        count = reasons.existed || !reasons.users.empty() ? 5 : 4;
+    }
     std::vector<WText> oldDetails;
     if (!DetailFiles(details, oldDetails))
         return Fail(problem, IDS_NOTOURS, details, 0);
-    OutFile outs[4];
+    if (!options.outFolder.empty())
+        MakeFolders(folder);
+    OutFile outs[5];
     for (int i = 0; i < count; i++)
         if (!outs[i].Create(folder))
             return Fail(problem, IDS_CANNOTWRITE, folder, outs[i].error);
@@ -247,8 +287,11 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
         return Fail(problem, IDS_NOLOG, reading.files.empty() ? options.inputs[0] : WText(), 0);
     }
     tally.Finish();
-    if (compare)
+    if (compare) {
         gaps.Finish();
+        reasons.Bind(tally.users);
+        gaps.reasons = &reasons;
+    }
     sessions.Finish();
     if (reading.departments)
         departments.Settle(tally);
@@ -271,7 +314,7 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     int maxRows = options.maxRows ? options.maxRows : ExcelRows;
     Outputs outputs;
     DWORD error = 0;
-    bool whole[4] = {sessions.rows <= maxRows, DaysRows(tally) <= maxRows, true, true};
+    bool whole[5] = {sessions.rows <= maxRows, DaysRows(tally) <= maxRows, true, true, true};
     if (whole[1]) {
         WriteDaysCsv(outs[1], tally, tally.shownFirst, tally.shownLast, reading.departments);
     } else {
@@ -300,16 +343,18 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     for (const MonthPages &half : pages)
         if (half.error)
             return Fail(problem, IDS_CANNOTWRITE, Join(details, half.failed), half.error);
-    /* Each department's rows of the gaps file, for its manager. */
+    WriteOverview(outs[2], tally, reading, options, outputs);
+    bool utf8 = compare && WriteGapsCsv(outs[3], gaps, reading.departments);
+    if (count == 5)
+        WriteReasonsCsv(outs[4], reasons, gaps);
+    /* Each department's rows of the gaps file, in its encoding, for its
+       manager. */
     for (int i = 0; compare && reading.departments && i < (int)departments.list.size(); i++) {
         WText name = departments.GapsFile(i);
         if (HasGaps(gaps, departments.list[i]) &&
-            !WriteDetail(fresh.path, name, &error, [&](OutFile &out) { WriteGapsCsv(out, gaps, &departments, i); }))
+            !WriteDetail(fresh.path, name, &error, [&](OutFile &out) { WriteGapsCsv(out, gaps, &departments, i, utf8); }))
             return Fail(problem, IDS_CANNOTWRITE, Join(details, name), error);
     }
-    WriteOverview(outs[2], tally, reading, options, outputs);
-    if (compare)
-        WriteGapsCsv(outs[3], gaps, reading.departments);
 
     for (int i = 0; i < count; i++)
         if (whole[i] && !outs[i].Close())
@@ -329,15 +374,16 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     TempFolder old;
     if (!old.Make(folder))
         return Fail(problem, IDS_CANNOTWRITE, folder, GetLastError());
-    /* The CSV files, the overview, the gaps file when there is one, and
-       the detail folder. */
-    const WText places[5] = {targets[0], targets[1], targets[2], compare ? targets[3] : WText(), details};
-    WText aside[5];
+    /* The CSV files, the overview, the gaps file and the register when
+       they are written, and the detail folder. */
+    const WText places[6] = {targets[0], targets[1], targets[2], compare ? targets[3] : WText(),
+                             count == 5 ? targets[4] : WText(), details};
+    WText aside[6];
     bool placed = true;
-    for (int i = 0; i < 5 && placed; i++) {
+    for (int i = 0; i < 6 && placed; i++) {
         if (places[i].empty() || GetFileAttributesW(places[i].c_str()) == INVALID_FILE_ATTRIBUTES)
             continue;
-        aside[i] = Join(old.path, i < 4 ? names[i] : DetailFolder);
+        aside[i] = Join(old.path, i < 5 ? names[i] : DetailFolder);
         placed = MoveFileW(places[i].c_str(), aside[i].c_str());
         error = GetLastError();
         if (!placed)
@@ -355,11 +401,11 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
             fresh.path.clear();
     }
     if (!placed) {
-        for (int i = 0; i < 5; i++)
+        for (int i = 0; i < 6; i++)
             if (!aside[i].empty())
                 MoveFileExW(aside[i].c_str(), places[i].c_str(), MOVEFILE_REPLACE_EXISTING);
         return Fail(problem, IDS_CANNOTWRITE, folder, error);
     }
     *page = targets[2];
-    return allRead && !reading.badLineCount && sheets.AllRead() ? AllRead : SomeUnreadable;
+    return allRead && !reading.badLineCount && sheets.AllRead() && reasons.AllRead() ? AllRead : SomeUnreadable;
 }

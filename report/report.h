@@ -23,6 +23,7 @@ struct Options {
     std::vector<WText> timesheets;  /* /timesheet: files, besides the inputs' .csv */
     WText usersFile;            /* /users: the person to PC user mapping */
     int gap;                    /* /gap: the threshold in minutes */
+    std::vector<WText> reasonFiles; /* /reasons: files of reasons for the gaps */
     int maxRows;                /* a CSV file's rows, its header included;
                                    0: as many as Excel opens */
     WText collectFolder;        /* /collect: the inputs are logs to copy there */
@@ -36,7 +37,7 @@ struct Options {
 /* The outputs: the overview, the two CSV files beside it, and the folder
    beside them that holds a page per month and, where a CSV file would
    have more rows than Excel opens, its parts, one per month. */
-extern const wchar_t PageName[], DaysName[], SessionsName[], DetailFolder[], GapsName[];
+extern const wchar_t PageName[], DaysName[], SessionsName[], DetailFolder[], GapsName[], ReasonsName[];
 const int ExcelRows = 1048576;
 
 /* A file of the month of day in the detail folder: its page

@@ -122,6 +122,21 @@
 #define IDS_UNTRUSTEDCUT    434
 #define IDS_LEGENDUNTRUSTED 435
 
+/* The reasons for the gaps: the columns they are read from, the register,
+   and what the page and a box say of them */
+#define IDS_COLREASON       500
+#define IDS_COLVERDICT      501
+#define IDS_REASONSHEADER   502
+#define IDS_REASONFILES     503
+#define IDS_REASONCOUNT     504
+#define IDS_TAKENBACK       505
+#define IDS_NOREASONHEADER  506
+#define IDS_REASONBADROWS   507
+#define IDS_REASONSOUTSIDE  508
+#define IDS_REASONSUNREADABLE 509
+#define IDS_UNEXPLAINED     510
+#define IDS_REASONWORD      511
+
 /* The departments: who belongs where, the overview's section, the
    month pages' index and the gaps file of each */
 #define IDS_NODEPARTMENT    600

@@ -3,12 +3,12 @@
 # overview that the end-to-end report case wrote, offline and headless,
 # with its comparison with the timesheet, follows its first month link to
 # the month's page, whose DOM must hold a month of day rows, the crashed
-# session's marks, the flagged day and its declared span, and follows that
-# page's link back to the overview. Nothing may come from elsewhere. The
-# screenshots are kept to look at. A report whose month is split by
-# department: its overview's link to a department's page, which holds that
-# department's calendars and leads to the month's index, whose links lead
-# to each department's page.
+# session's marks, the flagged day, its missing reason and its declared
+# span, and follows that page's link back to the overview. Nothing may
+# come from elsewhere. The screenshots are kept to look at. A report whose
+# month is split by department: its overview's link to a department's
+# page, which holds that department's calendars and leads to the month's
+# index, whose links lead to each department's page.
 #   report_page.sh OVERVIEW SCREENSHOTS-FOLDER SPLIT-OVERVIEW
 set -euo pipefail
 # No "printf | grep -q" here: grep -q leaves at the first match, and with
@@ -33,7 +33,7 @@ dom=$(browse "$page" --dump-dom) || fail "chromium could not load $page"
 grep -q '<table class="totals">' <<<"$dom" || fail "no totals on the overview"
 grep -q '<h2 id="gaps">勤怠との乖離</h2>' <<<"$dom" || fail "no section on the timesheet"
 grep -q '<p>しきい値 20 分' <<<"$dom" || fail "not the threshold given"
-grep -Eq '<td>(始業前|終業後)の使用</td></tr>' <<<"$dom" || fail "no flagged day in the section"
+grep -Eq '<td>(始業前|終業後)の使用</td><td></td></tr>' <<<"$dom" || fail "no flagged day in the section"
 month=$(follow "$page" "$dom" '<a href="morvalen-report/[0-9-]*\.html#u[0-9]*"')
 [ -f "$month" ] || fail "the overview's first month link leads nowhere: '$month'"
 
@@ -43,7 +43,8 @@ rows=$(grep -o '<tr[^>]*data-day="[0-9-]*"' <<<"$days" | wc -l)
 grep -q '<span class="x">異常終了</span>' <<<"$days" || fail "no crash mark in the day table"
 grep -q '<b class="x" title="異常終了' <<<"$days" || fail "no crash mark on the timeline"
 grep -q '<h1>使用時間の集計 [0-9]*年[0-9]*月</h1>' <<<"$days" || fail "no month heading"
-grep -Eq '<span class="g">(始業前|終業後)の使用</span>' <<<"$days" || fail "no flag in the day table"
+grep -Eq '<span class="g">(始業前|終業後)の使用</span> <span class="bad">理由未記入</span>' <<<"$days" ||
+    fail "no flag and no word of its missing reason in the day table"
 grep -q '<td class="t"><s title="申告 [0-9:～]*" style="left:[0-9.]*%;width:' <<<"$days" || fail "no declared span"
 back=$(follow "$month" "$days" '<nav><a href="[^"]*"')
 [ "$(realpath "$back")" = "$(realpath "$page")" ] || fail "the month page leads back to '$back', not the overview"

@@ -214,6 +214,13 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
          {L"a.txt", L"b.txt"},
          {"root,2026/12/03,09:00,2026/12/03,10:00,60,1:00,,a.txt,5", "root,2026/12/03,09:00,,,0,0:00,異常終了,a.txt,4"},
          {"root,2026/12/03,木,09:00,10:00,60,1:00,2,異常終了"}},
+        {"a crash in the minute a completed session started, the next session a minute later",
+         {{"a.txt", {"root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00", "root             26/12/03(木) 09:00",
+                     "root             26/12/03(木) 10:30     26/12/03(木) 11:00     00:30"}}},
+         {L"a.txt"},
+         {"root,2026/12/03,09:00,2026/12/03,10:00,60,1:00,,a.txt,4", "root,2026/12/03,10:30,2026/12/03,11:00,30,0:30,,a.txt,6",
+          "root,2026/12/03,09:00,,,0,0:00,異常終了,a.txt,5"},
+         {"root,2026/12/03,木,09:00,11:00,90,1:30,3,異常終了"}},
         {"names Excel would misread",
          {{"log.txt", {"-- none --       26/12/03(木) 09:00     26/12/03(木) 10:00     01:00",
                        "Sato, \"K\"        26/12/03(木) 11:00     26/12/03(木) 12:00     01:00"}}},
@@ -329,6 +336,19 @@ TEST(ReportDays, SplitAtMidnightMarkedAndCountedOnceAcrossFiles)
          {"root,2026/12/02,09:00,2026/12/02,10:00,60,1:00,,log.txt,5"},
          {"root,2026/12/02,水,09:00,10:00,60,1:00,1,"},
          2, 3},
+        {"a session over a year, wherever it stands, a log's first line too: a clock fault",
+         {{"a.txt", {"root             00/01/01(土) 00:05     26/12/02(水) 18:00     99:59",
+                     "root             26/12/03(木) 09:00     26/12/03(木) 10:00     01:00"}},
+          {"b.txt", {"sato             25/10/01(水) 09:00     25/10/01(水) 10:00     01:00",
+                     "sato             25/10/02(木) 09:00     26/12/04(金) 09:00     99:59"}}},
+         {L"a.txt", L"b.txt"},
+         {"root,2000/01/01,00:05,2026/12/02,18:00,0,0:00,時刻の異常,a.txt,4",
+          "root,2026/12/03,09:00,2026/12/03,10:00,60,1:00,,a.txt,5", "sato,2025/10/01,09:00,2025/10/01,10:00,60,1:00,,b.txt,4",
+          "sato,2025/10/02,09:00,2026/12/04,09:00,0,0:00,時刻の異常,b.txt,5"},
+         {"root,2026/12/02,水,,,0,0:00,1,時刻の異常", "root,2026/12/03,木,09:00,10:00,60,1:00,1,",
+          "sato,2025/10/01,水,09:00,10:00,60,1:00,1,", "sato,2026/12/04,金,,,0,0:00,1,時刻の異常"},
+         0, 0, 0, AllRead, "2025-10.html 2026-12.html ",
+         "a.txt 4行目: <code>root 2000/01/01 00:05 \xef\xbd\x9e 2026/12/02 18:00 99:59</code>"},
         {"a PC left on for 45 days, its start in order: counted",
          {{"log.txt", {"root             26/10/20(火) 09:00     26/12/04(金) 09:00     99:59"}}},
          {L"log.txt"},
@@ -660,13 +680,13 @@ TEST(ReportInput, BadInputGetsItsExitCodeAndLeavesNoPartialFile)
     const std::string good = kLogHeader + Line("root             26/12/07(月) 09:05     26/12/07(月) 17:45     08:40");
     const std::string outputs = "morvalen-days.csv morvalen-report morvalen-report.html morvalen-sessions.csv ";
     const std::string old = "morvalen-report\\2020-01.html";
-    /* 500 users, each with one session in order from the first day the
-       log's years can name to 2026: a day's cell for each day of use is
-       more than 32 bits hold. */
+    /* 14,000 users, each in a session of a year (none is longer: that is
+       a clock fault): a day's cell for each day of use is more than 32
+       bits hold. */
     std::string spread = kLogHeader;
-    for (int user = 100; user < 600; user++)
-        spread += Line(("u" + std::to_string(user) + std::string(13, ' ') +
-                        "00/01/01(土) 00:00     26/12/01(火) 00:00     99:59").c_str());
+    for (int user = 10000; user < 24000; user++)
+        spread += Line(("u" + std::to_string(user) + std::string(11, ' ') +
+                        "00/01/01(土) 00:00     01/01/01(月) 00:00     99:59").c_str());
     struct {
         const char *label;
         std::vector<std::pair<const char *, std::string>> files;
@@ -693,7 +713,7 @@ TEST(ReportInput, BadInputGetsItsExitCodeAndLeavesNoPartialFile)
         {"no such date", {{"log.txt", good}}, "/S /from:2026-02-29 log.txt", 2, "log.txt "},
         {"a range ending before it starts", {{"log.txt", good}}, "/S /from:2026-12-08 /to:2026-12-07 log.txt", 2,
          "log.txt "},
-        {"a missing output folder", {{"log.txt", good}}, "/S /out:nowhere log.txt", 2, "log.txt "},
+        {"an output folder not there yet: made", {{"log.txt", good}}, "/S /out:new\\month log.txt", 0, "log.txt new "},
         {"an output file held open", {{"log.txt", good}, {"morvalen-days.csv", "old"}}, "/S log.txt", 2,
          "log.txt morvalen-days.csv ", "morvalen-days.csv"},
         {"a log named like an output", {{"morvalen-days.csv", good}}, "/S morvalen-days.csv", 2,

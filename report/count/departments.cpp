@@ -124,11 +124,11 @@ WText Departments::GapsFile(int department) const
     return name.substr(0, name.size() - 4) + L'-' + list[department].file + L".csv";
 }
 
-Text HeaderWithDepartment(UINT id, const Departments *departments)
+Text HeaderWithDepartment(UINT id, const Departments *departments, UINT codePage)
 {
-    Text header = LoadBytes(id, LogCodePage);
+    Text header = LoadBytes(id, codePage);
     if (departments)
-        header.insert(header.find(','), "," + LoadBytes(IDS_DEPARTMENT, LogCodePage));
+        header.insert(header.find(','), "," + LoadBytes(IDS_DEPARTMENT, codePage));
     return header;
 }
 

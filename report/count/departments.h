@@ -63,9 +63,9 @@ private:
     WText none;
 };
 
-/* A CSV file's header (CP932) with the 所属 column after the first
+/* A CSV file's header with the 所属 column after the first
    where departments are known. */
-Text HeaderWithDepartment(UINT id, const Departments *departments);
+Text HeaderWithDepartment(UINT id, const Departments *departments, UINT codePage = LogCodePage);
 /* Whether any of a department's users was compared with a timesheet:
    it has a gaps file. */
 class Gaps;

@@ -59,7 +59,7 @@ void GapWords::AppendFlags(Text &out, int flags) const
 
 Gaps::Gaps(const Tally &counted, const Timesheets &read, int minutes, SessionSink *then)
     : tally(counted), sheets(read), threshold(minutes), pageWords(CP_UTF8),
-      declaredWord(LoadBytes(IDS_DECLARED, CP_UTF8)), next(then)
+      declaredWord(LoadBytes(IDS_DECLARED, CP_UTF8)), reasons(NULL), next(then)
 {
 }
 

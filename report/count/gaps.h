@@ -72,6 +72,8 @@ public:
     /* The page's words, loaded once for every day shown. */
     GapWords pageWords;
     Text declaredWord;
+    /* The reasons given for the days, when any were read. */
+    const class Reasons *reasons;
 
 private:
     GapUser &UserOf(int user);
@@ -91,9 +93,11 @@ void AppendDeclaredSpan(Text &html, const Gaps &gaps, int user, int day);
 
 /* gapscsv.cpp: one row per compared user and day, with their
    departments where they are known; of one department's users only
-   for department >= 0. */
+   for department >= 0, in UTF-8 if asUtf8 (the whole file's was). True
+   when written in UTF-8. */
 class OutFile;
 class Departments;
-void WriteGapsCsv(OutFile &out, const Gaps &gaps, const Departments *departments = NULL, int department = -1);
+bool WriteGapsCsv(OutFile &out, const Gaps &gaps, const Departments *departments = NULL, int department = -1,
+                  bool asUtf8 = false);
 
 #endif

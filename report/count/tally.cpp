@@ -346,7 +346,7 @@ void Tally::AddOpen(const Record &record, bool last, bool twin)
 {
     if (record.flags & MarkClockFault)
         fileFaults.push_back(Key{record.user, record.start, NoMoment});
-    Open waiting = {record, last, twin};
+    Open waiting = {record, last, twin, CountedBefore(record)};
     open.push_back(waiting);
 }
 
@@ -373,7 +373,12 @@ void Tally::Finish()
         }
         Record settled = record;
         settled.flags = fault ? MarkClockFault : 0;
-        if (CountedBefore(settled) && !twin)
+        /* A start in the cell that only the record's own file put there is
+           another session of the same minute, a completed line before or
+           after it: the file's list of its starts is gone by now. */
+        const Day &cell = users[record.user].DayAt(DayOf(record.start));
+        bool ownFile = !fault && !open[i].before && cell.startsFile == record.file;
+        if (CountedBefore(settled) && !twin && !ownFile)
             continue;
         Session session = {record.user, record.start, record.start, 0, MarkCrashed,
                            record.file, record.line, -1, false, false};

@@ -210,6 +210,7 @@ private:
     struct Open {
         Record record;
         bool last, twin;
+        bool before;    /* an earlier file had its start, when it was read */
     };
 
     Day &DayAt(User &user, int day);

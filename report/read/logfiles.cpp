@@ -16,7 +16,10 @@
  * order before it (or than its end, where the clock was set back during
  * that session), or later than the report's time (an end too), is a
  * clock fault: a PC whose clock battery failed starts at the BIOS's date
- * until Windows sets the time. Such a line is named, never corrected.
+ * until Windows sets the time. So is a line whose end is more than a
+ * year after its start, wherever it stands, a log's first line too: no
+ * PC stays in one session that long (Windows' monthly updates restart
+ * it). Such a line is named, never corrected.
  */
 #include "report.h"
 #include "handover.h"
@@ -31,6 +34,8 @@
 static const DWORD PieceSize = 1 << 19;
 static const int LongestLine = 1024;
 static const int ShownBytes = 80;
+/* The longest a session can be. */
+static const int LongestSession = 366 * MinutesPerDay;
 
 /* The recorder holds the log for a moment while it writes; wait about a
    second for it, as the recorder itself waits for a reader. */
@@ -228,7 +233,7 @@ Record RecordReader::Judge(int user, const LogLine &read, int number)
                      NoMoment, false, index, number};
     int now = tally.now;
     if (read.start < lastStart || read.start > now || (read.ended && read.end > now) ||
-        tally.KnownFault(user, read.start)) {
+        (read.ended && read.end - read.start > LongestSession) || tally.KnownFault(user, read.start)) {
         record.flags = MarkClockFault;
         record.endInOrder = read.ended && read.end >= lastStart && read.end <= now;
         record.place = record.endInOrder ? read.end : lastStart;

@@ -1,14 +1,8 @@
 /*
  * Usage report: reading the timesheets and the /users: mapping.
  *
- * A file is read in pieces through a small CSV state machine, so a
- * large CSV that is no timesheet costs only its first rows.
- * Commas, tabs, quotes and line breaks cannot be the trail byte of a
- * CP932 character, so the bytes are split first and each field converted
- * after: from UTF-8 when the file has a BOM or its first piece is valid
- * UTF-8, else from CP932. Excel's Unicode text (UTF-16 with a BOM) is
- * made UTF-8 piece by piece before it is split. A field is kept only by
- * its start, as a log line is.
+ * The file is split and decoded by the CSV reader; a field is kept only
+ * by its start, as a log line is.
  *
  * Exports put a title, the month or the time of export above the header,
  * and some separate their fields with tabs: the first rows are split at
@@ -22,13 +16,8 @@
 #include <algorithm>
 #include <cstring>
 
-static const DWORD PieceSize = 1 << 16;
 static const size_t LongestField = 256;
-/* Daily exports with every item chosen have well over a hundred columns. */
-static const int MostFields = 256;
 static const int ShownChars = 80;
-/* The rows searched for the header, as IDS_NOHEADER says. */
-static const int HeaderRows = 20;
 /* Numbered start and end columns, 出勤1 to 出勤9; 0 is the unnumbered. */
 static const int MostPairs = 10;
 static const int LatestTime = 47 * 60 + 59;
@@ -39,23 +28,7 @@ static const UINT RoleLists[RoleCount] = {IDS_COLPCUSER, IDS_COLCODE,    IDS_COL
 
 /* The string table's lists, loaded once per run of Read. */
 static WText Lists[RoleCount], PunchIns, PunchOuts, TotalWords;
-static std::vector<char> Piece;
 static const WText NoField;
-
-static bool IsBlank(wchar_t c)
-{
-    return c == L' ' || c == L'\t' || c == L'\x3000';
-}
-
-static WText Trim(const WText &text)
-{
-    size_t from = 0, to = text.size();
-    while (from < to && IsBlank(text[from]))
-        from++;
-    while (to > from && IsBlank(text[to - 1]))
-        to--;
-    return text.substr(from, to - from);
-}
 
 WText NameKey(const WText &name)
 {
@@ -67,56 +40,13 @@ WText NameKey(const WText &name)
     return key;
 }
 
-/* Full-width ASCII as ASCII and the ideographic space as a blank, as
-   hand-kept sheets and Japanese headers write digits and letters. Most
-   cells are ASCII and are returned as they are. */
-static const WText &Folded(const WText &text, WText &folded)
-{
-    size_t at = 0;
-    while (at < text.size() && text[at] < 0x3000)
-        at++;
-    if (at == text.size())
-        return text;
-    folded = text;
-    for (wchar_t &c : folded)
-        c = c >= 0xFF01 && c <= 0xFF5E ? (wchar_t)(c - 0xFEE0) : c == 0x3000 ? L' ' : c;
-    return folded;
-}
-
-/* Whether text is one of names, split at '|', whatever its case. */
-static bool Listed(const WText &names, const wchar_t *text, size_t length)
-{
-    for (size_t at = 0; at <= names.size() && length;) {
-        size_t bar = std::min(names.find(L'|', at), names.size());
-        if (CompareStringOrdinal(names.c_str() + at, (int)(bar - at), text, (int)length, TRUE) == CSTR_EQUAL)
-            return true;
-        at = bar + 1;
-    }
-    return false;
-}
-
-/* The marks templates and exports put around a header's text: a required
-   column's (*, ※), bullets, quotes, and a trailing period (社員No.). */
-static bool IsMark(wchar_t c)
-{
-    static const wchar_t marks[] = L" \"*.\x203b\x25cf\x25cb\x25ce\x25a0\x25a1\x25c6\x25c7\x2605\x2606";
-    return c && wcschr(marks, c);
-}
-
 /* Which role a header text names, or RoleCount; *number the pair a
    numbered start or end belongs to (出勤2, 退勤②), else 0. Compared
    without the marks around it and its blanks, full-width folded. */
 static int RoleOf(const WText &header, int *number)
 {
-    WText folded, key;
-    for (wchar_t c : Folded(header, folded))
-        if (c != L' ' && c != L'\t')
-            key += c;
+    WText key = HeaderKey(header);
     size_t from = 0, to = key.size();
-    while (from < to && IsMark(key[from]))
-        from++;
-    while (to > from && IsMark(key[to - 1]))
-        to--;
     *number = 0;
     for (int role = 0; role < RoleCount; role++)
         if (Listed(Lists[role], key.c_str() + from, to - from))
@@ -166,12 +96,37 @@ static int EraAt(const WText &text, size_t &at)
     return 0;
 }
 
+static const wchar_t Year = L'\x5e74', Month = L'\x6708', Date = L'\x65e5', First = L'\x5143'; /* 年 月 日 元 */
+
+/* The period yearless dates are placed in. */
+static int PeriodFirst = 0, PeriodLast = -1;
+
+void SetSheetPeriod(int first, int last)
+{
+    PeriodFirst = first;
+    PeriodLast = last;
+}
+
+/* The year of a date without its year, 11月2日 or 11/2, as LibreOffice
+   Calc saves the report's dates back: that month and date in the period,
+   the latest where it holds several; 0 where it holds none. */
+static int YearInPeriod(int month, int date)
+{
+    int first, last, unused;
+    DateOf(PeriodFirst, &first, &unused, &unused);
+    DateOf(PeriodLast, &last, &unused, &unused);
+    for (int year = last; year >= first && PeriodFirst <= PeriodLast; year--)
+        if (IsDate(year, month, date) && DayNumber(year, month, date) >= PeriodFirst &&
+            DayNumber(year, month, date) <= PeriodLast)
+            return year;
+    return 0;
+}
+
 /* A date at at, and the weekday after it if there is one; at moved past
    them. The text is folded. */
 static bool DateAt(const WText &text, size_t &at, int *day)
 {
-    static const wchar_t Year = L'\x5e74', Month = L'\x6708', Date = L'\x65e5', First = L'\x5143'; /* 年 月 日 元 */
-    int n, year, month, date;
+    int n, year, month = 0, date = 0;
     if (int before = EraAt(text, at)) {
         if (at < text.size() && text[at] == First) {
             at++;
@@ -184,14 +139,22 @@ static bool DateAt(const WText &text, size_t &at, int *day)
         year += before;
     } else {
         year = Number(text, at, 8, &n);
-        if (n != 4 && n != 8)
+        if ((n == 1 || n == 2) && at < text.size() && (text[at] == Month || text[at] == L'/')) {
+            bool kanji = text[at++] == Month;
+            month = year;
+            date = Number(text, at, 2, &n);
+            if (!n || (kanji && (at == text.size() || text[at++] != Date)) || !(year = YearInPeriod(month, date)))
+                return false;
+            n = 0;  /* read whole */
+        } else if (n != 4 && n != 8) {
             return false;
+        }
     }
     if (n == 8) {
         month = year / 100 % 100;
         date = year % 100;
         year /= 10000;
-    } else {
+    } else if (n) {
         if (at == text.size())
             return false;
         wchar_t separator = text[at++];
@@ -327,140 +290,30 @@ struct Layout {
     bool dated;     /* starts and ends are dates and times (出勤日時) */
 };
 
-/* Bytes in, records out: fields split at the separator outside quotes,
-   "" a quote inside them, a record ended by a line break outside them. */
-class SheetReader {
+/* The records of one timesheet or of the mapping: the header searched
+   for among the first rows, then each row read by its columns. */
+class SheetReader : public CsvReader {
 public:
-    SheetReader(Timesheets &sheets, int index, UINT codePage)
-        : sheets(sheets), index(index), codePage(codePage), count(0), quoted(false), quoteSeen(false),
-          line(1), recordLine(1), records(0), separator(0), best(0), stop(false), mapped{0, 1, 2}
+    SheetReader(Timesheets &sheets, int index)
+        : CsvReader(LongestField), sheets(sheets), index(index), best(0), mapped{0, 1, 2}
     {
     }
-    /* False once the file has shown it is no timesheet. */
-    bool Feed(const char *bytes, size_t length);
-    void End();
 
 private:
-    /* The field's bytes from at up to the next one that means something
-       in the current state, at least one (a line break in quotes alone,
-       to be counted); the last one's offset. */
-    size_t Add(const char *bytes, size_t at, size_t length)
-    {
-        size_t end = at + 1;
-        while (bytes[at] != '\n' && end < length && bytes[end] != '"' && bytes[end] != '\n' &&
-               (quoted || (bytes[end] != ',' && bytes[end] != '\t' && bytes[end] != '\r')))
-            end++;
-        if (field.size() < LongestField)
-            field.append(bytes + at, std::min(end - at, LongestField - field.size()));
-        return end - 1;
-    }
-    void EndField(char by);
-    void EndRecord();
+    void Record(int fieldCount, bool blank) override;
     int Columns(int fieldCount, char by, Layout &found, Text taken[], int *named) const;
     void Search(int fieldCount);
     void Mapping(int fieldCount);
 
     Timesheets &sheets;
     int index;
-    UINT codePage;
-    /* The record's fields, their buffers kept from one record to the
-       next, and the byte that ended each. */
-    Text fields[MostFields];
-    WText wide[MostFields];
-    char ends[MostFields];
-    int count;
-    Text field;
-    bool quoted, quoteSeen;
-    int line, recordLine, records;
-    char separator;     /* 0 while the header is searched for */
     Layout layout;
     int best;           /* the roles the best row so far named */
-    bool stop;
     int mapped[3];      /* the mapping's person, PC user and department columns */
 };
 
-bool SheetReader::Feed(const char *bytes, size_t length)
+void SheetReader::Record(int fieldCount, bool blank)
 {
-    for (size_t i = 0; i < length && !stop; i++) {
-        char c = bytes[i];
-        if (quoted) {
-            if (quoteSeen) {
-                quoteSeen = false;
-                if (c == '"') {
-                    i = Add(bytes, i, length);
-                    continue;
-                }
-                quoted = false;
-            } else {
-                if (c == '"')
-                    quoteSeen = true;
-                else
-                    i = Add(bytes, i, length);
-                line += c == '\n';
-                continue;
-            }
-        }
-        if (c == '"' && field.empty())
-            quoted = true;
-        else if (c == separator || (!separator && (c == ',' || c == '\t')))
-            EndField(c);
-        else if (c == '\n') {
-            EndRecord();
-            recordLine = ++line;
-        } else if (c != '\r')
-            i = Add(bytes, i, length);
-    }
-    return !stop;
-}
-
-void SheetReader::EndField(char by)
-{
-    if (count < MostFields) {
-        ends[count] = by;
-        fields[count++].swap(field);
-    }
-    field.clear();
-}
-
-/* bytes as UTF-16 without the blanks around them; a byte never gives
-   more than one UTF-16 unit. Most fields (dates, times, ASCII names) are
-   ASCII, which needs no conversion. A field Excel is told to keep as
-   text, ="00123", is its text. */
-static void Decode(const Text &bytes, UINT codePage, WText &out)
-{
-    out.resize(bytes.size());
-    size_t to = 0, from = 0;
-    while (to < bytes.size() && (unsigned char)bytes[to] < 0x80) {
-        out[to] = bytes[to];
-        to++;
-    }
-    if (to < bytes.size()) {
-        int n = MultiByteToWideChar(codePage, 0, bytes.data(), (int)bytes.size(), &out[0], (int)out.size());
-        to = n > 0 ? n : 0;
-    }
-    while (to > from && IsBlank(out[to - 1]))
-        to--;
-    while (from < to && IsBlank(out[from]))
-        from++;
-    if (to - from >= 3 && out[from] == L'=' && out[from + 1] == L'"' && out[to - 1] == L'"') {
-        from += 2;
-        to--;
-    }
-    out.resize(to);
-    out.erase(0, from);
-}
-
-void SheetReader::EndRecord()
-{
-    EndField('\n');
-    int fieldCount = count;
-    bool blank = true;
-    for (int i = 0; i < fieldCount; i++) {
-        Decode(fields[i], codePage, wide[i]);
-        blank = blank && wide[i].empty();
-    }
-    count = 0;
-    records++;
     if (sheets.files[index].mapping)
         Mapping(fieldCount);
     else if (!separator)
@@ -479,15 +332,13 @@ int SheetReader::Columns(int fieldCount, char by, Layout &found, Text taken[], i
     found.pairCount = 0;
     found.dated = false;
     *named = 0;
-    for (int i = 0, column = 0; i < fieldCount; column += ends[i++] == by) {
-        if ((i && ends[i - 1] != by) || (i + 1 < fieldCount && ends[i] != by))
-            continue;
+    CsvReader::Columns(fieldCount, by, [&](int i, int column) {
         int number, role = RoleOf(wide[i], &number);
         int *at = role == RoleStart || role == RoleEnd
                       ? (role == RoleStart ? &found.pairs[number].start : &found.pairs[number].end)
                       : role < RoleCount ? &found.columns[role] : NULL;
         if (!at || *at >= 0)
-            continue;
+            return;
         *at = column;
         if (role == RoleStart || role == RoleEnd) {
             found.pairCount = std::max(found.pairCount, number + 1);
@@ -498,7 +349,7 @@ int SheetReader::Columns(int fieldCount, char by, Layout &found, Text taken[], i
         if (!taken[role].empty())
             taken[role] += "\xe3\x80\x81";
         taken[role] += Narrow(wide[i], CP_UTF8);
-    }
+    });
     bool who = false;
     for (int role : {RolePcUser, RoleCode, RoleName, RoleFamily})
         who = who || found.columns[role] >= 0;
@@ -598,11 +449,6 @@ void SheetReader::Mapping(int fieldCount)
     file.rows++;
 }
 
-void SheetReader::End()
-{
-    if (!stop && (quoted || !field.empty() || count))
-        EndRecord();
-}
 
 /* A row that is not a record: a total (its mark in the day's cell, or in
    any cell when that is empty), or the header again. */
@@ -766,70 +612,10 @@ void Timesheets::Row(int file, int line, const WText *fields, int count, const L
         cell.end = (short)end;
 }
 
-/* UTF-16LE bytes, after those carried from the piece before, as UTF-8;
-   a unit or a surrogate pair cut by the piece's end is carried on. */
-static void Utf8Of(const char *bytes, size_t length, std::vector<char> &carry, std::vector<char> &out)
-{
-    carry.insert(carry.end(), bytes, bytes + length);
-    size_t units = carry.size() / 2;
-    if (units && (carry[units * 2 - 1] & 0xFC) == 0xD8)
-        units--;
-    WText wide(units, L'\0');
-    if (units)
-        memcpy(&wide[0], carry.data(), units * 2);
-    int n = units ? WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)units, NULL, 0, NULL, NULL) : 0;
-    out.resize(n > 0 ? n : 0);
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)units, out.data(), n, NULL, NULL);
-    carry.erase(carry.begin(), carry.begin() + units * 2);
-}
-
 void Timesheets::ReadFile(int index)
 {
-    SheetFile &file = files[index];
-    HANDLE handle = CreateFileW(file.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-    if (handle == INVALID_HANDLE_VALUE) {
-        file.error = GetLastError();
-        return;
-    }
-    Piece.resize(PieceSize);
-    DWORD got = 0;
-    bool read = ::ReadFile(handle, Piece.data(), PieceSize, &got, NULL) != 0;
-    const char *at = Piece.data();
-    UINT codePage = LogCodePage;
-    if (got >= 2 && at[0] == '\xff' && at[1] == '\xfe') {
-        file.encoding = SheetUtf16;
-        at += 2;
-        got -= 2;
-    } else if (got >= 3 && at[0] == '\xef' && at[1] == '\xbb' && at[2] == '\xbf') {
-        file.encoding = SheetUtf8;
-        at += 3;
-        got -= 3;
-    } else {
-        /* Up to the piece's last line break, so no character is cut. */
-        DWORD whole = got;
-        while (whole && got == PieceSize && at[whole - 1] != '\n')
-            whole--;
-        if (whole && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, at, (int)whole, NULL, 0) > 0)
-            file.encoding = SheetUtf8;
-    }
-    if (file.encoding != SheetCp932)
-        codePage = CP_UTF8;
-    SheetReader reader(*this, index, codePage);
-    std::vector<char> carry, utf8;
-    while (read && got) {
-        if (file.encoding == SheetUtf16)
-            Utf8Of(at, got, carry, utf8);
-        if (!(file.encoding == SheetUtf16 ? reader.Feed(utf8.data(), utf8.size()) : reader.Feed(at, got)))
-            break;
-        read = ::ReadFile(handle, Piece.data(), PieceSize, &got, NULL) != 0;
-        at = Piece.data();
-    }
-    if (!read)
-        file.error = GetLastError();
-    CloseHandle(handle);
-    reader.End();
+    SheetReader reader(*this, index);
+    files[index].error = ReadCsvFile(files[index].path, reader, &files[index].encoding);
 }
 
 void Timesheets::Read(const std::vector<WText> &paths, const std::vector<bool> &named, const WText &usersFile)

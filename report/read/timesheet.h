@@ -8,6 +8,7 @@
 #ifndef REPORT_TIMESHEET_H
 #define REPORT_TIMESHEET_H
 
+#include "csvread.h"
 #include "report.h"
 
 #include <map>
@@ -41,9 +42,6 @@ enum Role {
    page's words for them. */
 enum Lack { LackWho = 1, LackDay = 2, LackStart = 4, LackEnd = 8, LackTime = 16 };
 const int LackCount = 5;
-
-/* The encodings a timesheet is read in. */
-enum SheetEncoding { SheetCp932, SheetUtf8, SheetUtf16 };
 
 struct SheetFile {
     WText path;
@@ -118,6 +116,9 @@ WText NameKey(const WText &name);
    signs read as their ASCII; the blanks around are the caller's. False
    for anything else. */
 bool ReadSheetDate(const WText &text, int *day);
+/* A date without its year (11月2日, 11/2) is read as the latest such day
+   from first to last, and not read where there is none. */
+void SetSheetPeriod(int first, int last);
 bool ReadSheetMoment(const WText &text, int *day, int *minutes);
 
 #endif

@@ -3,8 +3,9 @@
  * CRLF, one header row, dates as yyyy/mm/dd and times as HH:mm so they
  * are read as such, durations both as minutes and as h:mm. A field is
  * quoted only where the format needs it, and a name that Excel would
- * take for a formula ("-- none --") is written as a formula giving the
- * name, so that it shows as written.
+ * take for a formula ("-- none --"), a number or a date (00123, 1-2) is
+ * written as a formula giving the name, so that it shows, and is saved
+ * back, as written.
  */
 #include "report.h"
 #include "departments.h"
@@ -15,10 +16,26 @@
 #include <cstring>
 #include <map>
 
+/* Digits with what Excel reads around them in a number, a date or a
+   time: 00123, 1-2, 2026/11/2, 9:00, 1,234, 5%, (12), 1.5e3. */
+static bool LooksNumeric(const Text &field)
+{
+    bool digit = false;
+    for (size_t i = 0; i < field.size(); i++) {
+        char c = field[i];
+        bool isDigit = c >= '0' && c <= '9';
+        digit = digit || isDigit;
+        if (!isDigit && !(c && strchr("-/.:,%() ", c)) && !((c == 'e' || c == 'E') && i && field[i - 1] >= '0' &&
+                                                       field[i - 1] <= '9'))
+            return false;
+    }
+    return digit;
+}
+
 void AppendField(Text &out, const Text &field)
 {
     char first = field.empty() ? '\0' : field[0];
-    bool formula = first == '=' || first == '+' || first == '-' || first == '@';
+    bool formula = first == '=' || first == '+' || first == '-' || first == '@' || LooksNumeric(field);
     if (!formula && field.find_first_of(",\"\r\n") == Text::npos) {
         out += field;
         return;

@@ -6,6 +6,7 @@
  */
 #include "gaps.h"
 #include "pagetext.h"
+#include "reasons.h"
 #include "report.h"
 #include "resource.h"
 
@@ -16,8 +17,8 @@
 const char GapsStyle[] =
     "td.t s{position:absolute;top:1px;height:14px;border:1px solid #1b9e4b;background:rgba(27,158,75,.12)}"
     "td.t s.o{width:0;border-width:0 0 0 2px;background:none}.g{color:#8a3ab9}"
-    "table.gapdays td:first-child,table.gapdays td:last-child,table.gapusers td:first-child{text-align:left}"
-    "table.gapdays td:last-child{color:#8a3ab9}";
+    "table.gapdays td:first-child,table.gapdays td:nth-last-child(-n+2),table.gapusers td:first-child{text-align:left}"
+    "table.gapdays td:nth-last-child(2){color:#8a3ab9}";
 
 static void Put(Text &html, UINT id)
 {
@@ -192,14 +193,16 @@ static void FlaggedDays(Text &html, const Gaps &gaps)
                 html += "<h3>";
                 Put(html, IDS_FLAGGEDDAYS);
                 html += "</h3>\n<table class=\"gapdays\">";
-                AppendHeader(html, IDS_GAPSHEADER, L',', 10);
+                AppendHeader(html, IDS_GAPSHEADER, L',', 11);
                 any = true;
             }
             html += "<tr><td>";
             AppendEscaped(html, gaps.tally.users[index].name);
             html += "</td><td>";
             gaps.pageWords.AppendCells(html, gap, "</td><td>");
-            html += "</td></tr>\n";
+            html += "</td>";
+            AppendReasonCell(html, gaps, index, gap.day);
+            html += "</tr>\n";
         }
     }
     if (any) {
@@ -225,11 +228,13 @@ void AppendGapsSection(Text &html, const Gaps &gaps)
     Put(html, IDS_GAPLEGEND);
     html += "</p>\n";
     Files(html, gaps.sheets);
+    if (gaps.reasons)
+        AppendReasonFiles(html, *gaps.reasons, gaps.tally.firstDay, gaps.tally.lastDay);
     BadRows(html, gaps.sheets);
     Unmatched(html, gaps);
 
     html += "<table class=\"gapusers\">";
-    AppendHeader(html, IDS_GAPUSERCOLUMNS, L'|', 5);
+    AppendHeader(html, IDS_GAPUSERCOLUMNS, L'|', 7);
     for (int index : gaps.order) {
         const GapUser &user = gaps.users[index];
         html += "<tr><td>";
@@ -239,6 +244,7 @@ void AppendGapsSection(Text &html, const Gaps &gaps)
         AppendNumberCell(html, user.flagged);
         AppendNumberCell(html, user.before);
         AppendNumberCell(html, user.after);
+        AppendReasonCounts(html, gaps, index);
         html += "</tr>\n";
     }
     html += "</table>\n";
@@ -254,6 +260,7 @@ void AppendGapMarks(Text &html, const Gaps &gaps, int user, int day)
     html += "<span class=\"g\">";
     gaps.pageWords.AppendFlags(html, gap->flags);
     html += "</span> ";
+    AppendDayReason(html, gaps, user, day);
 }
 
 void AppendDeclaredSpan(Text &html, const Gaps &gaps, int user, int day)

@@ -9,11 +9,12 @@ const wchar_t DaysName[] = L"morvalen-days.csv";
 const wchar_t SessionsName[] = L"morvalen-sessions.csv";
 const wchar_t DetailFolder[] = L"morvalen-report";
 const wchar_t GapsName[] = L"morvalen-gaps.csv";
+const wchar_t ReasonsName[] = L"morvalen-reasons.csv";
 
 /* The CSV outputs, and any name that starts as one of them does. */
 bool IsReportOutput(const WText &name)
 {
-    for (const wchar_t *output : {SessionsName, DaysName, GapsName}) {
+    for (const wchar_t *output : {SessionsName, DaysName, GapsName, ReasonsName}) {
         int stem = lstrlenW(output) - 4;
         if ((int)name.size() >= stem &&
             CompareStringOrdinal(name.c_str(), stem, output, stem, TRUE) == CSTR_EQUAL)
