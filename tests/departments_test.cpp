@@ -10,6 +10,7 @@
 #include "makereport.h"
 
 #include <cstdio>
+#include <cstring>
 
 /* A log of these records, as the recorder writes it. */
 static std::string LogOf(const std::vector<const char *> &lines)
@@ -28,6 +29,28 @@ static std::string Lines(const std::string &path)
         if (c != '\r')
             lf += c;
     return lf;
+}
+
+/* The options of a report of inputs into out, made on 2026-12-07 at
+   12:00. */
+static Options Into(const std::string &out, const std::vector<const wchar_t *> &inputs)
+{
+    Options options = {};
+    for (const wchar_t *input : inputs)
+        options.inputs.push_back(input);
+    options.outFolder = Widen(out.c_str(), out.size(), CP_ACP);
+    options.from = DayNumber(2000, 1, 1);
+    options.to = DayNumber(2099, 12, 31);
+    options.now = DayNumber(2026, 12, 7) * MinutesPerDay + 12 * 60;
+    options.gap = DefaultGap;
+    return options;
+}
+
+static Outcome Report(const Options &options)
+{
+    WText page;
+    Problem problem = {};
+    return MakeReport(options, &page, &problem);
 }
 
 static const std::string kDays = "ユーザー名,所属,日付,曜日,最初の起動,最後の終了,使用時間(分),使用時間,セッション数,備考\n";
@@ -134,27 +157,18 @@ TEST(ReportDepartments, MappingAndTimesheetGiveTheColumnTheFilesAndThePages)
         for (size_t at = 0; (at = users.find('\n', at)) != std::string::npos; at += 2)
             users.insert(at, "\r");
         WriteBytes("users.csv", Sjis(users.c_str()));
-        Options options = {};
-        options.inputs = {L"log.txt"};
-        if (row.timesheet)
-            options.inputs.push_back(L"sheet.csv");
         /* The split month's pages are those Chromium loads after. */
         std::string out = row.pageUsers == 2 ? BuildFolder() + "\\report-split" : folder;
         CreateDirectoryA(out.c_str(), NULL);
-        options.outFolder = Widen(out.c_str(), out.size(), CP_ACP);
-        options.from = DayNumber(2000, 1, 1);
-        options.to = DayNumber(2099, 12, 31);
-        options.now = DayNumber(2026, 12, 7) * MinutesPerDay + 12 * 60;
-        options.gap = DefaultGap;
+        Options options = Into(out, {L"log.txt"});
+        if (row.timesheet)
+            options.inputs.push_back(L"sheet.csv");
         options.usersFile = row.users ? L"users.csv" : L"";
         options.pageUsers = row.pageUsers;
         /* Twice: the second replaces the first's detail folder, its
            department files included. */
-        for (int run = 0; run < 2; run++) {
-            WText page;
-            Problem problem = {};
-            EXPECT_EQ(MakeReport(options, &page, &problem), AllRead) << row.label << ", run " << run + 1;
-        }
+        for (int run = 0; run < 2; run++)
+            EXPECT_EQ(Report(options), AllRead) << row.label << ", run " << run + 1;
         if (row.listing)
             EXPECT_EQ(Utf8(Listing(out + "\\morvalen-report")), row.listing) << row.label;
         for (const std::string &text : row.texts) {
@@ -166,4 +180,33 @@ TEST(ReportDepartments, MappingAndTimesheetGiveTheColumnTheFilesAndThePages)
                 << row.label << ": " << file << (absent ? " has " : " lacks ") << wanted << "\n" << found.substr(0, 3000);
         }
     }
+
+    /* A manager's part filled in and saved back as CSV UTF-8, given as
+       /reasons:: its reason is kept, and a character CP932 lacks makes the
+       whole gaps file UTF-8 and every department's part with it. */
+    std::string folder = EnterFreshFolder("ReportDepartments");
+    WriteBytes("log.txt", log);
+    WriteBytes("sheet.csv", sheet);
+    WriteBytes("users.csv", Sjis("社員番号,ユーザー名,所属\r\nE1,tanaka,営業部\r\nE2,sato,開発部\r\n"));
+    Options options = Into(folder, {L"log.txt", L"sheet.csv"});
+    options.usersFile = L"users.csv";
+    ASSERT_EQ(Report(options), AllRead);
+    std::string part = Utf8(ReadBytes(Sjis("morvalen-report\\morvalen-gaps-営業部.csv")));
+    const std::string reason = "\xf0\xa0\xae\xb7田さんと打合せ";   /* 𠮷 */
+    size_t end = part.find("始業前の使用,\r\n");
+    ASSERT_NE(end, std::string::npos) << part;
+    WriteBytes("back.csv", "\xef\xbb\xbf" + part.insert(end + strlen("始業前の使用,"), reason));
+    options.reasonFiles = {L"back.csv"};
+    EXPECT_EQ(Report(options), AllRead);
+    options.reasonFiles.clear();
+    EXPECT_EQ(Report(options), AllRead) << "the register keeps it";
+    const std::string row = "tanaka,営業部,2026/11/02,月,09:00,18:00,08:00,18:00,60,0,始業前の使用," + reason + "\r\n";
+    for (const char *file : {"morvalen-gaps.csv", "morvalen-report\\morvalen-gaps-営業部.csv",
+                             "morvalen-report\\morvalen-gaps-開発部.csv", "morvalen-report\\morvalen-gaps-所属なし.csv"}) {
+        std::string bytes = ReadBytes(Sjis(file));
+        EXPECT_EQ(bytes.compare(0, 3, "\xef\xbb\xbf"), 0) << file << " is not UTF-8";
+        EXPECT_EQ(bytes.find(row) != std::string::npos, strstr(file, "開発部") == NULL && strstr(file, "所属なし") == NULL)
+            << file << "\n" << bytes;
+    }
+    EXPECT_NE(ReadBytes("morvalen-reasons.csv").find(reason), std::string::npos);
 }
