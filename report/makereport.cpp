@@ -213,8 +213,20 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
         std::vector<WText> given;
         for (const WText &path : options.reasonFiles)
             given.push_back(FullPath(path));
+        /* The departments' parts of the gaps file, filled in where they
+           are, would go with the detail folder. */
+        std::vector<WText> gapsFiles = {targets[3]};
+        WText parts = Join(details, GapsName);
+        parts.resize(parts.size() - 4);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((parts + L"-*.csv").c_str(), &found);
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found))
+            if (IsDepartmentFile(found.cFileName))
+                gapsFiles.push_back(Join(details, found.cFileName));
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
         int failed;
-        if (!reasons.Read(targets[4], targets[3], given, &failed)) {
+        if (!reasons.Read(targets[4], gapsFiles, given, &failed)) {
             const ReasonFile &file = reasons.files[failed];
             if (file.error)
                 return Fail(problem, IDS_REASONSUNREADABLE, file.path, file.error);

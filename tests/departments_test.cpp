@@ -209,4 +209,18 @@ TEST(ReportDepartments, MappingAndTimesheetGiveTheColumnTheFilesAndThePages)
             << file << "\n" << bytes;
     }
     EXPECT_NE(ReadBytes("morvalen-reasons.csv").find(reason), std::string::npos);
+
+    /* A reason filled in where the 開発部 part lies is kept, though the
+       report makes the folder anew; one emptied in the whole file is taken
+       back, though the 営業部 part still has it as the report wrote it. */
+    const std::string part2 = Sjis("morvalen-report\\morvalen-gaps-開発部.csv"), sato2 = "0,0,,\r\n";
+    std::string bytes = ReadBytes(part2), whole = ReadBytes("morvalen-gaps.csv");
+    ASSERT_NE(bytes.find(sato2), std::string::npos) << bytes;
+    WriteBytes(part2, bytes.insert(bytes.find(sato2) + sato2.size() - 2, "在宅"));
+    WriteBytes("morvalen-gaps.csv", whole.erase(whole.find(reason), reason.size()));
+    EXPECT_EQ(Report(options), AllRead);
+    EXPECT_NE(Lines("morvalen-gaps.csv").find(with(sato, "開発部").substr(0, sato.size() + 9) + "在宅\n"), std::string::npos)
+        << Lines("morvalen-gaps.csv");
+    EXPECT_EQ(Lines("morvalen-gaps.csv").find("田さんと打合せ"), std::string::npos);
+    EXPECT_EQ(Lines("morvalen-reasons.csv").find("田さんと打合せ"), std::string::npos);
 }

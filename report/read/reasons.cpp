@@ -9,7 +9,10 @@
  * What stands for one user and day: a /reasons: file's reason, a later
  * file's over an earlier one's; else the gaps file's cell, even emptied,
  * since the report wrote it with every known reason in it, so an emptied
- * cell is a reason taken back; else the register's.
+ * cell is a reason taken back; else the register's. A department's part
+ * of the gaps file is one too: a cell of either that is as the register
+ * has it was left as the report wrote it, and a change in the other
+ * stands.
  */
 #include "reasons.h"
 #include "timesheet.h"
@@ -115,6 +118,15 @@ void ReasonReader::Row(int count)
         }
         return;
     }
+    if (file.source == FromGapsFile) {
+        std::map<WText, ReasonDays>::const_iterator was = reasons.registered.find(lastKey);
+        ReasonDays::const_iterator old = was != reasons.registered.end() ? was->second.find(day) : ReasonDays::const_iterator();
+        Text written = was != reasons.registered.end() && old != was->second.end() ? old->second.text : Text();
+        if (written == Narrow(text, CP_UTF8)) {
+            file.reasons += !text.empty();
+            return;
+        }
+    }
     if (text.empty()) {
         if (days->second.erase(day)) {
             file.takenBack++;
@@ -138,10 +150,13 @@ void Reasons::ReadFile(ReasonFile &file)
     file.error = ReadCsvFile(file.path, reader, &file.encoding);
 }
 
-bool Reasons::Read(const WText &registerPath, const WText &gapsPath, const std::vector<WText> &given, int *failed)
+bool Reasons::Read(const WText &registerPath, const std::vector<WText> &gapsPaths, const std::vector<WText> &given,
+                   int *failed)
 {
     existed = false;
-    std::vector<std::pair<WText, ReasonSource>> order = {{registerPath, FromRegister}, {gapsPath, FromGapsFile}};
+    std::vector<std::pair<WText, ReasonSource>> order = {{registerPath, FromRegister}};
+    for (const WText &path : gapsPaths)
+        order.push_back(std::make_pair(path, FromGapsFile));
     for (const WText &path : given)
         order.push_back(std::make_pair(path, FromGiven));
     for (const auto &source : order) {
@@ -153,6 +168,8 @@ bool Reasons::Read(const WText &registerPath, const WText &gapsPath, const std::
         ReasonFile file = {source.first, source.second, SheetCp932, 0, false, 0, 0, 0, 0};
         files.push_back(file);
         ReadFile(files.back());
+        if (source.second == FromRegister)
+            registered = users;
         const ReasonFile &read = files.back();
         if (read.source != FromGiven && (read.error || !read.understood || read.badRows)) {
             *failed = (int)files.size() - 1;

@@ -41,11 +41,13 @@ struct ReasonFile {
 
 class Reasons {
 public:
-    /* The register and the gaps file of the output folder, when they are
-       there, then each /reasons: file. False, with the index of the file
-       in files, when a file of the output folder could not be read: the
-       report must not replace it. */
-    bool Read(const WText &registerPath, const WText &gapsPath, const std::vector<WText> &given, int *failed);
+    /* The register and the gaps files of the output folder (the whole
+       one, then each department's part), when they are there, then each
+       /reasons: file. False, with the index of the file in files, when a
+       file of the output folder could not be read: the report must not
+       replace it. */
+    bool Read(const WText &registerPath, const std::vector<WText> &gapsPaths, const std::vector<WText> &given,
+              int *failed);
     /* Every /reasons: file read whole. */
     bool AllRead() const;
     /* A PC user's reasons, by the user's name as the tally has it (UTF-8);
@@ -63,6 +65,9 @@ public:
     int Outside(int first, int last) const;
 
     std::map<WText, ReasonDays> users;  /* by NameKey */
+    /* The register as read: what the last report wrote into its gaps
+       files, so that a cell of theirs left as it was is no change. */
+    std::map<WText, ReasonDays> registered;
     std::vector<ReasonFile> files;
     bool existed;       /* a register was there */
 
