@@ -7,6 +7,7 @@
 
 #include "calendar.h"
 #include "collect.h"
+#include "copytime.h"
 #include "logline.h"
 #include "makereport.h"
 
@@ -797,10 +798,14 @@ TEST(ReportCollect, CopyPutsTheLogAndItsArchivesWholeInThePcAndUserFolder)
          {local[0], local[1], local[2], {"*log_26-10-31.txt", archive}, {"*log_26-11-30.txt", archive},
           {"*log.txt", "old"}},
          "share", 0, all, "log_26-10-31.txt"},
+        {"the same bytes again: the copy's time renewed",
+         {local[0], {"*log.txt", log}, {"*log.copied", "2026-01-01 00:00:00\r\n"}},
+         "share", 0, {"log.txt"}},
         {"the log held a moment by its recorder", local, "share", 0, all, NULL, -1},
         {"two copies at once", local, "share", 0, all, NULL, 2},
         {"the log gone, its archive copied", {local[2]}, "share", 1, {"log_26-11-30.txt"}},
-        {"a folder not there", local, "nowhere", 2, {}},
+        {"a folder not there, the one above it there", local, "new", 0, all},
+        {"a folder not there, nor the one above it", local, "nowhere\\new", 2, {}},
         {"a drive not there, as away from the office", local, "Q:\\morvalen", 2, {}},
         {"a folder not from a drive or a server", local, "%OneDrive%\\morvalen", 2, {}},
         {"the PC's folder a file", {local[0], {"#", "a file"}}, "share", 2, {}},
@@ -834,6 +839,7 @@ TEST(ReportCollect, CopyPutsTheLogAndItsArchivesWholeInThePcAndUserFolder)
         HANDLE held = row.runs == -1 ? CreateFileA("pc\\log.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL) : NULL;
         std::string line = "\"" + ReportPath() + "\" /S \"/collect:" + share + "\" pc\\log.txt";
         std::vector<Launched> runs;
+        std::string before = CopyTimeText(Now()).c_str();
         for (int i = 0; i < std::max(row.runs, 1); i++)
             runs.push_back(Launch("", folder, line));
         if (held) {
@@ -850,6 +856,9 @@ TEST(ReportCollect, CopyPutsTheLogAndItsArchivesWholeInThePcAndUserFolder)
             CloseHandle(lock);
         }
         EXPECT_TRUE(HoldsCopies(copies, folder + "\\pc", row.copies)) << row.label;
+        std::string record = copies + "\\log.copied", copied = FileExists(record) ? ReadBytes(record) : "", after = CopyTimeText(Now()).c_str();
+        EXPECT_TRUE(copied.empty() || (before <= copied && copied <= after))
+            << row.label << ": copied at " << copied << ", not between " << before << " and " << after;
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         EXPECT_TRUE(!row.kept || (GetFileAttributesExA(kept.c_str(), GetFileExInfoStandard, &data) &&
                                   !CompareFileTime(&data.ftLastWriteTime, &old))) << row.kept << " written again";
