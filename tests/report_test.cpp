@@ -868,6 +868,69 @@ TEST(ReportCollect, CopyPutsTheLogAndItsArchivesWholeInThePcAndUserFolder)
     }
 }
 
+/* A copy's last open line counts up to the copy's time beside it, in the
+   sessions, the days, the comparison and the pages, and a PC is stale by
+   that time; without one, or with one not to trust (after the report's
+   time, before the copy's latest stamp), the line runs to the report's
+   time and the list of files says why. The report is made at 12/07 12:00. */
+TEST(ReportCollect, CopysOpenLineCountsToTheCopysTime)
+{
+    const char *open = "alice            26/12/07(月) 09:00";
+    struct {
+        const char *label;
+        std::vector<const char *> lines;
+        const char *copied;             /* the time record, NULL for none */
+        const char *session, *day;      /* in the sessions and days files */
+        const char *listed;             /* in the list of files, after the stamp */
+        bool stale;
+    } rows[] = {
+        {"a copy three minutes old", {open}, "2026-12-07 11:57:30\r\n", ",177,2:57,コピー時点まで,",
+         "2026/12/07,月,09:00,,177,2:57,1,コピー時点まで", " \xe2\x80\x94 コピー 2026/12/07 11:57</li>", false},
+        {"no copy's time: as a log given directly", {open}, NULL, ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", " \xe2\x80\x94 最終記録 2026/12/07 09:00</li>", false},
+        {"a copy's time after the report's", {open}, "2026-12-07 12:10:00\r\n", ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", "コピー 2026/12/07 12:10 <b class=\"bad\"", false},
+        {"a copy's time before its latest stamp", {open}, "2026-12-07 08:59:59\r\n", ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", "コピー 2026/12/07 08:59 <b class=\"bad\"", false},
+        {"not a copy's time", {open}, "2026-12-07 25:00:00\r\n", ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", " \xe2\x80\x94 最終記録 2026/12/07 09:00</li>", false},
+        {"left on for two weeks, copied an hour ago", {"alice            26/11/20(金) 09:00"},
+         "2026-12-07 11:00:00\r\n", ",24600,410:00,コピー時点まで,", "2026/12/07,月,,,660,11:00,1,前日から コピー時点まで",
+         "コピー 2026/12/07 11:00</li>", false},
+        {"last copied more than a week before the period's end",
+         {"alice            26/11/20(金) 09:00     26/11/20(金) 18:00     09:00", "alice            26/11/21(土) 09:00"},
+         "2026-11-21 10:00:00\r\n", ",60,1:00,コピー時点まで,", "2026/11/21,土,09:00,,60,1:00,1,コピー時点まで",
+         "コピー 2026/11/21 10:00 <b", true},
+    };
+    for (const auto &row : rows) {
+        std::string folder = EnterFreshFolder("ReportCopied");
+        for (const char *made : {"share", "share\\PC01", "share\\PC01\\alice"})
+            CreateDirectoryA(made, NULL);
+        WriteBytes("share\\PC01\\alice\\morvalenlog.txt", LogOf(row.lines));
+        if (row.copied)
+            WriteBytes("share\\PC01\\alice\\morvalenlog.copied", row.copied);
+        WriteBytes("share\\sheet.csv", Sjis("ユーザー名,日付,出勤,退勤\r\nalice,2026/12/07,08:30,10:00\r\n"));
+        WText page;
+        Problem problem = {};
+        EXPECT_EQ(MakeReport(InFolder(folder, {L"share"}), &page, &problem), AllRead) << row.label;
+        std::string sessions = Body("morvalen-sessions"), days = Body("morvalen-days");
+        std::string html = ReadBytes("morvalen-report.html"), month = ReadBytes("morvalen-report\\2026-12.html");
+        EXPECT_NE(sessions.find(Sjis(row.session)), std::string::npos) << row.label << ": " << Utf8(sessions);
+        EXPECT_NE(days.find(Sjis(row.day)), std::string::npos) << row.label << ": " << Utf8(days);
+        EXPECT_NE(html.find(row.listed), std::string::npos) << row.label;
+        EXPECT_EQ(html.find("<li class=\"stale\">") != std::string::npos, row.stale) << row.label;
+        /* the comparison's last PC end, the page's mark at the bar's end */
+        bool copied = strstr(row.session, "コピー") != NULL;
+        std::string end = copied ? std::string(row.copied + 11, 5) : "12:00";
+        if (row.lines[0] == open)
+            EXPECT_NE(ReadBytes("morvalen-gaps.csv").find(",08:30,10:00,09:00," + end + ","), std::string::npos)
+                << row.label << ": " << Utf8(ReadBytes("morvalen-gaps.csv"));
+        EXPECT_EQ(month.find("<b class=\"r\" title=\"コピー時点まで 2026/12/07 " + end + "\"") != std::string::npos,
+                  copied && !row.stale)
+            << row.label;
+    }
+}
+
 /* The collection folder that PCs copy their logs to, two PCs and three
    users, one log shared by two of them: the report over it gives the days
    of the original logs, lists each file by its path from the folder with
