@@ -65,6 +65,8 @@ struct SourceFile {
     WText listed;       /* as the overview lists it: from the folder given */
     bool archive;       /* a dated archive, which ends by design */
     int newest;         /* the latest stamp, a moment; -1 for none */
+    int copied;         /* a copy's time record beside it, a moment; -1 for none */
+    bool copyUntrusted; /* that time is after the report's or before the latest stamp */
 };
 
 struct BadLine {
@@ -99,6 +101,9 @@ bool SamePath(const WText &a, const WText &b);
 /* logfiles.cpp: every file into the tally, in order; before any is read,
    when the range leaves out earlier days, what a file's last line says. */
 void ReadLogFiles(Reading &reading, Tally &tally);
+/* copied.cpp: each copy's time, after the files are read, judged and
+   told to the tally. */
+void ReadCopyTimes(Reading &reading, Tally &tally);
 void ExpectLastLine(const Reading &reading, int index, Tally &tally);
 /* A log opened to be read, its writer waited for. */
 HANDLE OpenShared(const WText &path);
@@ -142,7 +147,7 @@ private:
     std::deque<Text> userFields;
     std::vector<Text> fileFields;
     /* By whether the usage field disagrees, then by mark. */
-    Text states[2][MarkClockFault + 1];
+    Text states[2][MarkCopied + 1];
     std::vector<Queued> filling, writing;
     HANDLE thread;
     /* A batch filled for the writer; the writer idle, the last written. */

@@ -7,6 +7,7 @@
 
 #include "calendar.h"
 #include "collect.h"
+#include "copytime.h"
 #include "logline.h"
 #include "makereport.h"
 
@@ -817,10 +818,14 @@ TEST(ReportCollect, CopyPutsTheLogAndItsArchivesWholeInThePcAndUserFolder)
          {local[0], local[1], local[2], {"*log_26-10-31.txt", archive}, {"*log_26-11-30.txt", archive},
           {"*log.txt", "old"}},
          "share", 0, all, "log_26-10-31.txt"},
+        {"the same bytes again: the copy's time renewed",
+         {local[0], {"*log.txt", log}, {"*log.copied", "2026-01-01 00:00:00\r\n"}},
+         "share", 0, {"log.txt"}},
         {"the log held a moment by its recorder", local, "share", 0, all, NULL, -1},
         {"two copies at once", local, "share", 0, all, NULL, 2},
         {"the log gone, its archive copied", {local[2]}, "share", 1, {"log_26-11-30.txt"}},
-        {"a folder not there", local, "nowhere", 2, {}},
+        {"a folder not there, the one above it there", local, "new", 0, all},
+        {"a folder not there, nor the one above it", local, "nowhere\\new", 2, {}},
         {"a drive not there, as away from the office", local, "Q:\\morvalen", 2, {}},
         {"a folder not from a drive or a server", local, "%OneDrive%\\morvalen", 2, {}},
         {"the PC's folder a file", {local[0], {"#", "a file"}}, "share", 2, {}},
@@ -854,6 +859,7 @@ TEST(ReportCollect, CopyPutsTheLogAndItsArchivesWholeInThePcAndUserFolder)
         HANDLE held = row.runs == -1 ? CreateFileA("pc\\log.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL) : NULL;
         std::string line = "\"" + ReportPath() + "\" /S \"/collect:" + share + "\" pc\\log.txt";
         std::vector<Launched> runs;
+        std::string before = CopyTimeText(Now()).c_str();
         for (int i = 0; i < std::max(row.runs, 1); i++)
             runs.push_back(Launch("", folder, line));
         if (held) {
@@ -870,12 +876,78 @@ TEST(ReportCollect, CopyPutsTheLogAndItsArchivesWholeInThePcAndUserFolder)
             CloseHandle(lock);
         }
         EXPECT_TRUE(HoldsCopies(copies, folder + "\\pc", row.copies)) << row.label;
+        std::string record = copies + "\\log.copied", copied = FileExists(record) ? ReadBytes(record) : "", after = CopyTimeText(Now()).c_str();
+        EXPECT_TRUE(copied.empty() || (before <= copied && copied <= after))
+            << row.label << ": copied at " << copied << ", not between " << before << " and " << after;
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         EXPECT_TRUE(!row.kept || (GetFileAttributesExA(kept.c_str(), GetFileExInfoStandard, &data) &&
                                   !CompareFileTime(&data.ftLastWriteTime, &old))) << row.kept << " written again";
         for (const auto &file : row.files)
             if (file.first[0] == 'p')
                 EXPECT_EQ(ReadBytes(file.first), file.second) << row.label << ": " << file.first << " changed";
+    }
+}
+
+/* A copy's last open line counts up to the copy's time beside it, in the
+   sessions, the days, the comparison and the pages, and a PC is stale by
+   that time; without one, or with one not to trust (after the report's
+   time, before the copy's latest stamp), the line runs to the report's
+   time and the list of files says why. The report is made at 12/07 12:00. */
+TEST(ReportCollect, CopysOpenLineCountsToTheCopysTime)
+{
+    const char *open = "alice            26/12/07(月) 09:00";
+    struct {
+        const char *label;
+        std::vector<const char *> lines;
+        const char *copied;             /* the time record, NULL for none */
+        const char *session, *day;      /* in the sessions and days files */
+        const char *listed;             /* in the list of files, after the stamp */
+        bool stale;
+    } rows[] = {
+        {"a copy three minutes old", {open}, "2026-12-07 11:57:30\r\n", ",177,2:57,コピー時点まで,",
+         "2026/12/07,月,09:00,,177,2:57,1,コピー時点まで", " \xe2\x80\x94 コピー 2026/12/07 11:57</li>", false},
+        {"no copy's time: as a log given directly", {open}, NULL, ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", " \xe2\x80\x94 最終記録 2026/12/07 09:00</li>", false},
+        {"a copy's time after the report's", {open}, "2026-12-07 12:10:00\r\n", ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", "コピー 2026/12/07 12:10 <b class=\"bad\"", false},
+        {"a copy's time before its latest stamp", {open}, "2026-12-07 08:59:59\r\n", ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", "コピー 2026/12/07 08:59 <b class=\"bad\"", false},
+        {"not a copy's time", {open}, "2026-12-07 25:00:00\r\n", ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", " \xe2\x80\x94 最終記録 2026/12/07 09:00</li>", false},
+        {"left on for two weeks, copied an hour ago", {"alice            26/11/20(金) 09:00"},
+         "2026-12-07 11:00:00\r\n", ",24600,410:00,コピー時点まで,", "2026/12/07,月,,,660,11:00,1,前日から コピー時点まで",
+         "コピー 2026/12/07 11:00</li>", false},
+        {"last copied more than a week before the period's end",
+         {"alice            26/11/20(金) 09:00     26/11/20(金) 18:00     09:00", "alice            26/11/21(土) 09:00"},
+         "2026-11-21 10:00:00\r\n", ",60,1:00,コピー時点まで,", "2026/11/21,土,09:00,,60,1:00,1,コピー時点まで",
+         "コピー 2026/11/21 10:00 <b", true},
+    };
+    for (const auto &row : rows) {
+        std::string folder = EnterFreshFolder("ReportCopied");
+        for (const char *made : {"share", "share\\PC01", "share\\PC01\\alice"})
+            CreateDirectoryA(made, NULL);
+        WriteBytes("share\\PC01\\alice\\morvalenlog.txt", LogOf(row.lines));
+        if (row.copied)
+            WriteBytes("share\\PC01\\alice\\morvalenlog.copied", row.copied);
+        WriteBytes("share\\sheet.csv", Sjis("ユーザー名,日付,出勤,退勤\r\nalice,2026/12/07,08:30,10:00\r\n"));
+        WText page;
+        Problem problem = {};
+        EXPECT_EQ(MakeReport(InFolder(folder, {L"share"}), &page, &problem), AllRead) << row.label;
+        std::string sessions = Body("morvalen-sessions"), days = Body("morvalen-days");
+        std::string html = ReadBytes("morvalen-report.html"), month = ReadBytes("morvalen-report\\2026-12.html");
+        EXPECT_NE(sessions.find(Sjis(row.session)), std::string::npos) << row.label << ": " << Utf8(sessions);
+        EXPECT_NE(days.find(Sjis(row.day)), std::string::npos) << row.label << ": " << Utf8(days);
+        EXPECT_NE(html.find(row.listed), std::string::npos) << row.label;
+        EXPECT_EQ(html.find("<li class=\"stale\">") != std::string::npos, row.stale) << row.label;
+        /* the comparison's last PC end, the page's mark at the bar's end */
+        bool copied = strstr(row.session, "コピー") != NULL;
+        std::string end = copied ? std::string(row.copied + 11, 5) : "12:00";
+        if (row.lines[0] == open)
+            EXPECT_NE(ReadBytes("morvalen-gaps.csv").find(",08:30,10:00,09:00," + end + ","), std::string::npos)
+                << row.label << ": " << Utf8(ReadBytes("morvalen-gaps.csv"));
+        EXPECT_EQ(month.find("<b class=\"r\" title=\"コピー時点まで 2026/12/07 " + end + "\"") != std::string::npos,
+                  copied && !row.stale)
+            << row.label;
     }
 }
 

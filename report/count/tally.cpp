@@ -239,7 +239,7 @@ FOR_SPEED void Tally::Count(const Session &session)
         cell.sessions++;
         if (cell.firstStart < 0 || MinuteOfDay(session.start) < cell.firstStart)
             cell.firstStart = (short)MinuteOfDay(session.start);
-        cell.marks |= (unsigned char)(mark | (session.mismatch ? MarkMismatch : 0));
+        cell.marks |= (unsigned short)(mark | (session.mismatch ? MarkMismatch : 0));
         return;
     }
 
@@ -260,8 +260,8 @@ FOR_SPEED void Tally::Count(const Session &session)
         }
         if (to < session.end)
             cell.marks |= MarkRunsOn;
-        else if (mark == MarkRunning)
-            cell.marks |= MarkRunning;
+        else if (mark == MarkRunning || mark == MarkCopied)
+            cell.marks |= (unsigned short)mark;
         else if (to - midnight > cell.lastEnd)
             cell.lastEnd = (short)(to - midnight);
         if (session.end <= midnight + MinutesPerDay)
@@ -365,11 +365,20 @@ void Tally::Finish()
     });
     for (size_t i = 0, next; i < open.size(); i = next) {
         const Record &record = open[i].record;
-        bool twin = false, fault = false;
+        bool twin = false, fault = false, copied = true;
+        int end = NoMoment;
         for (next = i; next < open.size() && open[next].record.user == record.user &&
                        open[next].record.start == record.start; next++) {
             twin = twin || open[next].twin;
             fault = fault || (open[next].record.flags & MarkClockFault);
+            /* The same line last in several files (a log and its copy, two
+               copies) runs as far as the latest of them saw it. */
+            int file = open[next].record.file;
+            int seen = file < (int)copyTimes.size() ? copyTimes[file] : -1;
+            if (open[next].last) {
+                copied = copied && seen >= 0;
+                end = std::max(end, seen >= 0 ? seen : now);
+            }
         }
         Record settled = record;
         settled.flags = fault ? MarkClockFault : 0;
@@ -388,9 +397,9 @@ void Tally::Finish()
             session.end = NoMoment;
             session.mark = MarkClockFault;
         } else if (open[i].last) {
-            session.end = std::max(now, record.start);
+            session.end = std::max(end, record.start);
             session.minutes = session.end - session.start;
-            session.mark = MarkRunning;
+            session.mark = copied ? MarkCopied : MarkRunning;
         }
         Emit(session);
     }

@@ -40,7 +40,8 @@ enum Mark {
     MarkClockBack = 16,   /* an end before its start */
     MarkOverlap = 32,     /* sessions ran at the same time */
     MarkClockFault = 64,  /* a start out of its log's order or after the report's time */
-    MarkMismatch = 128    /* a usage field other than the recorder writes for the stamps */
+    MarkMismatch = 128,   /* a usage field other than the recorder writes for the stamps */
+    MarkCopied = 256      /* a copy's last open line, counted up to the copy's time */
 };
 
 /* No moment: a clock fault without an end record, or nothing to place it. */
@@ -49,10 +50,11 @@ const int NoMoment = -0x7fffffff - 1;
 struct Session {
     int user;
     int start;
-    int end;        /* the end record's; a running session's is the report's time;
+    int end;        /* the end record's; a running session's is the report's time,
+                       a copied one's the copy's time;
                        NoMoment for a clock fault without an end record */
     int minutes;
-    int mark;       /* 0, MarkRunning, MarkCrashed, MarkClockBack or MarkClockFault */
+    int mark;       /* 0, MarkRunning, MarkCopied, MarkCrashed, MarkClockBack or MarkClockFault */
     int file;
     int line;
     int usage;      /* the end record's usage field, hh * 100 + mm; -1 for none */
@@ -84,7 +86,7 @@ struct Day {
     short sessions;
     short firstStart;   /* minute of the day, -1 for none */
     short lastEnd;      /* minute of the day up to 1440, -1 for none */
-    unsigned char marks;
+    unsigned short marks;
     int startsFile;     /* the last file that put a start in starts */
     /* A bit for each 32 minutes with a start in starts, looked at first:
        it shares the cache line of the counts. */
@@ -194,6 +196,9 @@ public:
     std::vector<User> users;
     std::vector<Event> events;      /* by user and start once finished */
     int firstDay, lastDay, now;
+    /* Each file's copy time, a moment, told before Finish: a log's last
+       open line counts up to it. -1 (or none told): up to now. */
+    std::vector<int> copyTimes;
     /* Told of every session counted or named, once. */
     SessionSink *sink;
     /* The first day of each month in which any user has something, in
