@@ -129,6 +129,14 @@ start_wineserver() {
     $WINE cmd /c exit </dev/null >/dev/null 2>&1
 }
 
+# Wine ends the desktop shortly after a prefix's last program exits and
+# starts it again for the next: each test would pay for it, and one that
+# starts while it goes can die at once with nothing said. A program that
+# only joins the desktop keeps it up until the wineserver is ended.
+hold_desktop() {
+    $WINE "$BUILD/x86_64/tests/holdprefix.exe" </dev/null >/dev/null 2>&1 &
+}
+
 stop_wineserver() {
     wineserver -k 2>/dev/null || true
 }
