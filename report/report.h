@@ -56,6 +56,8 @@ struct SourceFile {
     DWORD error;        /* could not be read: the system's reason */
     WText listed;       /* as the overview lists it: from the folder given */
     bool archive;       /* a dated archive, which ends by design */
+    int replaced;       /* a kept copy (which also ends): when the next copy
+                           replaced it, a moment; -1 for any other file */
     int newest;         /* the latest stamp, a moment; -1 for none */
 };
 
@@ -93,6 +95,11 @@ void ReadLogFiles(Reading &reading, Tally &tally);
 void ExpectLastLine(const Reading &reading, int index, Tally &tally);
 /* A log opened to be read, its writer waited for. */
 HANDLE OpenShared(const WText &path);
+
+/* rewrites.cpp: a whole file; the records later copies changed, into the
+   tally before any file is read. */
+bool ReadAll(const WText &path, Text &bytes, DWORD *error);
+void FindRewrites(const Reading &reading, Tally &tally);
 
 /* outputs.cpp: a name the report writes, which a folder's .csv files
    leave out. */

@@ -11,6 +11,7 @@
  * read, and held no longer than that takes.
  */
 #include "collect.h"
+#include "keep.h"
 #include "outfile.h"
 #include "resource.h"
 
@@ -154,10 +155,16 @@ static Outcome CopyAll(const WText &folder, const WText &place, const std::vecto
     std::vector<WText> sheets;
     CollectInputs(logs, {}, files, sheets);
     Outcome outcome = AllRead;
+    std::vector<WText> archives;    /* the copies of the archives before the next log */
     for (const SourceFile &file : files) {
         WText copy = Join(target, file.path.substr(file.path.find_last_of(L"\\/") + 1));
         Text bytes;
         DWORD error = 0;
+        std::vector<WText> logArchives;
+        if (file.archive)
+            archives.push_back(copy);
+        else
+            logArchives.swap(archives);
         /* An archive does not change: one there whole stays. */
         if (file.archive && SizeOf(copy) == SizeOf(file.path))
             continue;
@@ -170,6 +177,9 @@ static Outcome CopyAll(const WText &folder, const WText &place, const std::vecto
             outcome = SomeUnreadable;
             continue;
         }
+        /* A copy the log no longer continues stays beside it. */
+        if (!file.archive && !KeepHistory(copy, bytes, logArchives, &error))
+            return Fail(problem, copy, error);
         if (!Place(target, copy, bytes, &error))
             return Fail(problem, copy, error);
     }
