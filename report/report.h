@@ -137,8 +137,9 @@ private:
        where it is while the writer reads it. */
     std::deque<Text> userFields;
     std::vector<Text> fileFields;
-    /* By whether the usage field disagrees, then by mark. */
-    Text states[2][MarkClockFault + 1];
+    /* By whether the usage field disagrees (1) and a later copy changed
+       the record (2), then by mark. */
+    Text states[4][MarkClockFault + 1];
     std::vector<Queued> filling, writing;
     HANDLE thread;
     /* A batch filled for the writer; the writer idle, the last written. */

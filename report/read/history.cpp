@@ -141,3 +141,8 @@ int KeptMoment(const WText &name, size_t baseLength)
         return -1;
     return DayNumber(number[0], number[1], number[2]) * MinutesPerDay + hour * 60 + minute;
 }
+
+WText LogOfKept(const WText &kept)
+{
+    return kept.substr(0, kept.rfind(KeptMark)) + Extension;
+}

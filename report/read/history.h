@@ -53,5 +53,7 @@ WText KeptName(const WText &log, int moment, int n);
 /* The moment a kept copy's name says it was replaced, if name is one of
    a log whose name without ".txt" is base's length; else -1. */
 int KeptMoment(const WText &name, size_t baseLength);
+/* The log a kept copy's name (or path) is a copy of. */
+WText LogOfKept(const WText &kept);
 
 #endif

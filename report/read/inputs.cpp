@@ -132,8 +132,8 @@ static void AddFile(std::vector<SourceFile> &files, const WText &path, size_t li
     file.archive = path.size() > name + ArchiveTail.size() &&
                    IsArchiveTail(path.c_str() + path.size() - ArchiveTail.size());
     file.newest = -1;
-    size_t kept = path.rfind(L"_kept_");
-    file.replaced = kept != WText::npos && kept > name ? KeptMoment(path.substr(name), kept - name) : -1;
+    size_t log = LogOfKept(path).size() - Extension.size();
+    file.replaced = log > name ? KeptMoment(path.substr(name), log - name) : -1;
     files.push_back(file);
 }
 

@@ -29,12 +29,6 @@ bool ReadAll(const WText &path, Text &bytes, DWORD *error)
     return read;
 }
 
-/* The name of the log that files[kept] is a kept copy of, in its folder. */
-static WText LogOfKept(const WText &path)
-{
-    return path.substr(0, path.rfind(L"_kept_")) + L".txt";
-}
-
 static Text Shown(const HistoryRecord &record, UINT codePage)
 {
     return Narrow(Widen(record.line, record.length, codePage), CP_UTF8);

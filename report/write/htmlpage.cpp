@@ -13,6 +13,7 @@
  */
 #include "report.h"
 #include "gaps.h"
+#include "history.h"
 #include "pagetext.h"
 #include "outfile.h"
 #include "resource.h"
@@ -37,7 +38,7 @@ static const char Style[] =
     "th.t span{position:absolute;top:1px;transform:translateX(-50%)}"
     "th.t span:first-child{transform:none}th.t span:last-child{transform:translateX(-100%)}"
     "b.x{background:#d22}b.c{background:#e80}.x{color:#d22}.c{color:#e80}.r{color:#2a6bc5}"
-    ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}li.stale b{color:#c60}code{background:#f6f6f6}"
+    ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}li.stale b{color:#c60}li.kept{margin-left:1.5em}code{background:#f6f6f6}"
     "nav{margin:.5em 0}nav a{margin-right:1.5em}table.months td:nth-child(2){text-align:right}";
 
 /* Only on the pages of a report that has clock faults or changed lines:
@@ -86,6 +87,8 @@ private:
     void Sources();
     void BadLines();
     void Untrusted(const std::vector<Session> &lines, int count, UINT word, UINT note);
+    void Rewrites();
+    void Source(const SourceFile &file, bool bad, bool stale);
     void Split();
     void Totals();
     void Months();
@@ -114,7 +117,7 @@ private:
     const Gaps *gaps;           /* the comparison, when a timesheet was given */
     int userIndex;              /* the tally's index of the user shown */
     int first, last;            /* the month's days */
-    Text weekdays[7], words[MarkMismatch + 1], overlapped;
+    Text weekdays[7], words[MarkMismatch + 1], rewritten, overlapped;
     std::vector<Event> ticks, running;   /* the current user's, in the month */
     size_t nextTick;
 };
@@ -235,6 +238,18 @@ Overview::Overview(OutFile &file, const Tally &counted, const Reading &read, con
             order.push_back(index);
 }
 
+/* A kept copy is listed under its log, which comes after it and the
+   log's archives; one whose log is not there, in its place. */
+static bool UnderItsLog(const std::vector<SourceFile> &files, size_t kept)
+{
+    if (files[kept].replaced < 0)
+        return false;
+    size_t log = kept + 1;
+    while (log < files.size() && (files[log].archive || files[log].replaced >= 0))
+        log++;
+    return log < files.size() && SamePath(LogOfKept(files[kept].path), files[log].path);
+}
+
 /* The list of files is folded away when it is long, so that the totals
    are not pushed off the screen. What the administrator must see stays in
    view: the files that failed, and the logs whose latest record is more
@@ -258,52 +273,73 @@ void Overview::Sources()
     Put(" ");
     Put(IDS_LINES);
     Put("</summary>\n<ul>\n");
+    const std::vector<SourceFile> &files = reading.files;
     for (int pass = 0; pass < 2; pass++) {
-        for (const SourceFile &file : reading.files) {
+        for (size_t i = 0; i < files.size(); i++) {
+            const SourceFile &file = files[i];
             bool bad = file.error || !file.isLog;
-            bool stale = !bad && !file.archive && file.newest < staleBefore;
-            if ((bad || stale) != (pass == 1))
+            bool stale = !bad && !file.archive && file.replaced < 0 && file.newest < staleBefore;
+            if ((bad || stale) != (pass == 1) || (!bad && UnderItsLog(files, i)))
                 continue;
-            Put(bad ? "<li class=\"bad\">" : stale ? "<li class=\"stale\">" : "<li>");
-            Escaped(Narrow(file.listed, CP_UTF8));
-            Put(" \xe2\x80\x94 ");
-            if (file.error) {
-                Escaped(Narrow(SystemReason(file.error), CP_UTF8));
-            } else if (!file.isLog) {
-                Put(IDS_NOTALOG);
-            } else {
-                Number(file.lines);
-                Put(" ");
-                Put(IDS_LINES);
-                if (file.utf8) {
-                    Put(" (");
-                    Put(IDS_UTF8);
-                    Put(")");
-                }
-                if (file.newest >= 0) {
-                    Put(" \xe2\x80\x94 ");
-                    Put(IDS_NEWEST);
-                    Put(" ");
-                    Put(Stamp(file.newest));
-                }
-                if (stale) {
-                    Text note = LoadBytes(IDS_STALENOTE, CP_UTF8);
-                    size_t days = note.find('|');
-                    Put(" <b title=\"");
-                    Put(note.substr(0, days));
-                    Number(StaleDays);
-                    Put(note.substr(days + 1));
-                    Put("\">");
-                    Put(IDS_STALE);
-                    Put("</b>");
-                }
-            }
-            Put("</li>\n");
+            Source(file, bad, stale);
+            if (file.archive || file.replaced >= 0)
+                continue;
+            size_t first = i;
+            while (first > 0 && (files[first - 1].archive || files[first - 1].replaced >= 0))
+                first--;
+            for (; first < i; first++)
+                if (UnderItsLog(files, first) && !files[first].error && files[first].isLog)
+                    Source(files[first], false, false);
         }
         if (pass == 0)
             Put("</ul></details>\n<ul>\n");
     }
     Put("</ul>\n");
+}
+
+void Overview::Source(const SourceFile &file, bool bad, bool stale)
+{
+    Put(bad ? "<li class=\"bad\">" : stale ? "<li class=\"stale\">" : file.replaced >= 0 ? "<li class=\"kept\">" : "<li>");
+    Escaped(Narrow(file.listed, CP_UTF8));
+    Put(" \xe2\x80\x94 ");
+    if (file.error) {
+        Escaped(Narrow(SystemReason(file.error), CP_UTF8));
+    } else if (!file.isLog) {
+        Put(IDS_NOTALOG);
+    } else {
+        Number(file.lines);
+        Put(" ");
+        Put(IDS_LINES);
+        if (file.utf8) {
+            Put(" (");
+            Put(IDS_UTF8);
+            Put(")");
+        }
+        if (file.newest >= 0) {
+            Put(" \xe2\x80\x94 ");
+            Put(IDS_NEWEST);
+            Put(" ");
+            Put(Stamp(file.newest));
+        }
+        if (file.replaced >= 0) {
+            Put(" \xe2\x80\x94 ");
+            Put(IDS_KEPTCOPY);
+            Put(" ");
+            Put(Stamp(file.replaced));
+        }
+        if (stale) {
+            Text note = LoadBytes(IDS_STALENOTE, CP_UTF8);
+            size_t days = note.find('|');
+            Put(" <b title=\"");
+            Put(note.substr(0, days));
+            Number(StaleDays);
+            Put(note.substr(days + 1));
+            Put("\">");
+            Put(IDS_STALE);
+            Put("</b>");
+        }
+    }
+    Put("</li>\n");
 }
 
 void Overview::BadLines()
@@ -350,6 +386,49 @@ void Overview::Untrusted(const std::vector<Session> &lines, int count, UINT word
             Number(line.usage % 100, 2);
         }
         Put("</code></li>\n");
+    }
+    Put("</ul>\n");
+}
+
+/* The records a later copy changed or deleted after the collection had
+   them: each with the kept copy that has it as first copied (its path
+   names the PC and the user), the line then and now, and when the change
+   reached the folder. */
+void Overview::Rewrites()
+{
+    if (!tally.rewriteCount)
+        return;
+    Put("<h2 class=\"bad\">");
+    Put(IDS_REWRITTEN);
+    Put(": ");
+    Number(tally.rewriteCount);
+    Put(" ");
+    Put(IDS_LINES);
+    Put("</h2>\n<p>");
+    Put(IDS_REWRITTENNOTE);
+    if (tally.rewriteCount > (int)tally.rewrites.size()) {
+        Put(" ");
+        Put(IDS_UNTRUSTEDCUT);
+    }
+    Put("</p>\n<ul class=\"untrusted\">\n");
+    for (const Rewrite &rewrite : tally.rewrites) {
+        Put("<li>");
+        Escaped(Narrow(reading.files[rewrite.file].listed, CP_UTF8));
+        Put(": <code>");
+        Escaped(rewrite.before);
+        Put("</code> \xe2\x86\x92 ");
+        if (rewrite.after.empty()) {
+            Put(IDS_DELETED);
+        } else {
+            Put("<code>");
+            Escaped(rewrite.after);
+            Put("</code>");
+        }
+        Put(" (");
+        Put(IDS_REACHED);
+        Put(" ");
+        Put(Stamp(rewrite.reached));
+        Put(")</li>\n");
     }
     Put("</ul>\n");
 }
@@ -494,6 +573,7 @@ void Overview::Write()
     BadLines();
     Untrusted(tally.faults, tally.faultCount, IDS_CLOCKFAULT, IDS_CLOCKFAULTNOTE);
     Untrusted(tally.mismatches, tally.mismatchCount, IDS_MISMATCH, IDS_MISMATCHNOTE);
+    Rewrites();
     Split();
     if (reading.gaps)
         AppendGapsSection(html, *reading.gaps);
@@ -523,6 +603,7 @@ MonthPage::MonthPage(OutFile &file, const Tally &counted, const Gaps *compared, 
     words[MarkOverlap] = LoadBytes(IDS_OVERLAP, CP_UTF8);
     words[MarkClockFault] = LoadBytes(IDS_CLOCKFAULT, CP_UTF8);
     words[MarkMismatch] = LoadBytes(IDS_MISMATCH, CP_UTF8);
+    rewritten = LoadBytes(IDS_REWRITTEN, CP_UTF8);
     overlapped = LoadBytes(IDS_OVERLAPPED, CP_UTF8);
 }
 
@@ -662,6 +743,8 @@ void MonthPage::DayRow(const User &user, int day)
             at = Copy(Copy(at + 16, words[shown[i]]), "</span> ");
         }
     }
+    if (cell.marks & MarkRewritten)
+        at = Copy(Copy(Copy(at, "<span class=\"f\">"), rewritten), "</span> ");
     if (cell.marks & MarkOverlap) {
         at = Copy(Copy(Copy(at, "<span class=\"o\" title=\""), overlapped), " ");
         at = PutNumber(at, cell.overlapped / 60, 1);
@@ -728,7 +811,7 @@ void MonthPage::UserDays(int index, int from, int to)
 
 void MonthPage::Write()
 {
-    bool untrusted = tally.faultCount || tally.mismatchCount;
+    bool untrusted = tally.faultCount || tally.mismatchCount || tally.rewriteCount;
     Text style = gaps ? GapsStyle : "";
     if (untrusted)
         style += UntrustedStyle;
@@ -737,8 +820,10 @@ void MonthPage::Write()
     Put("<p class=\"legend\">");
     Put(IDS_LEGEND);
     Put(IDS_LEGENDOVERLAP);
-    if (untrusted)
+    if (tally.faultCount || tally.mismatchCount)
         Put(IDS_LEGENDUNTRUSTED);
+    if (tally.rewriteCount)
+        Put(IDS_LEGENDREWRITTEN);
     Put("</p>\n");
     int month = MonthStart(first), from, to;
     tally.MonthDays(month, &from, &to);
