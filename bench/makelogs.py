@@ -142,4 +142,5 @@ def main():
         write_pc(folder, index, lines // pcs, names, rng, years, stray)
 
 
-main()
+if __name__ == "__main__":
+    main()
