@@ -103,13 +103,17 @@ static const wchar_t KeptStamp[] = L"0000-00-00_0000";
 
 WText KeptName(const WText &log, int moment, int n)
 {
-    int year, month, day, minute = MinuteOfDay(moment);
-    DateOf(DayOf(moment), &year, &month, &day);
-    wchar_t stamp[40];
-    int length = wsprintfW(stamp, L"%04d-%02d-%02d_%02d%02d", year, month, day, minute / 60, minute % 60);
-    if (n > 1)
-        wsprintfW(stamp + length, L"_%d", n);
-    return log.substr(0, log.size() - Extension.size()) + KeptMark + stamp + Extension;
+    int minute = MinuteOfDay(moment);
+    Text stamp;
+    AppendDate(stamp, DayOf(moment), '-');
+    stamp += '_';
+    AppendNumber(stamp, minute / 60 * 100 + minute % 60, 4);
+    if (n > 1) {
+        stamp += '_';
+        AppendNumber(stamp, n);
+    }
+    return log.substr(0, log.size() - Extension.size()) + KeptMark + Widen(stamp.data(), stamp.size(), CP_ACP) +
+           Extension;
 }
 
 int KeptMoment(const WText &name, size_t baseLength)
