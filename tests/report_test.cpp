@@ -1038,11 +1038,12 @@ TEST(ReportCollect, ReportCountsWhatWasFirstCopiedAndNamesWhatChanged)
                *aEdited = "alice            26/12/01(火) 09:00     26/12/01(火) 17:00     08:00",
                *b = "bob              26/12/02(水) 10:00     26/12/02(水) 12:00     02:00",
                *c = "alice            26/12/03(木) 09:00     26/12/03(木) 18:00     09:00",
-               *e = "alice            26/12/04(金) 09:00     26/12/04(金) 12:00     03:00";
+               *e = "alice            26/12/04(金) 09:00     26/12/04(金) 12:00     03:00",
+               *f = "alice            26/12/05(土) 09:00";
     std::string folder = EnterFreshFolder("ReportKept");
     for (const char *made : {"pc", "reset", "edited"})
         CreateDirectoryA(made, NULL);
-    const std::string logs[2][2] = {{LogOf({a, b}), LogOf({c, e})}, {LogOf({a, b, c}), LogOf({aEdited, c, e})}};
+    const std::string logs[2][2] = {{LogOf({a, b}), LogOf({c, e})}, {LogOf({a, b, c, f}), LogOf({aEdited, c, e})}};
     for (int share = 0; share < 2; share++)
         for (const std::string &log : logs[share]) {
             WriteBytes("pc\\log.txt", log);
@@ -1065,9 +1066,11 @@ TEST(ReportCollect, ReportCountsWhatWasFirstCopiedAndNamesWhatChanged)
     std::string used = Utf8(UsedDays(Body("morvalen-days"))), sessions = Utf8(Body("morvalen-sessions"));
     for (const char *day : {"alice,2026/12/01,火,09:00,18:00,540,9:00,1,記録の書き換え\r\n",
                             "bob,2026/12/02,水,10:00,12:00,120,2:00,1,記録の書き換え\r\n",
-                            "alice,2026/12/03,木,09:00,18:00,540,9:00,1,\r\n", "alice,2026/12/04,金,09:00,12:00,180,3:00,1,\r\n"})
+                            "alice,2026/12/03,木,09:00,18:00,540,9:00,1,\r\n", "alice,2026/12/04,金,09:00,12:00,180,3:00,1,\r\n",
+                            /* the session the later copy lost ran no further than anyone saw */
+                            "alice,2026/12/05,土,09:00,,0,0:00,1,異常終了 記録の書き換え\r\n"})
         EXPECT_NE(used.find(day), std::string::npos) << day << " not in\n" << used;
-    EXPECT_EQ(std::count(used.begin(), used.end(), '\n'), 4) << used;
+    EXPECT_EQ(std::count(used.begin(), used.end(), '\n'), 5) << used;
     for (const char *row : {"alice,2026/12/01,09:00,2026/12/01,18:00,540,9:00,記録の書き換え,",
                             "bob,2026/12/02,10:00,2026/12/02,12:00,120,2:00,記録の書き換え,",
                             "alice,2026/12/03,09:00,2026/12/03,18:00,540,9:00,,"})
@@ -1079,11 +1082,11 @@ TEST(ReportCollect, ReportCountsWhatWasFirstCopiedAndNamesWhatChanged)
     std::string where = CopiesIn("edited").substr(7), reached = kept.substr(9, 10) + " " + kept.substr(20, 2) + ":" + kept.substr(22, 2);
     std::replace(reached.begin(), reached.end(), '-', '/');
     const std::string listed[] = {
-        "<h2 class=\"bad\">記録の書き換え: 2 行</h2>",
+        "<h2 class=\"bad\">記録の書き換え: 3 行</h2>",
         "<li>" + where + "\\" + kept + ": <code>" + a + "</code> → <code>" + aEdited + "</code> (変更が届いた日時 " + reached + ")</li>",
         "<li>" + where + "\\" + kept + ": <code>" + b + "</code> → （削除） (変更が届いた日時 " + reached + ")</li>",
         "<li>" + where + "\\log.txt — 6 行 — 最終記録 2026/12/04 12:00</li>\n<li class=\"kept\">" + where + "\\" + kept +
-            " — 6 行 — 最終記録 2026/12/03 18:00 — 保存されたコピー: 次のコピーで置き換えられた日時 " + reached + "</li>"};
+            " — 7 行 — 最終記録 2026/12/05 09:00 — 保存されたコピー: 次のコピーで置き換えられた日時 " + reached + "</li>"};
     for (const std::string &item : listed)
         EXPECT_NE(html.find(item), std::string::npos) << item << " not in\n" << html;
 }
