@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -454,6 +455,74 @@ static Sample MeasureOnce(const Program &program, int idleSeconds)
     return sample;
 }
 
+/* Idle with a collection folder and CopyEveryMinutes 1 beside without, in
+   turns: the working set and the CPU over an idle window once the copy at
+   the start has reached the folder (between copies), and with the folder,
+   once, the CPU over a window that holds one periodic copy. */
+struct CopyingIdle {
+    std::vector<double> workingSetKb[2], idleCpuMs[2];
+    double minuteCpuMs;
+    int minuteCopies;
+};
+
+static CopyingIdle MeasureCopyingIdle(const Program &ours, int runs, int idleSeconds)
+{
+    CopyingIdle result = {};
+    std::string share = NewFolder();
+    char computer[MAX_COMPUTERNAME_LENGTH + 1], user[257];
+    DWORD size = sizeof computer, userSize = sizeof user;
+    GetComputerNameA(computer, &size);
+    GetUserNameA(user, &userSize);
+    std::string copies = share + "\\" + computer + "\\" + user, copy = copies + "\\" + kLogName;
+    std::string record = copies + "\\" + std::string(kLogName, strlen(kLogName) - 4) + ".copied";
+    auto copiedAt = [&] {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        return GetFileAttributesExA(record.c_str(), GetFileExInfoStandard, &data)
+                   ? ((ULONGLONG)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime
+                   : 0;
+    };
+    for (int run = 0; run < 2 * runs + 1; run++) {
+        bool set = run % 2 == 1 || run == 2 * runs;
+        bool minute = run == 2 * runs;
+        RegDeleteKeyA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY);
+        if (set) {
+            DWORD every = 1;
+            RegSetKeyValueA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY, MORVALEN_COLLECT_VALUE, REG_SZ, share.c_str(),
+                            (DWORD)share.size() + 1);
+            RegSetKeyValueA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY, MORVALEN_COPYEVERY_VALUE, REG_DWORD, &every,
+                            sizeof every);
+        }
+        DeleteFileA(copy.c_str());
+        DeleteFileA(record.c_str());
+        Running running = Launch(ours, NULL, NULL);
+        for (double began = Now(); set && !copiedAt(); Sleep(10))
+            if (Now() - began > kTimeoutMs)
+                Fail("the copy did not reach the collection folder");
+        ULONGLONG first = copiedAt();
+        Counts counts = CountsOf(running.info);
+        double before = CpuMs(running.info);
+        Sleep((minute ? 65 : idleSeconds) * 1000);
+        if (Ended(running.info.hProcess))
+            Fail("ours ended while idle");
+        double cpu = CpuMs(running.info) - before;
+        if (minute) {
+            result.minuteCpuMs = cpu;
+            result.minuteCopies = copiedAt() != first;
+        } else {
+            result.workingSetKb[set].push_back(counts.workingSetKb);
+            result.idleCpuMs[set].push_back(cpu);
+        }
+        Stop(ours, running);
+    }
+    RegDeleteKeyA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY);
+    DeleteFileA(copy.c_str());
+    DeleteFileA(record.c_str());
+    RemoveDirectoryA(copies.c_str());
+    RemoveDirectoryA((share + "\\" + computer).c_str());
+    RemoveFolder(share);
+    return result;
+}
+
 /* One uncounted launch: warms the caches and learns how long a fresh log
    is once it holds its start record. */
 static void WarmUp(const Program &program)
@@ -627,6 +696,8 @@ int main(int argc, char **argv)
     std::vector<double> collectWithout, collectWith;
     CollectStarts(ours, starts, collectWithout, collectWith);
 
+    CopyingIdle copying = MeasureCopyingIdle(ours, runs, idleSeconds);
+
     std::vector<double> endLast, endFar;
     for (int i = 0; i < 5; i++) {
         endLast.push_back(EndMs(ours, 0));
@@ -679,6 +750,13 @@ int main(int argc, char **argv)
     printf("  %-30s %12.1f\n", "to waiting, no collection (ms)", Median(collectWithout));
     printf("  %-30s %12.1f  (%.2fx)\n", "  with a collection folder", Median(collectWith),
            Median(collectWith) / Median(collectWithout));
+    printf("  %-30s %12s %12s\n", "CopyEveryMinutes 1, idle", "no folder", "folder set");
+    printf("  %-30s %12.0f %12.0f\n", "  working set (KB)", Median(copying.workingSetKb[0]),
+           Median(copying.workingSetKb[1]));
+    snprintf(idleLabel, sizeof idleLabel, "  CPU over %d idle s (ms)", idleSeconds);
+    printf("  %-30s %12.1f %12.1f\n", idleLabel, Median(copying.idleCpuMs[0]), Median(copying.idleCpuMs[1]));
+    printf("  %-30s %12s %12.1f  (%s)\n", "  CPU over 65 s (ms)", "", copying.minuteCpuMs,
+           copying.minuteCopies ? "one periodic copy in it" : "NO periodic copy in it");
     printf("  %-30s %12.1f\n", "end record, line last (ms)", Median(endLast));
     printf("  %-30s %12.1f\n", "  its line 10 MB from the end", Median(endFar));
     printf("  %-30s %12.1f  (worst of %zu: %.1f)\n", "sleep's end, line last (ms)", Median(sleepLast),

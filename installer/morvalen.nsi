@@ -6,17 +6,17 @@
 ; LOGNAME_BYTES, how many bytes of its command-line tail the program
 ; keeps), the device names Windows reserves (PLAIN_DEVICES, NUMBERED_DEVICES
 ; and DEVICES_TEXT), the administrator's settings (SETTINGS_KEY under HKCU,
-; COLLECT_VALUE, ENDATLOCK_VALUE), PROGRAM (the built morvalen.exe), REPORT
+; COLLECT_VALUE, ENDATLOCK_VALUE, COPYEVERY_VALUE), PROGRAM (the built morvalen.exe), REPORT
 ; (the built morvalen-report.exe), ICON and OUTFILE.
 ;
 ; Silent use, e.g. from a log-on script run as each user:
 ;   morvalen-setup.exe /S [/LOGDIR=folder] [/LOGNAME=name] [/COLLECT=folder]
-;                         [/ENDATLOCK=1|0] [/D=program folder]
+;                         [/ENDATLOCK=1|0] [/COPYEVERY=minutes] [/D=program folder]
 ;   uninstall.exe /S
-; /D= must come last and without quotes, as NSIS wants it. /COLLECT= and
-; /ENDATLOCK= are written under the settings key, where an update without
-; them leaves them; /COLLECT= with nothing after it and /ENDATLOCK=0 take
-; them away.
+; /D= must come last and without quotes, as NSIS wants it. /COLLECT=,
+; /ENDATLOCK= and /COPYEVERY= are written under the settings key, where an
+; update without them leaves them; /COLLECT= and /COPYEVERY= with nothing
+; after them and /ENDATLOCK=0 take them away.
 
 Target ${TARGET}
 Unicode true
@@ -55,6 +55,8 @@ Var PathLabel
 Var CollectFolder
 Var CollectGiven        ; 1: /COLLECT= was given, perhaps empty
 Var EndAtLock           ; as given, "" when not
+Var CopyEvery           ; as given, perhaps empty
+Var CopyEveryGiven      ; 1: /COPYEVERY= was given
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -276,7 +278,9 @@ Function CheckLogSettings
   StrCpy $LogFolder $0
 FunctionEnd
 
-; $9 = what is wrong with /COLLECT= or /ENDATLOCK=, or "". The folder is
+; $9 = what is wrong with /COLLECT=, /ENDATLOCK= or /COPYEVERY=, or "".
+; The minutes are 0 (no copy while a line is open) to 35791, the longest a
+; timer waits, in digits only. The folder is
 ; a drive's, a server's, or starts with a variable (%OneDrive%\...) that
 ; the recorder expands at each start; the copy refuses any other.
 Function CheckAdminSettings
@@ -286,6 +290,20 @@ Function CheckAdminSettings
   ${AndIf} $EndAtLock != "1"
     StrCpy $9 "/ENDATLOCK= には 1 か 0 を指定してください。"
     Return
+  ${EndIf}
+  StrCpy $0 $CopyEvery
+  Call Trim
+  StrCpy $CopyEvery $0
+  ${If} $0 != ""
+    ; Digits only: the number read back is the text given.
+    IntOp $1 $0 + 0
+    ${If} "$1" != "$0"
+    ${OrIf} $1 < 0
+    ${OrIf} $1 > 35791
+      StrCpy $9 "/COPYEVERY= には 0 から 35791 までの分数を指定してください。"
+      Return
+    ${EndIf}
+    StrCpy $CopyEvery $0
   ${EndIf}
   StrCpy $0 $CollectFolder
   Call Trim
@@ -337,6 +355,12 @@ Function .onInit
   ${EndIf}
   ClearErrors
   ${GetOptions} $R0 "/ENDATLOCK=" $EndAtLock
+  ClearErrors
+  ${GetOptions} $R0 "/COPYEVERY=" $R1
+  ${IfNot} ${Errors}
+    StrCpy $CopyEvery $R1
+    StrCpy $CopyEveryGiven 1
+  ${EndIf}
   ; No page shows these: a bad one is said, or with /S only its exit code.
   Call CheckAdminSettings
   ${If} $9 != ""
@@ -521,10 +545,22 @@ Section
   ${ElseIf} $EndAtLock == "0"
     DeleteRegValue HKCU "${SETTINGS_KEY}" "${ENDATLOCK_VALUE}"
   ${EndIf}
+  ${If} $CopyEveryGiven == 1
+  ${AndIf} $CopyEvery == ""
+    DeleteRegValue HKCU "${SETTINGS_KEY}" "${COPYEVERY_VALUE}"
+  ${ElseIf} $CopyEveryGiven == 1
+    WriteRegDWORD HKCU "${SETTINGS_KEY}" "${COPYEVERY_VALUE}" $CopyEvery
+  ${EndIf}
 
   ; This session is recorded from now on, not only from the next log-on.
   DetailPrint "${PRODUCT} を起動しています..."
-  Exec '"$INSTDIR\morvalen.exe" $R0'
+  ; Run by a log-on script, the setup races the Startup folder, whose
+  ; shortcut may have started the recorder since the copy was stopped:
+  ; started again, it would only open that one's command dialog.
+  FindWindow $0 "${WINDOW_CLASS}" "${WINDOW_TITLE}"
+  ${If} $0 = 0
+    Exec '"$INSTDIR\morvalen.exe" $R0'
+  ${EndIf}
   StrCpy $R1 0
   ${Do}
     FindWindow $0 "${WINDOW_CLASS}" "${WINDOW_TITLE}"

@@ -4,7 +4,7 @@
 #
 #   cmake -DWXS= -DOUTPUT= -DWORK= -DVERSION= -DUPGRADE_CODE= -DPRODUCT=
 #         -DCOMPANY= -DSITE_URL= -DSETTINGS_KEY= -DCOLLECT_VALUE=
-#         -DENDATLOCK_VALUE= -DDEFAULT_LOGNAME= -DPROGRAM= -DREPORT= -DICON=
+#         -DENDATLOCK_VALUE= -DCOPYEVERY_VALUE= -DDEFAULT_LOGNAME= -DPROGRAM= -DREPORT= -DICON=
 #         -DSOURCE= -DWIXL= -DMSIBUILD= -DPYTHON= -DSTAMPER= -P msi.cmake
 #
 # The time stamped is SOURCE_DATE_EPOCH (scripts/release sets it to the
@@ -80,6 +80,7 @@ run(${WIXL} -o package.msi
     -D Version=${VERSION} -D ProductCode=${PRODUCT_CODE} -D UpgradeCode=${UPGRADE_CODE}
     -D Product=${PRODUCT} -D Company=${COMPANY} -D SiteUrl=${SITE_URL}
     -D SettingsKey=${SETTINGS_KEY} -D CollectValue=${COLLECT_VALUE} -D EndAtLockValue=${ENDATLOCK_VALUE}
+    -D CopyEveryValue=${COPYEVERY_VALUE}
     -D DefaultLogName=${DEFAULT_LOGNAME}
     -D Program=morvalen.exe -D Report=morvalen-report.exe -D Icon=morvalen.ico
     -D LogDirForm1=${LOGDIR_FORM1} -D LogDirForm2=${LOGDIR_FORM2} -D LogDirForm3=${LOGDIR_FORM3}
@@ -93,8 +94,8 @@ run(${WIXL} -o package.msi
 #   program named by a property); the recorder is stopped from the Binary
 #   table (type 2) and started with the log's folder as its working folder
 #   (type 34); the rows' sources already name the binary and the folder;
-# - component conditions, which make it stop (so COLLECT and ENDATLOCK are
-#   written only when given);
+# - component conditions, which make it stop (so COLLECT, ENDATLOCK and
+#   COPYEVERY are written only when given);
 # - IncludeMaximum: another build of this version is replaced too (the
 #   attributes are part of the key, so the row is made anew);
 # - the options among the properties Windows Installer passes on to an
@@ -108,9 +109,10 @@ run(${MSIBUILD} package.msi
     -q "UPDATE `CustomAction` SET `Type` = 226 WHERE `Action` = 'StartRecorder'"
     -q "UPDATE `Component` SET `Condition` = 'COLLECT' WHERE `Component` = 'CollectSetting'"
     -q "UPDATE `Component` SET `Condition` = 'ENDATLOCK = \"1\"' WHERE `Component` = 'EndAtLockSetting'"
+    -q "UPDATE `Component` SET `Condition` = 'COPYEVERY' WHERE `Component` = 'CopyEverySetting'"
     -q "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'EARLIERFOUND'"
     -q "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{${UPGRADE_CODE}}', '0.0.0', '${VERSION}', 768, 'EARLIERFOUND')"
-    -q "UPDATE `Property` SET `Value` = 'EARLIERFOUND\\;LATERFOUND\\;LOGDIR\\;LOGNAME\\;COLLECT\\;ENDATLOCK' WHERE `Property` = 'SecureCustomProperties'")
+    -q "UPDATE `Property` SET `Value` = 'EARLIERFOUND\\;LATERFOUND\\;LOGDIR\\;LOGNAME\\;COLLECT\\;ENDATLOCK\\;COPYEVERY' WHERE `Property` = 'SecureCustomProperties'")
 run(${MSIBUILD} package.msi -s ${PRODUCT} ${COMPANY} "Intel\\;1041" "{00000000-0000-0000-0000-000000000000}")
 run(${PYTHON} ${STAMPER} package.msi ${STAMP} ${UPGRADE_CODE})
 file(COPY_FILE ${WORK}/package.msi ${OUTPUT})

@@ -233,6 +233,7 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
         }
         return Fail(problem, IDS_NOLOG, reading.files.empty() ? options.inputs[0] : WText(), 0);
     }
+    ReadCopyTimes(reading, tally);
     tally.Finish();
     if (compare)
         gaps.Finish();

@@ -59,6 +59,8 @@ struct SourceFile {
     int replaced;       /* a kept copy (which also ends): when the next copy
                            replaced it, a moment; -1 for any other file */
     int newest;         /* the latest stamp, a moment; -1 for none */
+    int copied;         /* a copy's time record beside it, a moment; -1 for none */
+    bool copyUntrusted; /* that time is after the report's or before the latest stamp */
 };
 
 struct BadLine {
@@ -92,6 +94,9 @@ bool SamePath(const WText &a, const WText &b);
 /* logfiles.cpp: every file into the tally, in order; before any is read,
    when the range leaves out earlier days, what a file's last line says. */
 void ReadLogFiles(Reading &reading, Tally &tally);
+/* copied.cpp: each copy's time, after the files are read, judged and
+   told to the tally. */
+void ReadCopyTimes(Reading &reading, Tally &tally);
 void ExpectLastLine(const Reading &reading, int index, Tally &tally);
 /* A log opened to be read, its writer waited for. */
 HANDLE OpenShared(const WText &path);
@@ -139,7 +144,7 @@ private:
     std::vector<Text> fileFields;
     /* By whether the usage field disagrees (1) and a later copy changed
        the record (2), then by mark. */
-    Text states[4][MarkClockFault + 1];
+    Text states[4][MarkCopied + 1];
     std::vector<Queued> filling, writing;
     HANDLE thread;
     /* A batch filled for the writer; the writer idle, the last written. */

@@ -110,6 +110,13 @@
 #define IDS_NEWEST          370
 #define IDS_STALE           371
 #define IDS_STALENOTE       372
+
+/* A copy's time: its last open line, the list of files */
+#define IDS_COPIED          540
+#define IDS_COPIEDNOTE      541
+#define IDS_COPYTIME        542
+#define IDS_UNTRUSTEDCOPY   543
+#define IDS_UNTRUSTEDCOPYNOTE 544
 #define IDS_NOTCOPIED       373
 #define IDS_NOTALLCOPIED    374
 

@@ -62,8 +62,10 @@ static void QuitCommand()
     char question[TextSize];
 
     LoadText(IDS_QUITASK, question, TextSize);
-    if (AskYesNo(question))
+    if (AskYesNo(question)) {
         DestroyWindow(MainWindow);      /* WM_DESTROY records the end */
+        StartLogCopy();
+    }
 }
 
 void RunCommand(int code)

@@ -4,9 +4,12 @@
  * A launch becomes the hidden recorder, or finds the running copy by its
  * window and hands over to it: without a switch it asks for the command
  * dialog, with /install or /uninstall it stops the copy. Only the first
- * copy ever records anything.
+ * copy ever records anything, and a launch by the Startup folder that
+ * finds a copy already recording (started by the installer at the same
+ * log-on) leaves without a word.
  */
 #include "mainwnd.h"
+#include <shlobj.h>
 #include "settings.h"
 #include "../messages/messages.h"
 #include "../recorder/logfile.h"
@@ -49,6 +52,41 @@ static void StopRunningCopy(HWND running)
     CloseHandle(process);
 }
 
+/* Windows starts a shortcut's program with the shortcut's path where a
+   console title would go, and a flag that says so. A launch from a
+   shortcut in the user's or every user's Startup folder is the log-on's
+   own: a copy it finds running was started at that log-on by the
+   installer. The shortcut needs no switch, so the Startup shortcuts of
+   earlier versions are told apart the same way. shell32 is loaded only
+   here, where a copy is already running. */
+static bool StartedFromStartupFolder()
+{
+    typedef HRESULT(WINAPI * FolderFunction)(HWND, int, HANDLE, DWORD, LPWSTR);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    if (!(startup.dwFlags & STARTF_TITLEISLINKNAME) || !startup.lpTitle)
+        return false;
+    wchar_t link[MAX_PATH], folder[MAX_PATH];
+    if (lstrlenW(startup.lpTitle) >= MAX_PATH)
+        return false;
+    lstrcpyW(link, startup.lpTitle);
+    wchar_t *name = NULL;
+    for (wchar_t *p = link; *p; p++)
+        if (*p == L'\\' || *p == L'/')
+            name = p;
+    if (!name)
+        return false;
+    *name = L'\0';
+    HMODULE shell = LoadLibraryA("shell32.dll");
+    FolderFunction folderPath = shell ? (FolderFunction)(void *)GetProcAddress(shell, "SHGetFolderPathW") : NULL;
+    static const int startupFolders[] = {CSIDL_STARTUP, CSIDL_COMMON_STARTUP};
+    for (int csidl : startupFolders)
+        if (folderPath && folderPath(NULL, csidl, NULL, 0, folder) == S_OK && lstrcmpiW(folder, link) == 0)
+            return true;
+    return false;
+}
+
 static void ShowAlreadyRunning()
 {
     char caption[TextSize];
@@ -68,6 +106,8 @@ static int AppMain(HINSTANCE instance, const char *tail)
     HWND running = FindWindowA(MORVALEN_WINDOW_CLASS, MORVALEN_WINDOW_TITLE);
     if (running) {
         if (!install && !uninstall) {
+            if (StartedFromStartupFolder())
+                return 0;
             /* An open dialog or box of the copy is brought forward, and
                no second dialog is asked for. */
             HWND popup = GetLastActivePopup(running);

@@ -82,12 +82,36 @@ static void StopSessionNotifications(HWND window)
     SessionNotified = false;
 }
 
+/* While a line is open its copy is renewed now and then, so the
+   collection shows how far a PC left on has come; a timer of the window's,
+   so the recorder does nothing between the copies. */
+enum { CopyTimer = 2 };
+
+static void KeepCopying(HWND window, bool open)
+{
+    if (open && CollectFolder[0] && CopyEveryMinutes)
+        SetTimer(window, CopyTimer, CopyEveryMinutes * 60 * 1000, NULL);
+    else
+        KillTimer(window, CopyTimer);
+}
+
 /* Waking, unlocking and connecting all start the next line through here,
    so whatever follows a start record follows each of them. */
-static void ResumeLine(int reason)
+static void ResumeLine(HWND window, int reason)
 {
-    if (ResumeSessionLine(reason))
+    if (ResumeSessionLine(reason)) {
         StartLogCopy();
+        KeepCopying(window, true);
+    }
+}
+
+/* A sleep, a lock and a disconnect end the line; the copy then holds the
+   end, so the collection does not count the time away as use. */
+static void PauseLine(HWND window, int reason)
+{
+    PauseSessionLine(reason);
+    KeepCopying(window, false);
+    StartLogCopy();
 }
 
 bool RegisterMainWindowClass(HINSTANCE instance)
@@ -127,6 +151,7 @@ bool CreateMainWindow(HINSTANCE instance)
     SetBackgroundPriority(true);
     /* Once the recorder waits: the copy is no part of its own start. */
     StartLogCopy();
+    KeepCopying(window, true);
     return true;
 }
 
@@ -140,6 +165,7 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LP
         SetBackgroundPriority(false);
         StopPowerNotifications();
         StopSessionNotifications(window);
+        KeepCopying(window, false);
         RecordSessionEnd();
         PostQuitMessage(0);
         return 0;
@@ -149,10 +175,13 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LP
         return TRUE;
 
     case WM_ENDSESSION:
-        /* On a real end Windows ends the process after this returns. */
-        if (wParam)
+        /* On a real end Windows ends the process after this returns;
+           the copy of the end may be ended with the session, and the
+           next copy carries it then. */
+        if (wParam) {
             RecordSessionEnd();
-        else
+            StartLogCopy();
+        } else
             SetBackgroundPriority(true);
         return 0;
 
@@ -161,9 +190,9 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LP
            not the end of the session. A question (PBT_APMQUERYSUSPEND)
            may still be denied, so only the sleep itself counts. */
         if (wParam == PBT_APMSUSPEND)
-            PauseSessionLine(PausedAsleep);
+            PauseLine(window, PausedAsleep);
         else if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
-            ResumeLine(PausedAsleep);
+            ResumeLine(window, PausedAsleep);
         return TRUE;
 
     case WM_WTSSESSION_CHANGE:
@@ -172,18 +201,20 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LP
         if (!EndAtLock)
             break;
         if (wParam == WTS_SESSION_LOCK)
-            PauseSessionLine(PausedLocked);
+            PauseLine(window, PausedLocked);
         else if (wParam == WTS_SESSION_UNLOCK)
-            ResumeLine(PausedLocked);
+            ResumeLine(window, PausedLocked);
         else if (wParam == WTS_CONSOLE_DISCONNECT || wParam == WTS_REMOTE_DISCONNECT)
-            PauseSessionLine(PausedDisconnected);
+            PauseLine(window, PausedDisconnected);
         else if (wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_CONNECT)
-            ResumeLine(PausedDisconnected);
+            ResumeLine(window, PausedDisconnected);
         return 0;
 
     case WM_TIMER:
         if (wParam == SessionRetryTimer && AskForSessionNotifications(window))
             KillTimer(window, SessionRetryTimer);
+        else if (wParam == CopyTimer)
+            StartLogCopy();
         return 0;
 
     case UM_RUNCOMMAND:

@@ -9,6 +9,7 @@
 
 char CollectFolder[MAX_PATH];
 bool EndAtLock;
+DWORD CopyEveryMinutes;
 
 static const struct {
     HKEY root;
@@ -65,8 +66,19 @@ static void ReadEndAtLock()
                 type == REG_DWORD && value == 1;
 }
 
+/* A value of another type is as none; a longer wait than a timer takes
+   is the longest it takes (some 24 days). */
+static void ReadCopyEvery()
+{
+    DWORD type, value = 0;
+    if (!ReadValue(MORVALEN_COPYEVERY_VALUE, &type, (BYTE *)&value, sizeof value) || type != REG_DWORD)
+        value = DefaultCopyEveryMinutes;
+    CopyEveryMinutes = value < (DWORD)MostCopyEveryMinutes ? value : (DWORD)MostCopyEveryMinutes;
+}
+
 void ReadSettings()
 {
     ReadCollectFolder();
     ReadEndAtLock();
+    ReadCopyEvery();
 }

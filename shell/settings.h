@@ -13,6 +13,9 @@
 extern char CollectFolder[MAX_PATH];
 /* A locked or disconnected session ends the line, as a sleep does. */
 extern bool EndAtLock;
+/* Minutes between the copies made while a line is open; 0: none. */
+extern DWORD CopyEveryMinutes;
+enum { DefaultCopyEveryMinutes = 60, MostCopyEveryMinutes = 0x7FFFFFFF / 60000 };
 
 void ReadSettings();
 

@@ -44,7 +44,7 @@ def check_package(package):
     properties = dict(row[:2] for row in table(package, "Property"))
     expect("ALLUSERS" not in properties, "ALLUSERS is set: a per-machine install")
     secure = properties.get("SecureCustomProperties", "").split(";")
-    for option in ("LOGDIR", "LOGNAME", "COLLECT", "ENDATLOCK"):
+    for option in ("LOGDIR", "LOGNAME", "COLLECT", "ENDATLOCK", "COPYEVERY"):
         expect(option in secure, "%s is not a secure property: %r" % (option, secure))
 
 
@@ -59,7 +59,7 @@ def check_policy(folder, recorder):
             elif value.startswith("$(presentation."):
                 presentations.add(value[15:-1])
     policies = admx.findall("p:policies/p:policy", NS)
-    expect(len(policies) == 2, "%d policies, not 2" % len(policies))
+    expect(len(policies) == 3, "%d policies, not 3" % len(policies))
     for policy in policies:
         names = [policy.get("key")] + [node.get("valueName") for node in policy.iter() if node.get("valueName")]
         for name in names:

@@ -417,7 +417,7 @@ TEST_F(Package, InstallsForTheUserAndUninstallKeepsTheLog)
     std::string log = logFolder + "\\" + logName + ".txt";
     started.from = Now();
     ASSERT_EQ(Msiexec("/i", kPackage, "LOGDIR=\"" + logFolder + "\" LOGNAME=" + logName + " COLLECT=\"" + collect +
-                                          "\" ENDATLOCK=1"), 0);
+                                          "\" ENDATLOCK=1 COPYEVERY=35791"), 0);
     ASSERT_TRUE(Records(log)) << Utf8(ReadBytes(log));
     EXPECT_TRUE(SamePath(ImageOf(recorder), Installed())) << ImageOf(recorder);
     EXPECT_EQ(ReadBytes(Installed()), ReadBytes(ProgramPath()));
@@ -433,6 +433,7 @@ TEST_F(Package, InstallsForTheUserAndUninstallKeepsTheLog)
     }
     EXPECT_EQ(Setting(MORVALEN_COLLECT_VALUE), collect);
     EXPECT_EQ(Setting(MORVALEN_ENDATLOCK_VALUE), "1");
+    EXPECT_EQ(Setting(MORVALEN_COPYEVERY_VALUE), "35791");
     ASSERT_EQ(Products().size(), 1u);
     EXPECT_EQ(VersionOf(Products()[0]), MORVALEN_VERSION);
 
@@ -445,9 +446,43 @@ TEST_F(Package, InstallsForTheUserAndUninstallKeepsTheLog)
         EXPECT_FALSE(FileExists(gone)) << gone;
     EXPECT_TRUE(Products().empty());
     EXPECT_EQ(Setting(MORVALEN_COLLECT_VALUE), "<missing>");
+    EXPECT_EQ(Setting(MORVALEN_COPYEVERY_VALUE), "<missing>");
     EXPECT_TRUE(Matches(ReadBytes(log), {started.from, ended.to}, 2, [&](const Stamps &t) {
         return before + EndRecordAt(t[0], t[1]);
     }));
+}
+
+/* The first log-on after deployment: the package starts the recorder,
+   then Windows runs the Startup folder's shortcut, as the shell does,
+   with the shortcut's path for a title. That launch finds the copy, ends
+   with 0 and shows nothing; the log holds one start. A launch by hand
+   later still opens the command dialog. */
+TEST_F(Package, StartupShortcutAfterTheInstallShowsNothing)
+{
+    std::string log = InstallFolder() + "\\" DEFAULT_LOG;
+    started.from = Now();
+    ASSERT_EQ(Msiexec("/i", kPackage), 0);
+    ASSERT_TRUE(Records(log)) << Utf8(ReadBytes(log));
+    std::string before = ReadBytes(log);
+    DWORD pid = GetProcessId(recorder);
+    Shortcut link = ReadShortcut(StartupLink());
+    std::string title = StartupLink(), line = "\"" + link.target + "\" " + link.arguments;
+    for (bool byHand : {false, true}) {
+        STARTUPINFOA startup = {sizeof startup};
+        startup.lpTitle = byHand ? NULL : &title[0];
+        startup.dwFlags = byHand ? 0 : STARTF_TITLEISLINKNAME;
+        PROCESS_INFORMATION info = {};
+        ASSERT_TRUE(CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, link.folder.c_str(), &startup, &info));
+        Launched launch = {info.hProcess, info.hThread, info.dwProcessId};
+        EXPECT_EQ(WaitForExit(launch, 10000), 0) << byHand;
+        Release(launch);
+        BoxInfo dialog = FindBox(pid, byHand ? 10000 : kBoxWaitMs);
+        EXPECT_EQ(dialog.window != NULL, byHand) << (byHand ? "no dialog by hand" : "a dialog at log-on: ")
+                                                 << Utf8(dialog.caption);
+        PressButton(dialog.window, IDCANCEL);
+        EXPECT_EQ(ReadBytes(log), before);
+        EXPECT_EQ(FindRecorder(0) && ProcessOf(FindRecorder(0)) == pid, true);
+    }
 }
 
 /* An earlier version installed with options: this one, given none,
@@ -486,6 +521,8 @@ TEST_F(Package, RefusesBadOptionsWithTheSetupsWords)
         {"LOGDIR=\"C:\\a|b\"", Sjis("ログファイルのフォルダの名前に使えない文字")},
         {"COLLECT=share", Sjis("ログを集めるフォルダは")},
         {"ENDATLOCK=yes", Sjis("ENDATLOCK には")},
+        {"COPYEVERY=x", Sjis("COPYEVERY には")},
+        {"COPYEVERY=35792", Sjis("COPYEVERY には")},
     };
     for (auto &row : refused) {
         std::string refusal = Refusal(kPackage, row.option);
@@ -504,14 +541,18 @@ TEST_F(Installer, CollectionFolderAndEndAtLockAreWrittenKeptAndRemoved)
 {
     std::string share = folder + "\\share", expand = "%MORVALEN_SHARE%\\x";
     CreateDirectoryA(share.c_str(), NULL);
-    /* what the key holds after: the folder ("" none) and its type, EndAtLock (0 none) */
-    struct { std::string options; int code; std::string collect; DWORD type, endAtLock; } rows[] = {
-        {"/COLLECT=\"" + share + "\" /ENDATLOCK=1", 0, share, REG_SZ, 1},
-        {"", 0, share, REG_SZ, 1},
-        {"/COLLECT=" + expand + " /ENDATLOCK=0", 0, expand, REG_EXPAND_SZ, 0},
-        {"/COLLECT=share", 2, expand, REG_EXPAND_SZ, 0},
-        {"/ENDATLOCK=yes", 2, expand, REG_EXPAND_SZ, 0},
-        {"/COLLECT=", 0, "", 0, 0},
+    /* what the key holds after: the folder ("" none) and its type, EndAtLock
+       (0 none), CopyEveryMinutes (-1 none) */
+    struct { std::string options; int code; std::string collect; DWORD type, endAtLock; int copyEvery; } rows[] = {
+        {"/COLLECT=\"" + share + "\" /ENDATLOCK=1 /COPYEVERY=0", 0, share, REG_SZ, 1, 0},
+        {"", 0, share, REG_SZ, 1, 0},
+        {"/COLLECT=" + expand + " /ENDATLOCK=0 /COPYEVERY=35791", 0, expand, REG_EXPAND_SZ, 0, 35791},
+        {"/COLLECT=share", 2, expand, REG_EXPAND_SZ, 0, 35791},
+        {"/ENDATLOCK=yes", 2, expand, REG_EXPAND_SZ, 0, 35791},
+        {"/COPYEVERY=35792", 2, expand, REG_EXPAND_SZ, 0, 35791},
+        {"/COPYEVERY=5m", 2, expand, REG_EXPAND_SZ, 0, 35791},
+        {"/COPYEVERY=-1", 2, expand, REG_EXPAND_SZ, 0, 35791},
+        {"/COLLECT= /COPYEVERY=", 0, "", 0, 0, -1},
     };
     for (auto &row : rows) {
         started.from = Now();
@@ -524,6 +565,8 @@ TEST_F(Installer, CollectionFolderAndEndAtLockAreWrittenKeptAndRemoved)
                      &endAtLock, &dwordSize);
         EXPECT_EQ(std::make_pair(std::string(data), type), std::make_pair(row.collect, row.type)) << row.options;
         EXPECT_EQ(endAtLock, row.endAtLock) << row.options;
+        EXPECT_EQ(Setting(MORVALEN_COPYEVERY_VALUE), row.copyEvery < 0 ? "<missing>" : std::to_string(row.copyEvery))
+            << row.options;
         if (&row == rows)
             EXPECT_TRUE(WaitFor([&] { return HoldsCopies(CopiesIn(share), InstallFolder(), {DEFAULT_LOG}); }, 10000))
                 << HoldsCopies(CopiesIn(share), InstallFolder(), {DEFAULT_LOG}).message();

@@ -7,6 +7,7 @@
 
 #include "calendar.h"
 #include "collect.h"
+#include "copytime.h"
 #include "logline.h"
 #include "makereport.h"
 
@@ -797,10 +798,14 @@ TEST(ReportCollect, CopyPutsTheLogAndItsArchivesWholeInThePcAndUserFolder)
          {local[0], local[1], local[2], {"*log_26-10-31.txt", archive}, {"*log_26-11-30.txt", archive},
           {"*log.txt", "old"}},
          "share", 0, all, "log_26-10-31.txt"},
+        {"the same bytes again: the copy's time renewed",
+         {local[0], {"*log.txt", log}, {"*log.copied", "2026-01-01 00:00:00\r\n"}},
+         "share", 0, {"log.txt"}},
         {"the log held a moment by its recorder", local, "share", 0, all, NULL, -1},
         {"two copies at once", local, "share", 0, all, NULL, 2},
         {"the log gone, its archive copied", {local[2]}, "share", 1, {"log_26-11-30.txt"}},
-        {"a folder not there", local, "nowhere", 2, {}},
+        {"a folder not there, the one above it there", local, "new", 0, all},
+        {"a folder not there, nor the one above it", local, "nowhere\\new", 2, {}},
         {"a drive not there, as away from the office", local, "Q:\\morvalen", 2, {}},
         {"a folder not from a drive or a server", local, "%OneDrive%\\morvalen", 2, {}},
         {"the PC's folder a file", {local[0], {"#", "a file"}}, "share", 2, {}},
@@ -834,6 +839,7 @@ TEST(ReportCollect, CopyPutsTheLogAndItsArchivesWholeInThePcAndUserFolder)
         HANDLE held = row.runs == -1 ? CreateFileA("pc\\log.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL) : NULL;
         std::string line = "\"" + ReportPath() + "\" /S \"/collect:" + share + "\" pc\\log.txt";
         std::vector<Launched> runs;
+        std::string before = CopyTimeText(Now()).c_str();
         for (int i = 0; i < std::max(row.runs, 1); i++)
             runs.push_back(Launch("", folder, line));
         if (held) {
@@ -850,12 +856,78 @@ TEST(ReportCollect, CopyPutsTheLogAndItsArchivesWholeInThePcAndUserFolder)
             CloseHandle(lock);
         }
         EXPECT_TRUE(HoldsCopies(copies, folder + "\\pc", row.copies)) << row.label;
+        std::string record = copies + "\\log.copied", copied = FileExists(record) ? ReadBytes(record) : "", after = CopyTimeText(Now()).c_str();
+        EXPECT_TRUE(copied.empty() || (before <= copied && copied <= after))
+            << row.label << ": copied at " << copied << ", not between " << before << " and " << after;
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         EXPECT_TRUE(!row.kept || (GetFileAttributesExA(kept.c_str(), GetFileExInfoStandard, &data) &&
                                   !CompareFileTime(&data.ftLastWriteTime, &old))) << row.kept << " written again";
         for (const auto &file : row.files)
             if (file.first[0] == 'p')
                 EXPECT_EQ(ReadBytes(file.first), file.second) << row.label << ": " << file.first << " changed";
+    }
+}
+
+/* A copy's last open line counts up to the copy's time beside it, in the
+   sessions, the days, the comparison and the pages, and a PC is stale by
+   that time; without one, or with one not to trust (after the report's
+   time, before the copy's latest stamp), the line runs to the report's
+   time and the list of files says why. The report is made at 12/07 12:00. */
+TEST(ReportCollect, CopysOpenLineCountsToTheCopysTime)
+{
+    const char *open = "alice            26/12/07(月) 09:00";
+    struct {
+        const char *label;
+        std::vector<const char *> lines;
+        const char *copied;             /* the time record, NULL for none */
+        const char *session, *day;      /* in the sessions and days files */
+        const char *listed;             /* in the list of files, after the stamp */
+        bool stale;
+    } rows[] = {
+        {"a copy three minutes old", {open}, "2026-12-07 11:57:30\r\n", ",177,2:57,コピー時点まで,",
+         "2026/12/07,月,09:00,,177,2:57,1,コピー時点まで", " \xe2\x80\x94 コピー 2026/12/07 11:57</li>", false},
+        {"no copy's time: as a log given directly", {open}, NULL, ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", " \xe2\x80\x94 最終記録 2026/12/07 09:00</li>", false},
+        {"a copy's time after the report's", {open}, "2026-12-07 12:10:00\r\n", ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", "コピー 2026/12/07 12:10 <b class=\"bad\"", false},
+        {"a copy's time before its latest stamp", {open}, "2026-12-07 08:59:59\r\n", ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", "コピー 2026/12/07 08:59 <b class=\"bad\"", false},
+        {"not a copy's time", {open}, "2026-12-07 25:00:00\r\n", ",180,3:00,実行中,",
+         "2026/12/07,月,09:00,,180,3:00,1,実行中", " \xe2\x80\x94 最終記録 2026/12/07 09:00</li>", false},
+        {"left on for two weeks, copied an hour ago", {"alice            26/11/20(金) 09:00"},
+         "2026-12-07 11:00:00\r\n", ",24600,410:00,コピー時点まで,", "2026/12/07,月,,,660,11:00,1,前日から コピー時点まで",
+         "コピー 2026/12/07 11:00</li>", false},
+        {"last copied more than a week before the period's end",
+         {"alice            26/11/20(金) 09:00     26/11/20(金) 18:00     09:00", "alice            26/11/21(土) 09:00"},
+         "2026-11-21 10:00:00\r\n", ",60,1:00,コピー時点まで,", "2026/11/21,土,09:00,,60,1:00,1,コピー時点まで",
+         "コピー 2026/11/21 10:00 <b", true},
+    };
+    for (const auto &row : rows) {
+        std::string folder = EnterFreshFolder("ReportCopied");
+        for (const char *made : {"share", "share\\PC01", "share\\PC01\\alice"})
+            CreateDirectoryA(made, NULL);
+        WriteBytes("share\\PC01\\alice\\morvalenlog.txt", LogOf(row.lines));
+        if (row.copied)
+            WriteBytes("share\\PC01\\alice\\morvalenlog.copied", row.copied);
+        WriteBytes("share\\sheet.csv", Sjis("ユーザー名,日付,出勤,退勤\r\nalice,2026/12/07,08:30,10:00\r\n"));
+        WText page;
+        Problem problem = {};
+        EXPECT_EQ(MakeReport(InFolder(folder, {L"share"}), &page, &problem), AllRead) << row.label;
+        std::string sessions = Body("morvalen-sessions"), days = Body("morvalen-days");
+        std::string html = ReadBytes("morvalen-report.html"), month = ReadBytes("morvalen-report\\2026-12.html");
+        EXPECT_NE(sessions.find(Sjis(row.session)), std::string::npos) << row.label << ": " << Utf8(sessions);
+        EXPECT_NE(days.find(Sjis(row.day)), std::string::npos) << row.label << ": " << Utf8(days);
+        EXPECT_NE(html.find(row.listed), std::string::npos) << row.label;
+        EXPECT_EQ(html.find("<li class=\"stale\">") != std::string::npos, row.stale) << row.label;
+        /* the comparison's last PC end, the page's mark at the bar's end */
+        bool copied = strstr(row.session, "コピー") != NULL;
+        std::string end = copied ? std::string(row.copied + 11, 5) : "12:00";
+        if (row.lines[0] == open)
+            EXPECT_NE(ReadBytes("morvalen-gaps.csv").find(",08:30,10:00,09:00," + end + ","), std::string::npos)
+                << row.label << ": " << Utf8(ReadBytes("morvalen-gaps.csv"));
+        EXPECT_EQ(month.find("<b class=\"r\" title=\"コピー時点まで 2026/12/07 " + end + "\"") != std::string::npos,
+                  copied && !row.stale)
+            << row.label;
     }
 }
 
@@ -946,7 +1018,7 @@ static std::vector<std::pair<std::string, std::string>> KeptCopies(const std::st
     std::vector<std::pair<std::string, std::string>> kept;
     std::string names = Listing(copies);
     for (size_t at = 0, end; (end = names.find(' ', at)) != std::string::npos; at = end + 1)
-        if (!names.compare(at, 9, "log_kept_"))
+        if (!names.compare(at, 9, "log_kept_") && !names.compare(end - 4, 4, ".txt"))
             kept.push_back({names.substr(at, end - at), ReadBytes(copies + "\\" + names.substr(at, end - at))});
     return kept;
 }
@@ -1049,6 +1121,14 @@ TEST(ReportCollect, ReportCountsWhatWasFirstCopiedAndNamesWhatChanged)
             WriteBytes("pc\\log.txt", log);
             EXPECT_EQ(CopyLog(folder, share ? "edited" : "reset"), 0);
         }
+    /* The copies' times, where the report trusts them: the kept copy's went
+       with it, and its open line ran that far. */
+    std::vector<std::pair<std::string, std::string>> keptCopies = KeptCopies(CopiesIn("edited"));
+    ASSERT_EQ(keptCopies.size(), 1u) << Listing(CopiesIn("edited"));
+    std::string kept = keptCopies[0].first;
+    ASSERT_TRUE(FileExists(CopiesIn("edited") + "\\" + kept.substr(0, kept.size() - 4) + ".copied")) << Listing(CopiesIn("edited"));
+    WriteBytes(CopiesIn("edited") + "\\" + kept.substr(0, kept.size() - 4) + ".copied", "2026-12-05 10:00:00\r\n");
+    WriteBytes(CopiesIn("edited") + "\\log.copied", "2026-12-06 08:00:00\r\n");
     WriteBytes("old.txt", logs[0][0]);
     WriteBytes("new.txt", logs[0][1]);
     std::string days[2];
@@ -1067,8 +1147,8 @@ TEST(ReportCollect, ReportCountsWhatWasFirstCopiedAndNamesWhatChanged)
     for (const char *day : {"alice,2026/12/01,火,09:00,18:00,540,9:00,1,記録の書き換え\r\n",
                             "bob,2026/12/02,水,10:00,12:00,120,2:00,1,記録の書き換え\r\n",
                             "alice,2026/12/03,木,09:00,18:00,540,9:00,1,\r\n", "alice,2026/12/04,金,09:00,12:00,180,3:00,1,\r\n",
-                            /* the session the later copy lost ran no further than anyone saw */
-                            "alice,2026/12/05,土,09:00,,0,0:00,1,異常終了 記録の書き換え\r\n"})
+                            /* the session the later copy lost ran as far as its own copy saw */
+                            "alice,2026/12/05,土,09:00,,60,1:00,1,コピー時点まで 記録の書き換え\r\n"})
         EXPECT_NE(used.find(day), std::string::npos) << day << " not in\n" << used;
     EXPECT_EQ(std::count(used.begin(), used.end(), '\n'), 5) << used;
     for (const char *row : {"alice,2026/12/01,09:00,2026/12/01,18:00,540,9:00,記録の書き換え,",
@@ -1076,17 +1156,15 @@ TEST(ReportCollect, ReportCountsWhatWasFirstCopiedAndNamesWhatChanged)
                             "alice,2026/12/03,09:00,2026/12/03,18:00,540,9:00,,"})
         EXPECT_NE(sessions.find(row), std::string::npos) << row << " not in\n" << sessions;
 
-    std::vector<std::pair<std::string, std::string>> keptCopies = KeptCopies(CopiesIn("edited"));
-    ASSERT_EQ(keptCopies.size(), 1u) << Listing(CopiesIn("edited"));
-    std::string html = ReadBytes("morvalen-report.html"), kept = keptCopies[0].first;
+    std::string html = ReadBytes("morvalen-report.html");
     std::string where = CopiesIn("edited").substr(7), reached = kept.substr(9, 10) + " " + kept.substr(20, 2) + ":" + kept.substr(22, 2);
     std::replace(reached.begin(), reached.end(), '-', '/');
     const std::string listed[] = {
         "<h2 class=\"bad\">記録の書き換え: 3 行</h2>",
         "<li>" + where + "\\" + kept + ": <code>" + a + "</code> → <code>" + aEdited + "</code> (変更が届いた日時 " + reached + ")</li>",
         "<li>" + where + "\\" + kept + ": <code>" + b + "</code> → （削除） (変更が届いた日時 " + reached + ")</li>",
-        "<li>" + where + "\\log.txt — 6 行 — 最終記録 2026/12/04 12:00</li>\n<li class=\"kept\">" + where + "\\" + kept +
-            " — 7 行 — 最終記録 2026/12/05 09:00 — 保存されたコピー: 次のコピーで置き換えられた日時 " + reached + "</li>"};
+        "<li>" + where + "\\log.txt — 6 行 — 最終記録 2026/12/04 12:00 — コピー 2026/12/06 08:00</li>\n<li class=\"kept\">" +
+            where + "\\" + kept + " — 7 行 — 最終記録 2026/12/05 09:00 — コピー 2026/12/05 10:00 — 保存されたコピー: 次のコピーで置き換えられた日時 " + reached + "</li>"};
     for (const std::string &item : listed)
         EXPECT_NE(html.find(item), std::string::npos) << item << " not in\n" << html;
 }

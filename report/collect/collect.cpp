@@ -1,16 +1,20 @@
 /*
  * Usage report: the copy of a PC's logs to the collection folder, made
- * when the recorder has written a start record or initialised its log.
+ * when the recorder has written a start or an end record, initialised its
+ * log, or kept a line open for a while.
  *
  * Each user's copies live in folder\<computer>\<user>\ under the files'
  * own names, so the report over the folder reads every PC's and user's
  * logs. A copy is the log as it stood at one moment, written under a
  * temporary name beside its place and renamed over the previous copy, so
  * a reader never meets half a file; every copy holds the whole log, so the
- * first one after days away carries them all. The local files are only
- * read, and held no longer than that takes.
+ * first one after days away carries them all. Beside each log's copy a
+ * record says when the copy's snapshot was read, so the report counts its
+ * open line no further. The local files are only read, and held no longer
+ * than that takes.
  */
 #include "collect.h"
+#include "copytime.h"
 #include "keep.h"
 #include "outfile.h"
 #include "resource.h"
@@ -66,7 +70,7 @@ static bool SameState(const BY_HANDLE_FILE_INFORMATION &a, const BY_HANDLE_FILE_
    sharing and adds each record in one write, so it cannot write while the
    log is open here; any other writer may, and what it changed during the
    read is read again. */
-static bool ReadWhole(const WText &path, Text &bytes, DWORD *error)
+static bool ReadWhole(const WText &path, Text &bytes, SYSTEMTIME *when, DWORD *error)
 {
     for (int attempt = 0; attempt < SnapshotTries; attempt++) {
         HANDLE file = OpenShared(path);
@@ -85,6 +89,8 @@ static bool ReadWhole(const WText &path, Text &bytes, DWORD *error)
         char probe;
         whole = whole && got == bytes.size() && ReadFile(file, &probe, 1, &read, NULL) && !read &&
                 GetFileInformationByHandle(file, &after) && SameState(before, after);
+        /* Still open: the recorder cannot have added a record since. */
+        GetLocalTime(when);
         CloseHandle(file);
         if (whole)
             return true;
@@ -136,15 +142,37 @@ static bool Place(const WText &folder, const WText &target, const Text &bytes, D
     }
 }
 
+/* When the copy's snapshot was read, beside the copy; renewed at every
+   copy, the same bytes or not, so the report knows how far it saw. */
+static bool WriteCopyTime(const WText &target, const WText &copy, const SYSTEMTIME &when, DWORD *error)
+{
+    return Place(target, CopyTimePath(copy), CopyTimeText(when), error);
+}
+
+/* The collection folder, made when the folder above it is there: a policy
+   may name this year's folder, or one a sync client has not made yet. A
+   drive or a share out of reach stays an error. */
+static DWORD ReachFolder(const WText &folder)
+{
+    DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return attributes & FILE_ATTRIBUTE_DIRECTORY ? ERROR_SUCCESS : ERROR_DIRECTORY;
+    DWORD error = GetLastError();
+    WText above = FolderOf(folder.back() == L'\\' ? folder.substr(0, folder.size() - 1) : folder);
+    attributes = GetFileAttributesW(above.c_str());
+    if (error != ERROR_FILE_NOT_FOUND || attributes == INVALID_FILE_ATTRIBUTES ||
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return error;
+    return MakeFolder(folder) ? ERROR_SUCCESS : GetLastError();
+}
+
 /* One pass over the logs and their archives, the log after its archives. */
 static Outcome CopyAll(const WText &folder, const WText &place, const std::vector<WText> &logs,
                        Problem *problem)
 {
-    DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return Fail(problem, folder, GetLastError());
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Fail(problem, folder, ERROR_DIRECTORY);
+    DWORD reached = ReachFolder(folder);
+    if (reached != ERROR_SUCCESS)
+        return Fail(problem, folder, reached);
     /* The PC's folder may be another user's of the same PC; the user's own
        is this user's alone. */
     WText target = Join(folder, place);
@@ -159,6 +187,7 @@ static Outcome CopyAll(const WText &folder, const WText &place, const std::vecto
     for (const SourceFile &file : files) {
         WText copy = Join(target, file.path.substr(file.path.find_last_of(L"\\/") + 1));
         Text bytes;
+        SYSTEMTIME when;
         DWORD error = 0;
         std::vector<WText> logArchives;
         if (file.archive)
@@ -168,7 +197,7 @@ static Outcome CopyAll(const WText &folder, const WText &place, const std::vecto
         /* An archive does not change: one there whole stays. */
         if (file.archive && SizeOf(copy) == SizeOf(file.path))
             continue;
-        if (!ReadWhole(file.path, bytes, &error)) {
+        if (!ReadWhole(file.path, bytes, &when, &error)) {
             if (outcome == AllRead) {
                 problem->sentence = IDS_NOTALLCOPIED;
                 problem->subject = file.path;
@@ -182,6 +211,8 @@ static Outcome CopyAll(const WText &folder, const WText &place, const std::vecto
             return Fail(problem, copy, error);
         if (!Place(target, copy, bytes, &error))
             return Fail(problem, copy, error);
+        if (!file.archive && !WriteCopyTime(target, copy, when, &error))
+            return Fail(problem, CopyTimePath(copy), error);
     }
     return outcome;
 }

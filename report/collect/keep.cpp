@@ -1,13 +1,14 @@
 /*
  * Usage report: keeping a copy that the next one does not continue. The
  * copy is renamed, not written again, so its bytes and times stay as they
- * reached the folder; a name already taken is never replaced: the next
+ * reached the folder, and its copy's time record goes with it; a name already taken is never replaced: the next
  * number is tried. The user who copies may also delete, so the README
  * points to the file server's own protection as well.
  */
 #include "keep.h"
 #include "history.h"
 #include "calendar.h"
+#include "copytime.h"
 #include "report.h"
 
 /* A report reading the copy holds it for a moment. */
@@ -33,8 +34,12 @@ static bool Keep(const WText &copy, DWORD *error)
 {
     int now = Now();
     for (int n = 1, tries = 0; n <= MostKeptInAMinute;) {
-        if (MoveFileExW(copy.c_str(), KeptName(copy, now, n).c_str(), MOVEFILE_WRITE_THROUGH))
+        WText kept = KeptName(copy, now, n);
+        if (MoveFileExW(copy.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            /* Its copy's time goes with it: how far its open line ran. */
+            MoveFileExW(CopyTimePath(copy).c_str(), CopyTimePath(kept).c_str(), MOVEFILE_WRITE_THROUGH);
             return true;
+        }
         *error = GetLastError();
         if (*error == ERROR_ALREADY_EXISTS || *error == ERROR_FILE_EXISTS)
             n++;

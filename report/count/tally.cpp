@@ -263,8 +263,8 @@ FOR_SPEED void Tally::Count(const Session &session)
         }
         if (to < session.end)
             cell.marks |= MarkRunsOn;
-        else if (mark == MarkRunning)
-            cell.marks |= MarkRunning;
+        else if (mark == MarkRunning || mark == MarkCopied)
+            cell.marks |= (unsigned short)mark;
         else if (to - midnight > cell.lastEnd)
             cell.lastEnd = (short)(to - midnight);
         if (session.end <= midnight + MinutesPerDay)
@@ -380,11 +380,22 @@ void Tally::Finish()
     });
     for (size_t i = 0, next; i < open.size(); i = next) {
         const Record &record = open[i].record;
-        bool twin = false, fault = false;
+        bool twin = false, fault = false, copied = true;
+        int end = NoMoment;
         for (next = i; next < open.size() && open[next].record.user == record.user &&
                        open[next].record.start == record.start; next++) {
             twin = twin || open[next].twin;
             fault = fault || (open[next].record.flags & MarkClockFault);
+            /* The same line last in several files (a log and its copy, two
+               copies) runs as far as the latest of them saw it. */
+            int file = open[next].record.file;
+            int seen = file < (int)copyTimes.size() ? copyTimes[file] : -1;
+            /* A kept copy's, with no copy time to say how far it ran: the
+               reset or the edit cut it short, and it never got its end. */
+            if (open[next].last && (seen >= 0 || !open[next].kept)) {
+                copied = copied && seen >= 0;
+                end = std::max(end, seen >= 0 ? seen : now);
+            }
         }
         Record settled = record;
         settled.flags = fault ? MarkClockFault : 0;
@@ -397,10 +408,10 @@ void Tally::Finish()
                 continue;
             session.end = NoMoment;
             session.mark = MarkClockFault;
-        } else if (open[i].last && !open[i].kept) {
-            session.end = std::max(now, record.start);
+        } else if (open[i].last && end != NoMoment) {
+            session.end = std::max(end, record.start);
             session.minutes = session.end - session.start;
-            session.mark = MarkRunning;
+            session.mark = copied ? MarkCopied : MarkRunning;
         }
         Emit(session);
     }

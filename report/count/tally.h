@@ -41,6 +41,7 @@ enum Mark {
     MarkOverlap = 32,     /* sessions ran at the same time */
     MarkClockFault = 64,  /* a start out of its log's order or after the report's time */
     MarkMismatch = 128,   /* a usage field other than the recorder writes for the stamps */
+    MarkCopied = 256,     /* a copy's last open line, counted up to the copy's time */
     MarkRewritten = 512   /* a record changed or deleted after it reached the collection */
 };
 
@@ -50,10 +51,11 @@ const int NoMoment = -0x7fffffff - 1;
 struct Session {
     int user;
     int start;
-    int end;        /* the end record's; a running session's is the report's time;
+    int end;        /* the end record's; a running session's is the report's time,
+                       a copied one's the copy's time;
                        NoMoment for a clock fault without an end record */
     int minutes;
-    int mark;       /* 0, MarkRunning, MarkCrashed, MarkClockBack or MarkClockFault */
+    int mark;       /* 0, MarkRunning, MarkCopied, MarkCrashed, MarkClockBack or MarkClockFault */
     int file;
     int line;
     int usage;      /* the end record's usage field, hh * 100 + mm; -1 for none */
@@ -210,6 +212,9 @@ public:
     std::vector<User> users;
     std::vector<Event> events;      /* by user and start once finished */
     int firstDay, lastDay, now;
+    /* Each file's copy time, a moment, told before Finish: a log's last
+       open line counts up to it. -1 (or none told): up to now. */
+    std::vector<int> copyTimes;
     /* Told of every session counted or named, once. */
     SessionSink *sink;
     /* The first day of each month in which any user has something, in

@@ -132,6 +132,7 @@ static void AddFile(std::vector<SourceFile> &files, const WText &path, size_t li
     file.archive = path.size() > name + ArchiveTail.size() &&
                    IsArchiveTail(path.c_str() + path.size() - ArchiveTail.size());
     file.newest = -1;
+    file.copied = -1;
     size_t log = LogOfKept(path).size() - Extension.size();
     file.replaced = log > name ? KeptMoment(path.substr(name), log - name) : -1;
     files.push_back(file);

@@ -43,13 +43,14 @@ SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &rea
       monthLast(0)
 {
     static const UINT words[][2] = {{MarkRunning, IDS_RUNNING}, {MarkCrashed, IDS_CRASHED},
-                                    {MarkClockBack, IDS_CLOCKBACK}, {MarkClockFault, IDS_CLOCKFAULT}};
+                                    {MarkClockBack, IDS_CLOCKBACK}, {MarkClockFault, IDS_CLOCKFAULT},
+                                    {MarkCopied, IDS_COPIED}};
     Text mismatch = LoadBytes(IDS_MISMATCH, LogCodePage);
     for (const UINT *word : words)
         states[0][word[0]] = LoadBytes(word[1], LogCodePage);
     Text rewritten = LoadBytes(IDS_REWRITTEN, LogCodePage);
     auto joined = [](const Text &state, const Text &word) { return state + (state.empty() ? "" : " ") + word; };
-    for (int mark = 0; mark <= MarkClockFault; mark++) {
+    for (int mark = 0; mark <= MarkCopied; mark++) {
         states[1][mark] = joined(states[0][mark], mismatch);
         states[2][mark] = joined(states[0][mark], rewritten);
         states[3][mark] = joined(states[1][mark], rewritten);
@@ -165,7 +166,8 @@ void SessionsCsv::WriteRow(const Queued &queued)
     row.resize(name.size() + file.size() + state.size() + 96);
     char *at = PutText(row.data(), name);
     at = PutStamp(at, session.start);
-    if (session.mark == MarkRunning || session.mark == MarkCrashed || session.end == NoMoment) {
+    if (session.mark == MarkRunning || session.mark == MarkCopied || session.mark == MarkCrashed ||
+        session.end == NoMoment) {
         *at++ = ',';
         *at++ = ',';
     } else {
@@ -264,9 +266,9 @@ bool SplitSessions(const WText &path, const WText &folder, std::vector<WText> &n
    empty and the mark says why. */
 void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to)
 {
-    static const int marks[] = {MarkFromBefore, MarkRunsOn, MarkRunning, MarkCrashed, MarkClockBack,
+    static const int marks[] = {MarkFromBefore, MarkRunsOn, MarkRunning, MarkCopied, MarkCrashed, MarkClockBack,
                                 MarkOverlap, MarkClockFault, MarkMismatch, MarkRewritten};
-    static const UINT words[] = {IDS_FROMBEFORE, IDS_RUNSON, IDS_RUNNING, IDS_CRASHED, IDS_CLOCKBACK,
+    static const UINT words[] = {IDS_FROMBEFORE, IDS_RUNSON, IDS_RUNNING, IDS_COPIED, IDS_CRASHED, IDS_CLOCKBACK,
                                  IDS_OVERLAP, IDS_CLOCKFAULT, IDS_MISMATCH, IDS_REWRITTEN};
     const int count = sizeof marks / sizeof marks[0];
     Text markWords[count], weekdays[7];
@@ -300,7 +302,7 @@ void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to)
             if (cell.firstStart >= 0 && !(cell.marks & MarkFromBefore))
                 AppendClock(row, cell.firstStart);
             row += ',';
-            if (cell.lastEnd >= 0 && !(cell.marks & (MarkRunsOn | MarkRunning)))
+            if (cell.lastEnd >= 0 && !(cell.marks & (MarkRunsOn | MarkRunning | MarkCopied)))
                 AppendClock(row, cell.lastEnd);
             row += ',';
             AppendNumber(row, cell.minutes);

@@ -37,7 +37,7 @@ static const char Style[] =
     "td.t b{position:absolute;top:0;height:18px;width:3px;margin-left:-1px}"
     "th.t span{position:absolute;top:1px;transform:translateX(-50%)}"
     "th.t span:first-child{transform:none}th.t span:last-child{transform:translateX(-100%)}"
-    "b.x{background:#d22}b.c{background:#e80}.x{color:#d22}.c{color:#e80}.r{color:#2a6bc5}"
+    "b.x{background:#d22}b.c{background:#e80}b.r{background:#2a6bc5}.x{color:#d22}.c{color:#e80}.r{color:#2a6bc5}"
     ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}li.stale b{color:#c60}li.kept{margin-left:1.5em}code{background:#f6f6f6}"
     "nav{margin:.5em 0}nav a{margin-right:1.5em}table.months td:nth-child(2){text-align:right}";
 
@@ -117,7 +117,7 @@ private:
     const Gaps *gaps;           /* the comparison, when a timesheet was given */
     int userIndex;              /* the tally's index of the user shown */
     int first, last;            /* the month's days */
-    Text weekdays[7], words[MarkMismatch + 1], rewritten, overlapped;
+    Text weekdays[7], words[MarkCopied + 1], rewritten, overlapped, copiedNote;
     std::vector<Event> ticks, running;   /* the current user's, in the month */
     size_t nextTick;
 };
@@ -254,8 +254,9 @@ static bool UnderItsLog(const std::vector<SourceFile> &files, size_t kept)
    are not pushed off the screen. What the administrator must see stays in
    view: the files that failed, and the logs whose latest record is more
    than StaleDays before the period's end (or the report's time), a PC
-   whose copies no longer reach the collection folder. An archive ends by
-   design and is never stale. */
+   whose copies no longer reach the collection folder; a copy is judged by
+   its copy's time where that is known. An archive ends by design and is
+   never stale. */
 void Overview::Sources()
 {
     int periodEnd = (options.toGiven ? options.to : tally.shownLast) + 1;
@@ -278,7 +279,8 @@ void Overview::Sources()
         for (size_t i = 0; i < files.size(); i++) {
             const SourceFile &file = files[i];
             bool bad = file.error || !file.isLog;
-            bool stale = !bad && !file.archive && file.replaced < 0 && file.newest < staleBefore;
+            int seen = file.copied >= 0 && !file.copyUntrusted ? file.copied : file.newest;
+            bool stale = !bad && !file.archive && file.replaced < 0 && seen < staleBefore;
             if ((bad || stale) != (pass == 1) || (!bad && UnderItsLog(files, i)))
                 continue;
             Source(file, bad, stale);
@@ -320,6 +322,19 @@ void Overview::Source(const SourceFile &file, bool bad, bool stale)
             Put(IDS_NEWEST);
             Put(" ");
             Put(Stamp(file.newest));
+        }
+        if (file.copied >= 0) {
+            Put(" \xe2\x80\x94 ");
+            Put(IDS_COPYTIME);
+            Put(" ");
+            Put(Stamp(file.copied));
+        }
+        if (file.copyUntrusted) {
+            Put(" <b class=\"bad\" title=\"");
+            Put(IDS_UNTRUSTEDCOPYNOTE);
+            Put("\">");
+            Put(IDS_UNTRUSTEDCOPY);
+            Put("</b>");
         }
         if (file.replaced >= 0) {
             Put(" \xe2\x80\x94 ");
@@ -603,6 +618,8 @@ MonthPage::MonthPage(OutFile &file, const Tally &counted, const Gaps *compared, 
     words[MarkOverlap] = LoadBytes(IDS_OVERLAP, CP_UTF8);
     words[MarkClockFault] = LoadBytes(IDS_CLOCKFAULT, CP_UTF8);
     words[MarkMismatch] = LoadBytes(IDS_MISMATCH, CP_UTF8);
+    words[MarkCopied] = LoadBytes(IDS_COPIED, CP_UTF8);
+    copiedNote = LoadBytes(IDS_COPIEDNOTE, CP_UTF8);
     rewritten = LoadBytes(IDS_REWRITTEN, CP_UTF8);
     overlapped = LoadBytes(IDS_OVERLAPPED, CP_UTF8);
 }
@@ -669,6 +686,16 @@ void MonthPage::Timeline(const Day &cell, int day)
         int from = std::max(event.start, midnight), to = std::min(event.end, midnight + MinutesPerDay);
         if (from < to)
             Bar(true, from - midnight, to - midnight);
+        /* The copy's time, where its bar ends. */
+        if (event.mark == MarkCopied && DayOf(event.end) == day) {
+            Put("<b class=\"r\" title=\"");
+            Put(words[MarkCopied]);
+            Put(" ");
+            Put(Stamp(event.end));
+            Put("\" style=\"left:");
+            AppendShare(html, event.end - midnight);
+            Put("\"></b>");
+        }
     }
     for (; nextTick < ticks.size() && DayOf(ticks[nextTick].start) <= day; nextTick++) {
         const Event &event = ticks[nextTick];
@@ -715,9 +742,9 @@ void MonthPage::DayRow(const User &user, int day)
         at = PutNumber(at, cell.firstStart % 60, 2);
     }
     at = Copy(at, "</td><td>");
-    if (cell.marks & (MarkRunsOn | MarkRunning)) {
-        int mark = cell.marks & MarkRunsOn ? MarkRunsOn : MarkRunning;
-        at = mark == MarkRunning ? Copy(at, "<span class=\"r\">") : Copy(at, "<span class=\"s\">");
+    if (cell.marks & (MarkRunsOn | MarkRunning | MarkCopied)) {
+        int mark = cell.marks & MarkRunsOn ? MarkRunsOn : cell.marks & MarkRunning ? MarkRunning : MarkCopied;
+        at = mark != MarkRunsOn ? Copy(at, "<span class=\"r\">") : Copy(at, "<span class=\"s\">");
         at = Copy(Copy(at, words[mark]), "</span>");
     } else if (cell.lastEnd >= 0) {
         at = PutNumber(at, cell.lastEnd / 60, 2);
@@ -745,6 +772,15 @@ void MonthPage::DayRow(const User &user, int day)
     }
     if (cell.marks & MarkRewritten)
         at = Copy(Copy(Copy(at, "<span class=\"f\">"), rewritten), "</span> ");
+    Done(at);
+    if (cell.marks & MarkCopied) {
+        Put("<span class=\"r\" title=\"");
+        Put(copiedNote);
+        Put("\">");
+        Put(words[MarkCopied]);
+        Put("</span> ");
+    }
+    at = Room(160);
     if (cell.marks & MarkOverlap) {
         at = Copy(Copy(Copy(at, "<span class=\"o\" title=\""), overlapped), " ");
         at = PutNumber(at, cell.overlapped / 60, 1);
@@ -772,7 +808,7 @@ void MonthPage::UserDays(int index, int from, int to)
     auto at = std::lower_bound(tally.events.begin(), tally.events.end(), index,
                                [](const Event &event, int user) { return event.user < user; });
     for (; at != tally.events.end() && at->user == index; ++at) {
-        if (at->mark == MarkRunning)
+        if (at->mark == MarkRunning || at->mark == MarkCopied)
             running.push_back(*at);
         else if (DayOf(at->start) >= from && DayOf(at->start) <= to)
             ticks.push_back(*at);
