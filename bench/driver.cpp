@@ -276,6 +276,21 @@ static void SleepMs(const Program &ours, ULONGLONG after, int sleeps, std::vecto
     Stop(ours, running);
 }
 
+/* The collection folder and what the copies put there (the log's copy and
+   its time record), once the last copy, which holds the user's lock, is
+   over. */
+static void RemoveCopies(const std::string &share, const char *computer, const char *user)
+{
+    HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, ("Global\\MorvalenCopy-" + std::string(user)).c_str());
+    if (lock && WaitForSingleObject(lock, kTimeoutMs) != WAIT_TIMEOUT)
+        ReleaseMutex(lock);
+    if (lock)
+        CloseHandle(lock);
+    RemoveFolder(share + "\\" + computer + "\\" + user);
+    RemoveDirectoryA((share + "\\" + computer).c_str());
+    RemoveFolder(share);
+}
+
 /* The recorder with a collection folder set beside the same without, in
    turns: from the launch until its message loop answers, which with the
    folder set includes starting the copy. Each copy is waited for before
@@ -305,10 +320,7 @@ static void CollectStarts(const Program &ours, int launches, std::vector<double>
         Stop(ours, running);
     }
     RegDeleteKeyA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY);
-    DeleteFileA(copy.c_str());
-    RemoveDirectoryA(copies.c_str());
-    RemoveDirectoryA((share + "\\" + computer).c_str());
-    RemoveFolder(share);
+    RemoveCopies(share, computer, user);
 }
 
 /* Wine leaves some counters of other processes empty or answers with the
@@ -515,11 +527,7 @@ static CopyingIdle MeasureCopyingIdle(const Program &ours, int runs, int idleSec
         Stop(ours, running);
     }
     RegDeleteKeyA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY);
-    DeleteFileA(copy.c_str());
-    DeleteFileA(record.c_str());
-    RemoveDirectoryA(copies.c_str());
-    RemoveDirectoryA((share + "\\" + computer).c_str());
-    RemoveFolder(share);
+    RemoveCopies(share, computer, user);
     return result;
 }
 

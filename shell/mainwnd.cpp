@@ -179,6 +179,7 @@ static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LP
            the copy of the end may be ended with the session, and the
            next copy carries it then. */
         if (wParam) {
+            KeepCopying(window, false);
             RecordSessionEnd();
             StartLogCopy();
         } else

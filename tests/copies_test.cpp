@@ -60,6 +60,7 @@ TEST_F(RecorderCase, CopiesEveryMinuteWhileALineIsOpenAndAfterEachEnd)
 
     /* The report's page marks the open line up to the later copy. */
     std::string out = folder + "\\out";
+    CreateDirectoryA(out.c_str(), NULL);
     ASSERT_EQ(RunToEnd("\"" + BuildFolder() + "\\morvalen-report.exe\" /S \"/out:" + out + "\" \"" + share + "\"",
                        folder), 0);
     std::string sessions = ReadBytes(out + "\\morvalen-sessions.csv"), copied = ReadBytes(record);

@@ -780,7 +780,7 @@ void MonthPage::DayRow(const User &user, int day)
         Put(words[MarkCopied]);
         Put("</span> ");
     }
-    at = Room(160);
+    at = Room(320);
     if (cell.marks & MarkOverlap) {
         at = Copy(Copy(Copy(at, "<span class=\"o\" title=\""), overlapped), " ");
         at = PutNumber(at, cell.overlapped / 60, 1);
