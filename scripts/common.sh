@@ -54,11 +54,21 @@ check_32bit() {
     fi
 }
 
+# A test run holds the prefix lock from its build to its last test: a
+# build by another script meanwhile (scripts/bench builds both presets)
+# would relink the test programs and rewrite CTest's lists under it, and a
+# test would fail at its start, with nothing said. So any other script's
+# build waits for the lock too.
 build_presets() {
-    for preset in "$@"; do
-        [ -f "$BUILD/$preset/build.ninja" ] || cmake --preset "$preset" >/dev/null
-        cmake --build --preset "$preset"
-    done
+    if [ -n "${MORVALEN_PREFIX_LOCKED:-}" ]; then
+        for preset in "$@"; do
+            [ -f "$BUILD/$preset/build.ninja" ] || cmake --preset "$preset" >/dev/null
+            cmake --build --preset "$preset"
+        done
+    else
+        mkdir -p "$BUILD"
+        (flock 9 && MORVALEN_PREFIX_LOCKED=1 build_presets "$@") 9>"$BUILD/wine.lock"
+    fi
 }
 
 wine_env() {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <tlhelp32.h>
+
 std::string ProgramPath()
 {
     return BuildFolder() + "\\morvalen.exe";
@@ -218,9 +220,29 @@ void RecorderCase::SetUp()
     folder = EnterFreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
+/* The copies to a collection folder that the case's recorders started run
+   on in processes of their own; none may run into the next case, which
+   shares the prefix (and its user's copy lock). */
+static void WaitForCopies()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {sizeof entry};
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, MORVALEN_REPORT_EXE) != 0)
+            continue;
+        HANDLE copy = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (copy) {
+            WaitForSingleObject(copy, 10000);
+            CloseHandle(copy);
+        }
+    }
+    CloseHandle(snapshot);
+}
+
 void RecorderCase::TearDown()
 {
     KillRecorders();
+    WaitForCopies();
     Release(first);
 }
 
