@@ -285,6 +285,7 @@ Outcome MakeReport(const Options &options, WText *page, Problem *problem)
     if (options.fromGiven)
         for (int i = 0; i < (int)reading.files.size(); i++)
             ExpectLastLine(reading, i, tally);
+    FindRewrites(reading, tally);
     ReadLogFiles(reading, tally);
     bool anyLog = false, allRead = true;
     for (const SourceFile &file : reading.files) {

@@ -64,6 +64,8 @@ struct SourceFile {
     DWORD error;        /* could not be read: the system's reason */
     WText listed;       /* as the overview lists it: from the folder given */
     bool archive;       /* a dated archive, which ends by design */
+    int replaced;       /* a kept copy (which also ends): when the next copy
+                           replaced it, a moment; -1 for any other file */
     int newest;         /* the latest stamp, a moment; -1 for none */
     int copied;         /* a copy's time record beside it, a moment; -1 for none */
     bool copyUntrusted; /* that time is after the report's or before the latest stamp */
@@ -108,6 +110,11 @@ void ExpectLastLine(const Reading &reading, int index, Tally &tally);
 /* A log opened to be read, its writer waited for. */
 HANDLE OpenShared(const WText &path);
 
+/* rewrites.cpp: a whole file; the records later copies changed, into the
+   tally before any file is read. */
+bool ReadAll(const WText &path, Text &bytes, DWORD *error);
+void FindRewrites(const Reading &reading, Tally &tally);
+
 /* outputs.cpp: a name the report writes, which a folder's .csv files
    leave out. */
 bool IsReportOutput(const WText &name);
@@ -146,8 +153,9 @@ private:
        where it is while the writer reads it. */
     std::deque<Text> userFields;
     std::vector<Text> fileFields;
-    /* By whether the usage field disagrees, then by mark. */
-    Text states[2][MarkCopied + 1];
+    /* By whether the usage field disagrees (1) and a later copy changed
+       the record (2), then by mark. */
+    Text states[4][MarkCopied + 1];
     std::vector<Queued> filling, writing;
     HANDLE thread;
     /* A batch filled for the writer; the writer idle, the last written. */

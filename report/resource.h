@@ -154,6 +154,14 @@
 #define IDS_DEPARTMENTGAPS  605
 #define IDS_DEPARTMENTPAGES 606
 #define IDS_USERINDEX       607
+/* What reached the collection folder: a copy kept because the next one
+   did not continue it, and the records changed after they were copied */
+#define IDS_REWRITTEN       560
+#define IDS_REWRITTENNOTE   561
+#define IDS_DELETED         562
+#define IDS_REACHED         563
+#define IDS_KEPTCOPY        564
+#define IDS_LEGENDREWRITTEN 565
 
 #define IDI_REPORT          1
 

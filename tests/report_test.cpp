@@ -1025,3 +1025,166 @@ TEST(ReportCollect, CollectionFolderGivesTheDaysOfTheOriginalLogs)
     RegSetKeyValueA(HKEY_CURRENT_USER, shellFolders, "Personal", REG_EXPAND_SZ, documents, size);
     EXPECT_EQ(Utf8(UsedDays(Body("docs\\morvalen-days"))), Utf8(days[0]));
 }
+
+/* A log's copy made as the recorder makes it, the log in pc\log.txt. */
+static int CopyLog(const std::string &folder, const std::string &share)
+{
+    return RunToEnd("\"" + ReportPath() + "\" /S \"/collect:" + folder + "\\" + share + "\" pc\\log.txt", folder, 30000);
+}
+
+/* The kept copies in a folder of copies, by name, with their bytes. */
+static std::vector<std::pair<std::string, std::string>> KeptCopies(const std::string &copies)
+{
+    std::vector<std::pair<std::string, std::string>> kept;
+    std::string names = Listing(copies);
+    for (size_t at = 0, end; (end = names.find(' ', at)) != std::string::npos; at = end + 1)
+        if (!names.compare(at, 9, "log_kept_") && !names.compare(end - 4, 4, ".txt"))
+            kept.push_back({names.substr(at, end - at), ReadBytes(copies + "\\" + names.substr(at, end - at))});
+    return kept;
+}
+
+/* "log_kept_yyyy-MM-dd_HHmm" of the local time, and of a minute later. */
+static std::string KeptStem(int laterMinutes)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME time;
+    SystemTimeToFileTime(&now, &time);
+    ULARGE_INTEGER at = {{time.dwLowDateTime, time.dwHighDateTime}};
+    at.QuadPart += laterMinutes * 600000000ULL;
+    time = {at.LowPart, at.HighPart};
+    FileTimeToSystemTime(&time, &now);
+    char stem[40];
+    snprintf(stem, sizeof stem, "log_kept_%04u-%02u-%02u_%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute);
+    return stem;
+}
+
+/* What reached the collection folder stays there: the copy replaces the
+   previous copy of a log only when the log continues it, as the recorder
+   makes it go on; else the previous copy is kept beside it, under a name
+   with the time it was replaced, and a kept copy is never replaced, not
+   even by one kept in the same minute. */
+TEST(ReportCollect, CopyKeepsThePreviousCopyUnlessTheLogContinuesIt)
+{
+    const char *a = "alice            26/12/01(火) 09:00     26/12/01(火) 18:00     09:00",
+               *aOpen = "alice            26/12/01(火) 09:00",
+               *aEdited = "alice            26/12/01(火) 09:00     26/12/01(火) 17:00     08:00",
+               *b = "bob              26/12/01(火) 10:00     26/12/01(火) 12:00     02:00",
+               *c = "alice            26/12/02(水) 09:00     26/12/02(水) 18:00     09:00",
+               *d = "alice            26/12/05(土) 09:00";
+    const std::string withD = LogOf({a, c, d});
+    struct {
+        const char *label;
+        std::string before, log, archive;   /* the share's copy, the log, its archive */
+        bool kept;
+        bool keptBefore;                    /* kept copies of this minute and the next there */
+    } rows[] = {
+        {"a log that grows", LogOf({a}), LogOf({a, c}), "", false},
+        {"an end written onto its line", LogOf({aOpen}), LogOf({a, c}), "", false},
+        {"an end written onto an earlier line of a shared log", LogOf({aOpen, b}), LogOf({a, b, c}), "", false},
+        {"a log initialised, its archive beside it", withD, LogOf({d}), withD, false},
+        {"a new log after a reset", LogOf({a, c}), LogOf({d}), "", true},
+        {"a deleted line", LogOf({a, b, c}), LogOf({a, c}), "", true},
+        {"an edited end", LogOf({a, c}), LogOf({aEdited, c}), "", true},
+        {"a reordered pair", LogOf({a, b}), LogOf({b, a}), "", true},
+        {"a log initialised, its archive gone", withD, LogOf({d}), "", true},
+        {"a third copy, kept copies there", LogOf({a, c}), LogOf({aEdited}), "", true, true},
+    };
+    for (const auto &row : rows) {
+        std::string folder = EnterFreshFolder("ReportCollectKeep"), copies = CopiesIn(folder + "\\share");
+        for (const std::string &made : {std::string("pc"), std::string("share"), copies.substr(0, copies.rfind('\\')), copies})
+            CreateDirectoryA(made.c_str(), NULL);
+        WriteBytes(copies + "\\log.txt", row.before);
+        WriteBytes("pc\\log.txt", row.log);
+        if (!row.archive.empty())
+            WriteBytes("pc\\log_26-12-05.txt", row.archive);
+        std::vector<std::pair<std::string, std::string>> kept;
+        for (int later = 0; row.keptBefore && later < 2; later++) {
+            kept.push_back({KeptStem(later) + ".txt", "kept " + std::to_string(later)});
+            WriteBytes(copies + "\\" + kept.back().first, kept.back().second);
+        }
+        std::string stems[2] = {KeptStem(0), ""};
+        EXPECT_EQ(CopyLog(folder, "share"), 0) << row.label;
+        stems[1] = KeptStem(0);
+        EXPECT_EQ(ReadBytes(copies + "\\log.txt"), row.log) << row.label;
+        std::vector<std::pair<std::string, std::string>> found = KeptCopies(copies);
+        EXPECT_EQ(found.size(), kept.size() + row.kept) << row.label << ": " << Listing(copies);
+        for (const auto &copy : found) {
+            bool before = std::find(kept.begin(), kept.end(), copy) != kept.end();
+            bool named = !copy.first.compare(0, stems[0].size(), stems[0]) || !copy.first.compare(0, stems[1].size(), stems[1]);
+            EXPECT_TRUE(before || (named && copy.second == row.before))
+                << row.label << ": " << copy.first << " holds " << Escaped(copy.second);
+        }
+    }
+}
+
+/* The report over copies made so: a reset PC's two logs give the same
+   days from the collection as given directly; a line edited and a line
+   deleted after they were copied count as first copied, are marked on
+   their days and in the sessions file, and are listed on the overview
+   with the line then and now; each kept copy is listed under its log. */
+TEST(ReportCollect, ReportCountsWhatWasFirstCopiedAndNamesWhatChanged)
+{
+    const char *a = "alice            26/12/01(火) 09:00     26/12/01(火) 18:00     09:00",
+               *aEdited = "alice            26/12/01(火) 09:00     26/12/01(火) 17:00     08:00",
+               *b = "bob              26/12/02(水) 10:00     26/12/02(水) 12:00     02:00",
+               *c = "alice            26/12/03(木) 09:00     26/12/03(木) 18:00     09:00",
+               *e = "alice            26/12/04(金) 09:00     26/12/04(金) 12:00     03:00",
+               *f = "alice            26/12/05(土) 09:00";
+    std::string folder = EnterFreshFolder("ReportKept");
+    for (const char *made : {"pc", "reset", "edited"})
+        CreateDirectoryA(made, NULL);
+    const std::string logs[2][2] = {{LogOf({a, b}), LogOf({c, e})}, {LogOf({a, b, c, f}), LogOf({aEdited, c, e})}};
+    for (int share = 0; share < 2; share++)
+        for (const std::string &log : logs[share]) {
+            WriteBytes("pc\\log.txt", log);
+            EXPECT_EQ(CopyLog(folder, share ? "edited" : "reset"), 0);
+        }
+    /* The copies' times, where the report trusts them: the kept copy's went
+       with it, and its open line ran that far. */
+    std::vector<std::pair<std::string, std::string>> keptCopies = KeptCopies(CopiesIn("edited"));
+    ASSERT_EQ(keptCopies.size(), 1u) << Listing(CopiesIn("edited"));
+    std::string kept = keptCopies[0].first;
+    ASSERT_TRUE(FileExists(CopiesIn("edited") + "\\" + kept.substr(0, kept.size() - 4) + ".copied")) << Listing(CopiesIn("edited"));
+    WriteBytes(CopiesIn("edited") + "\\" + kept.substr(0, kept.size() - 4) + ".copied", "2026-12-05 10:00:00\r\n");
+    WriteBytes(CopiesIn("edited") + "\\log.copied", "2026-12-06 08:00:00\r\n");
+    WriteBytes("old.txt", logs[0][0]);
+    WriteBytes("new.txt", logs[0][1]);
+    std::string days[2];
+    const std::vector<const wchar_t *> inputs[3] = {{L"old.txt", L"new.txt"}, {L"reset"}, {L"edited"}};
+    for (int i = 0; i < 3; i++) {
+        WText page;
+        Problem problem = {};
+        EXPECT_EQ(MakeReport(InFolder(folder, inputs[i]), &page, &problem), AllRead);
+        if (i < 2)
+            days[i] = Body("morvalen-days");
+    }
+    EXPECT_EQ(Utf8(UsedDays(days[1])), Utf8(UsedDays(days[0])));
+    EXPECT_EQ(days[1].find(Sjis("記録の書き換え")), std::string::npos) << "a new log marked";
+
+    std::string used = Utf8(UsedDays(Body("morvalen-days"))), sessions = Utf8(Body("morvalen-sessions"));
+    for (const char *day : {"alice,2026/12/01,火,09:00,18:00,540,9:00,1,記録の書き換え\r\n",
+                            "bob,2026/12/02,水,10:00,12:00,120,2:00,1,記録の書き換え\r\n",
+                            "alice,2026/12/03,木,09:00,18:00,540,9:00,1,\r\n", "alice,2026/12/04,金,09:00,12:00,180,3:00,1,\r\n",
+                            /* the session the later copy lost ran as far as its own copy saw */
+                            "alice,2026/12/05,土,09:00,,60,1:00,1,コピー時点まで 記録の書き換え\r\n"})
+        EXPECT_NE(used.find(day), std::string::npos) << day << " not in\n" << used;
+    EXPECT_EQ(std::count(used.begin(), used.end(), '\n'), 5) << used;
+    for (const char *row : {"alice,2026/12/01,09:00,2026/12/01,18:00,540,9:00,記録の書き換え,",
+                            "bob,2026/12/02,10:00,2026/12/02,12:00,120,2:00,記録の書き換え,",
+                            "alice,2026/12/03,09:00,2026/12/03,18:00,540,9:00,,"})
+        EXPECT_NE(sessions.find(row), std::string::npos) << row << " not in\n" << sessions;
+
+    std::string html = ReadBytes("morvalen-report.html");
+    std::string where = CopiesIn("edited").substr(7), reached = kept.substr(9, 10) + " " + kept.substr(20, 2) + ":" + kept.substr(22, 2);
+    std::replace(reached.begin(), reached.end(), '-', '/');
+    const std::string listed[] = {
+        "<h2 class=\"bad\">記録の書き換え: 3 行</h2>",
+        "<li>" + where + "\\" + kept + ": <code>" + a + "</code> → <code>" + aEdited + "</code> (変更が届いた日時 " + reached + ")</li>",
+        "<li>" + where + "\\" + kept + ": <code>" + b + "</code> → （削除） (変更が届いた日時 " + reached + ")</li>",
+        "<li>" + where + "\\log.txt — 6 行 — 最終記録 2026/12/04 12:00 — コピー 2026/12/06 08:00</li>\n<li class=\"kept\">" +
+            where + "\\" + kept + " — 7 行 — 最終記録 2026/12/05 09:00 — コピー 2026/12/05 10:00 — 保存されたコピー: 次のコピーで置き換えられた日時 " + reached + "</li>"};
+    for (const std::string &item : listed)
+        EXPECT_NE(html.find(item), std::string::npos) << item << " not in\n" << html;
+}

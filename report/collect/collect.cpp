@@ -15,6 +15,7 @@
  */
 #include "collect.h"
 #include "copytime.h"
+#include "keep.h"
 #include "outfile.h"
 #include "resource.h"
 
@@ -182,11 +183,17 @@ static Outcome CopyAll(const WText &folder, const WText &place, const std::vecto
     std::vector<WText> sheets;
     CollectInputs(logs, {}, files, sheets);
     Outcome outcome = AllRead;
+    std::vector<WText> archives;    /* the copies of the archives before the next log */
     for (const SourceFile &file : files) {
         WText copy = Join(target, file.path.substr(file.path.find_last_of(L"\\/") + 1));
         Text bytes;
         SYSTEMTIME when;
         DWORD error = 0;
+        std::vector<WText> logArchives;
+        if (file.archive)
+            archives.push_back(copy);
+        else
+            logArchives.swap(archives);
         /* An archive does not change: one there whole stays. */
         if (file.archive && SizeOf(copy) == SizeOf(file.path))
             continue;
@@ -199,6 +206,9 @@ static Outcome CopyAll(const WText &folder, const WText &place, const std::vecto
             outcome = SomeUnreadable;
             continue;
         }
+        /* A copy the log no longer continues stays beside it. */
+        if (!file.archive && !KeepHistory(copy, bytes, logArchives, &error))
+            return Fail(problem, copy, error);
         if (!Place(target, copy, bytes, &error))
             return Fail(problem, copy, error);
         if (!file.archive && !WriteCopyTime(target, copy, when, &error))

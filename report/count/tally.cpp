@@ -37,7 +37,7 @@ bool User::HasMonth(int month) const
 
 Tally::Tally(int first, int last, int reportTime)
     : firstDay(first), lastDay(last), now(reportTime), sink(NULL), shownFirst(first),
-      shownLast(last), faultCount(0), mismatchCount(0), fileStartsInOrder(true)
+      shownLast(last), faultCount(0), mismatchCount(0), rewriteCount(0), fileStartsInOrder(true)
 {
     for (Recent &recent : recents)
         recent.user = -1;
@@ -239,7 +239,8 @@ FOR_SPEED void Tally::Count(const Session &session)
         cell.sessions++;
         if (cell.firstStart < 0 || MinuteOfDay(session.start) < cell.firstStart)
             cell.firstStart = (short)MinuteOfDay(session.start);
-        cell.marks |= (unsigned short)(mark | (session.mismatch ? MarkMismatch : 0));
+        cell.marks |= (unsigned short)(mark | (session.mismatch ? MarkMismatch : 0) |
+                                       (session.rewritten ? MarkRewritten : 0));
         return;
     }
 
@@ -257,6 +258,8 @@ FOR_SPEED void Tally::Count(const Session &session)
                 cell.firstStart = (short)(from - midnight);
             if (session.mismatch)
                 cell.marks |= MarkMismatch;
+            if (session.rewritten)
+                cell.marks |= MarkRewritten;
         }
         if (to < session.end)
             cell.marks |= MarkRunsOn;
@@ -284,8 +287,18 @@ static void Keep(std::vector<Session> &list, int &count, const Session &session)
     count++;
 }
 
-void Tally::Emit(const Session &session)
+void Tally::AddRewrite(const Rewrite &rewrite)
 {
+    if (rewrites.size() < UntrustedShown)
+        rewrites.push_back(rewrite);
+    rewriteCount++;
+    rewritten.Add(Key{rewrite.user, rewrite.start, 0});
+}
+
+void Tally::Emit(const Session &given)
+{
+    Session session = given;
+    session.rewritten = rewriteCount && rewritten.HasStart(session.user, session.start);
     if (session.mark == MarkClockFault) {
         Keep(faults, faultCount, session);
     } else {
@@ -313,7 +326,7 @@ void Tally::AddEnded(const Record &record)
             return;
         fileFaultsShown.push_back(Key{record.user, record.start, record.end});
         Session session = {record.user, record.start, record.end, 0, MarkClockFault, record.file,
-                           record.line, record.usage, false, record.endInOrder};
+                           record.line, record.usage, false, record.endInOrder, false};
         Emit(session);
         return;
     }
@@ -338,15 +351,15 @@ void Tally::AddEnded(const Record &record)
         completedBefore.Add(Key{record.user, record.start, end});
     Session session = {record.user, record.start, end, std::max(end - record.start, 0),
                        end < record.start ? MarkClockBack : 0, record.file, record.line, record.usage,
-                       (record.flags & MarkMismatch) != 0, false};
+                       (record.flags & MarkMismatch) != 0, false, false};
     Emit(session);
 }
 
-void Tally::AddOpen(const Record &record, bool last, bool twin)
+void Tally::AddOpen(const Record &record, bool last, bool twin, bool kept)
 {
     if (record.flags & MarkClockFault)
         fileFaults.push_back(Key{record.user, record.start, NoMoment});
-    Open waiting = {record, last, twin, CountedBefore(record)};
+    Open waiting = {record, last, twin, kept, CountedBefore(record)};
     open.push_back(waiting);
 }
 
@@ -359,6 +372,8 @@ void Tally::Finish()
             return x.user < y.user;
         if (x.start != y.start)
             return x.start < y.start;
+        if (a.kept != b.kept)
+            return !a.kept;
         if (a.last != b.last)
             return !a.last;
         return x.file != y.file ? x.file < y.file : x.line < y.line;
@@ -375,7 +390,9 @@ void Tally::Finish()
                copies) runs as far as the latest of them saw it. */
             int file = open[next].record.file;
             int seen = file < (int)copyTimes.size() ? copyTimes[file] : -1;
-            if (open[next].last) {
+            /* A kept copy's, with no copy time to say how far it ran: the
+               reset or the edit cut it short, and it never got its end. */
+            if (open[next].last && (seen >= 0 || !open[next].kept)) {
                 copied = copied && seen >= 0;
                 end = std::max(end, seen >= 0 ? seen : now);
             }
@@ -390,13 +407,13 @@ void Tally::Finish()
         if (CountedBefore(settled) && !twin && !ownFile)
             continue;
         Session session = {record.user, record.start, record.start, 0, MarkCrashed,
-                           record.file, record.line, -1, false, false};
+                           record.file, record.line, -1, false, false, false};
         if (fault) {
             if (!Placed(record))
                 continue;
             session.end = NoMoment;
             session.mark = MarkClockFault;
-        } else if (open[i].last) {
+        } else if (open[i].last && end != NoMoment) {
             session.end = std::max(end, record.start);
             session.minutes = session.end - session.start;
             session.mark = copied ? MarkCopied : MarkRunning;

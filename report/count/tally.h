@@ -41,7 +41,8 @@ enum Mark {
     MarkOverlap = 32,     /* sessions ran at the same time */
     MarkClockFault = 64,  /* a start out of its log's order or after the report's time */
     MarkMismatch = 128,   /* a usage field other than the recorder writes for the stamps */
-    MarkCopied = 256      /* a copy's last open line, counted up to the copy's time */
+    MarkCopied = 256,     /* a copy's last open line, counted up to the copy's time */
+    MarkRewritten = 512   /* a record changed or deleted after it reached the collection */
 };
 
 /* No moment: a clock fault without an end record, or nothing to place it. */
@@ -60,6 +61,7 @@ struct Session {
     int usage;      /* the end record's usage field, hh * 100 + mm; -1 for none */
     bool mismatch;  /* the usage field is not what the stamps give */
     bool endInOrder;    /* a clock fault whose end is a real moment: its day is marked */
+    bool rewritten;     /* a later copy of its log changed or deleted it */
 };
 
 /* A record as the reader hands it over. */
@@ -156,6 +158,16 @@ private:
     std::vector<Key> keys;
 };
 
+/* A record a later copy of its log changed or deleted, as the
+   collection keeps them. */
+struct Rewrite {
+    int user;
+    int start;
+    Text before, after;     /* the lines, UTF-8; after empty: deleted */
+    int file;               /* the kept copy that has it as first copied */
+    int reached;            /* when the change reached the collection, a moment */
+};
+
 class Tally {
 public:
     /* Days firstDay to lastDay are counted; now is the report's time. */
@@ -166,8 +178,9 @@ public:
     void AddEnded(const Record &record);
     /* A start record without its end. last: no line follows it in its
        log; twin: the next line is a record of the same user and start
-       (a crash and a new session within the minute). */
-    void AddOpen(const Record &record, bool last, bool twin);
+       (a crash and a new session within the minute); kept: last in a
+       copy the collection kept, so not running, unless its log has it so. */
+    void AddOpen(const Record &record, bool last, bool twin, bool kept = false);
     /* A log's last line is a start record from start on: before the
        range, its completed copy in another file must be known even
        though that copy counts nothing. Told before any file is read. */
@@ -180,6 +193,9 @@ public:
     /* Asks for the cell of a record soon to come, so that it is in the
        cache by the time it is counted. */
     void Prefetch(int user, int start) const;
+    /* A record that a later copy changed: counted as first copied, and
+       marked. Told before any file is read. */
+    void AddRewrite(const Rewrite &rewrite);
     /* Settles the open records, once every log has been read. */
     void Finish();
 
@@ -210,11 +226,14 @@ public:
        how many there are. */
     std::vector<Session> faults, mismatches;
     int faultCount, mismatchCount;
+    /* The first records changed after they were copied, and how many. */
+    std::vector<Rewrite> rewrites;
+    int rewriteCount;
 
 private:
     struct Open {
         Record record;
-        bool last, twin;
+        bool last, twin, kept;
         bool before;    /* an earlier file had its start, when it was read */
     };
 
@@ -238,6 +257,8 @@ private:
        failed are two faults; their ends tell them apart. */
     std::vector<Key> fileFaults, fileFaultsShown;
     Keys faultKeys, faultsShown;
+    /* The user and start of each record in rewrites. */
+    Keys rewritten;
     /* Starts before the range that a log ends open on; the completed
        copies of those seen in any file. */
     std::vector<int> expected;

@@ -3,11 +3,13 @@
  * for. A folder means every .txt in it and in its subfolders, so the
  * folder that PCs copy their logs to (PC\user\log) is read whole; a log
  * brings its archives, NAME_yy-MM-dd.txt beside it, which come first
- * because they are older. A .csv, given or in a folder given (not in its
+ * because they are older, after the copies the collection kept of it
+ * (history.h), whose records count as first copied. A .csv, given or in a folder given (not in its
  * subfolders), is a timesheet to compare with, unless the folder's is one
  * of the report's own. A file reached twice is read once.
  */
 #include "report.h"
+#include "history.h"
 #include "../../recorder/loglayout.h"
 
 #include <algorithm>
@@ -131,20 +133,25 @@ static void AddFile(std::vector<SourceFile> &files, const WText &path, size_t li
                    IsArchiveTail(path.c_str() + path.size() - ArchiveTail.size());
     file.newest = -1;
     file.copied = -1;
+    size_t log = LogOfKept(path).size() - Extension.size();
+    file.replaced = log > name ? KeptMoment(path.substr(name), log - name) : -1;
     files.push_back(file);
 }
 
-/* Adds the archives of the log found among names (sorted: the names
-   starting with "base_" are next to each other), then the log itself. */
+/* Adds the kept copies and the archives of the log found among names
+   (sorted: the names starting with "base_" are next to each other), then
+   the log itself. */
 static void AddLog(std::vector<SourceFile> &files, const WText &folder, const WText &log,
                    const std::vector<WText> &names, size_t listedFrom)
 {
     WText base = log.substr(0, log.size() - Extension.size()), prefix = base + Mark;
-    for (auto at = std::lower_bound(names.begin(), names.end(), prefix, NameBefore);
-         at != names.end() && at->size() >= prefix.size() && SamePath(at->substr(0, prefix.size()), prefix);
-         ++at)
-        if (at->size() == base.size() + ArchiveTail.size() && IsArchiveTail(at->c_str() + base.size()))
-            AddFile(files, Join(folder, *at), listedFrom);
+    for (int archives = 0; archives < 2; archives++)
+        for (auto at = std::lower_bound(names.begin(), names.end(), prefix, NameBefore);
+             at != names.end() && at->size() >= prefix.size() && SamePath(at->substr(0, prefix.size()), prefix);
+             ++at)
+            if (archives ? at->size() == base.size() + ArchiveTail.size() && IsArchiveTail(at->c_str() + base.size())
+                         : KeptMoment(*at, base.size()) >= 0)
+                AddFile(files, Join(folder, *at), listedFrom);
     AddFile(files, Join(folder, log), listedFrom);
 }
 

@@ -121,8 +121,8 @@ private:
    and handed to the tally. */
 class RecordReader {
 public:
-    RecordReader(Tally &tally, int index, int &newest)
-        : tally(tally), index(index), newest(newest), pending(false), lastStart(NoMoment) {}
+    RecordReader(Tally &tally, int index, int &newest, bool kept)
+        : tally(tally), index(index), newest(newest), kept(kept), pending(false), lastStart(NoMoment) {}
 
     void Line(const Parsed &parsed);
     void End();
@@ -134,6 +134,9 @@ private:
     int index;
     /* The file's latest stamp that a wrong clock did not make. */
     int &newest;
+    /* A kept copy, replaced by a log that did not continue it: its last
+       open record is not running unless the log says so. */
+    bool kept;
     /* An open record waits for the next line: if there is one, its
        session crashed. */
     bool pending;
@@ -254,7 +257,7 @@ Record RecordReader::Judge(int user, const LogLine &read, int number)
 void RecordReader::End()
 {
     if (pending)
-        tally.AddOpen(pendingRecord, true, false);
+        tally.AddOpen(pendingRecord, true, false, kept);
     tally.EndFile();
 }
 
@@ -394,7 +397,8 @@ void Pipeline::Count(Batch &batch)
         if (i + Ahead < lines.size() && lines[i + Ahead].user >= 0)
             tally.Prefetch(lines[i + Ahead].user, lines[i + Ahead].read.start);
         if (!counting)
-            counting = new RecordReader(tally, lines[i].file, reading.files[lines[i].file].newest);
+            counting = new RecordReader(tally, lines[i].file, reading.files[lines[i].file].newest,
+                                        reading.files[lines[i].file].replaced >= 0);
         if (lines[i].read.kind != LineBlank) {
             counting->Line(lines[i]);
             continue;

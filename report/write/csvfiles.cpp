@@ -66,8 +66,13 @@ SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &rea
     Text mismatch = LoadBytes(IDS_MISMATCH, LogCodePage);
     for (const UINT *word : words)
         states[0][word[0]] = LoadBytes(word[1], LogCodePage);
-    for (int mark = 0; mark <= MarkCopied; mark++)
-        states[1][mark] = states[0][mark] + (states[0][mark].empty() ? "" : " ") + mismatch;
+    Text rewritten = LoadBytes(IDS_REWRITTEN, LogCodePage);
+    auto joined = [](const Text &state, const Text &word) { return state + (state.empty() ? "" : " ") + word; };
+    for (int mark = 0; mark <= MarkCopied; mark++) {
+        states[1][mark] = joined(states[0][mark], mismatch);
+        states[2][mark] = joined(states[0][mark], rewritten);
+        states[3][mark] = joined(states[1][mark], rewritten);
+    }
     for (const SourceFile &source : reading.files) {
         fileFields.push_back(Text());
         AppendField(fileFields.back(), source.shown);
@@ -178,7 +183,7 @@ void SessionsCsv::WriteRow(const Queued &queued)
 {
     const Session &session = queued.session;
     const Text &name = *queued.name, &file = fileFields[session.file];
-    const Text &state = states[session.mismatch][session.mark];
+    const Text &state = states[session.mismatch + 2 * session.rewritten][session.mark];
     row.resize(name.size() + file.size() + state.size() + 96);
     char *at = PutText(row.data(), name);
     at = PutStamp(at, session.start);
@@ -283,9 +288,9 @@ bool SplitSessions(const WText &path, const WText &folder, std::vector<WText> &n
 void WriteDaysCsv(OutFile &out, const Tally &tally, int from, int to, const Departments *departments)
 {
     static const int marks[] = {MarkFromBefore, MarkRunsOn, MarkRunning, MarkCopied, MarkCrashed, MarkClockBack,
-                                MarkOverlap, MarkClockFault, MarkMismatch};
+                                MarkOverlap, MarkClockFault, MarkMismatch, MarkRewritten};
     static const UINT words[] = {IDS_FROMBEFORE, IDS_RUNSON, IDS_RUNNING, IDS_COPIED, IDS_CRASHED, IDS_CLOCKBACK,
-                                 IDS_OVERLAP, IDS_CLOCKFAULT, IDS_MISMATCH};
+                                 IDS_OVERLAP, IDS_CLOCKFAULT, IDS_MISMATCH, IDS_REWRITTEN};
     const int count = sizeof marks / sizeof marks[0];
     Text markWords[count], weekdays[7];
     for (int i = 0; i < count; i++)

@@ -14,6 +14,7 @@
 #include "report.h"
 #include "departments.h"
 #include "gaps.h"
+#include "history.h"
 #include "pagetext.h"
 #include "outfile.h"
 #include "resource.h"
@@ -38,7 +39,7 @@ static const char Style[] =
     "th.t span{position:absolute;top:1px;transform:translateX(-50%)}"
     "th.t span:first-child{transform:none}th.t span:last-child{transform:translateX(-100%)}"
     "b.x{background:#d22}b.c{background:#e80}b.r{background:#2a6bc5}.x{color:#d22}.c{color:#e80}.r{color:#2a6bc5}"
-    ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}li.stale b{color:#c60}code{background:#f6f6f6}"
+    ".o{color:#808}.s{color:#888}li.bad,.bad{color:#b00}li.stale b{color:#c60}li.kept{margin-left:1.5em}code{background:#f6f6f6}"
     "nav{margin:.5em 0}nav a{margin-right:1.5em}table.months td:nth-child(2){text-align:right}"
     "p.ix a{margin-right:.8em}th.n{text-align:left}";
 
@@ -88,6 +89,8 @@ private:
     void Sources();
     void BadLines();
     void Untrusted(const std::vector<Session> &lines, int count, UINT word, UINT note);
+    void Rewrites();
+    void Source(const SourceFile &file, bool bad, bool stale, bool staleNote);
     void Split();
     void Totals();
     void DepartmentTotals();
@@ -128,7 +131,7 @@ private:
     int department, part;       /* the page's, or -1 for the whole month */
     int userIndex;              /* the tally's index of the user shown */
     int first, last;            /* the month's days */
-    Text weekdays[7], words[MarkCopied + 1], overlapped, copiedNote;
+    Text weekdays[7], words[MarkCopied + 1], rewritten, overlapped, copiedNote;
     std::vector<Event> ticks, running;   /* the current user's, in the month */
     size_t nextTick;
 };
@@ -263,6 +266,18 @@ Overview::Overview(OutFile &file, const Tally &counted, const Reading &read, con
     compact = cells > CompactMonths * (options.pageUsers ? options.pageUsers : PageUsers);
 }
 
+/* A kept copy is listed under its log, which comes after it and the
+   log's archives; one whose log is not there, in its place. */
+static bool UnderItsLog(const std::vector<SourceFile> &files, size_t kept)
+{
+    if (files[kept].replaced < 0)
+        return false;
+    size_t log = kept + 1;
+    while (log < files.size() && (files[log].archive || files[log].replaced >= 0))
+        log++;
+    return log < files.size() && SamePath(LogOfKept(files[kept].path), files[log].path);
+}
+
 /* The list of files is folded away when it is long, so that the totals
    are not pushed off the screen. What the administrator must see stays in
    view: the files that failed, and the logs whose latest record is more
@@ -288,72 +303,93 @@ void Overview::Sources()
     Put(" ");
     Put(IDS_LINES);
     Put("</summary>\n<ul>\n");
+    const std::vector<SourceFile> &files = reading.files;
     for (int pass = 0; pass < 2; pass++) {
-        for (const SourceFile &file : reading.files) {
+        for (size_t i = 0; i < files.size(); i++) {
+            const SourceFile &file = files[i];
             bool bad = file.error || !file.isLog;
             int seen = file.copied >= 0 && !file.copyUntrusted ? file.copied : file.newest;
-            bool stale = !bad && !file.archive && seen < staleBefore;
-            if ((bad || stale) != (pass == 1))
+            bool stale = !bad && !file.archive && file.replaced < 0 && seen < staleBefore;
+            if ((bad || stale) != (pass == 1) || (!bad && UnderItsLog(files, i)))
                 continue;
-            Put(bad ? "<li class=\"bad\">" : stale ? "<li class=\"stale\">" : "<li>");
-            Escaped(Narrow(file.listed, CP_UTF8));
-            Put(" \xe2\x80\x94 ");
-            if (file.error) {
-                Escaped(Narrow(SystemReason(file.error), CP_UTF8));
-            } else if (!file.isLog) {
-                Put(IDS_NOTALOG);
-            } else {
-                Number(file.lines);
-                Put(" ");
-                Put(IDS_LINES);
-                if (file.utf8) {
-                    Put(" (");
-                    Put(IDS_UTF8);
-                    Put(")");
-                }
-                if (file.newest >= 0) {
-                    Put(" \xe2\x80\x94 ");
-                    Put(IDS_NEWEST);
-                    Put(" ");
-                    Put(Stamp(file.newest));
-                }
-                if (file.copied >= 0) {
-                    Put(" \xe2\x80\x94 ");
-                    Put(IDS_COPYTIME);
-                    Put(" ");
-                    Put(Stamp(file.copied));
-                }
-                if (file.copyUntrusted) {
-                    Put(" <b class=\"bad\" title=\"");
-                    Put(IDS_UNTRUSTEDCOPYNOTE);
-                    Put("\">");
-                    Put(IDS_UNTRUSTEDCOPY);
-                    Put("</b>");
-                }
-                if (stale) {
-                    /* The note on the first marks only: a collection of
-                       thousands of PCs may have as many. */
-                    Put(" <b");
-                    if (staleMarks++ < BadLinesShown) {
-                        Text note = LoadBytes(IDS_STALENOTE, CP_UTF8);
-                        size_t days = note.find('|');
-                        Put(" title=\"");
-                        Put(note.substr(0, days));
-                        Number(StaleDays);
-                        Put(note.substr(days + 1));
-                        Put("\"");
-                    }
-                    Put(">");
-                    Put(IDS_STALE);
-                    Put("</b>");
-                }
-            }
-            Put("</li>\n");
+            Source(file, bad, stale, stale && staleMarks++ < BadLinesShown);
+            if (file.archive || file.replaced >= 0)
+                continue;
+            size_t first = i;
+            while (first > 0 && (files[first - 1].archive || files[first - 1].replaced >= 0))
+                first--;
+            for (; first < i; first++)
+                if (UnderItsLog(files, first) && !files[first].error && files[first].isLog)
+                    Source(files[first], false, false, false);
         }
         if (pass == 0)
             Put("</ul></details>\n<ul>\n");
     }
     Put("</ul>\n");
+}
+
+void Overview::Source(const SourceFile &file, bool bad, bool stale, bool staleNote)
+{
+    Put(bad ? "<li class=\"bad\">" : stale ? "<li class=\"stale\">" : file.replaced >= 0 ? "<li class=\"kept\">" : "<li>");
+    Escaped(Narrow(file.listed, CP_UTF8));
+    Put(" \xe2\x80\x94 ");
+    if (file.error) {
+        Escaped(Narrow(SystemReason(file.error), CP_UTF8));
+    } else if (!file.isLog) {
+        Put(IDS_NOTALOG);
+    } else {
+        Number(file.lines);
+        Put(" ");
+        Put(IDS_LINES);
+        if (file.utf8) {
+            Put(" (");
+            Put(IDS_UTF8);
+            Put(")");
+        }
+        if (file.newest >= 0) {
+            Put(" \xe2\x80\x94 ");
+            Put(IDS_NEWEST);
+            Put(" ");
+            Put(Stamp(file.newest));
+        }
+        if (file.copied >= 0) {
+            Put(" \xe2\x80\x94 ");
+            Put(IDS_COPYTIME);
+            Put(" ");
+            Put(Stamp(file.copied));
+        }
+        if (file.copyUntrusted) {
+            Put(" <b class=\"bad\" title=\"");
+            Put(IDS_UNTRUSTEDCOPYNOTE);
+            Put("\">");
+            Put(IDS_UNTRUSTEDCOPY);
+            Put("</b>");
+        }
+        if (file.replaced >= 0) {
+            Put(" \xe2\x80\x94 ");
+            Put(IDS_KEPTCOPY);
+            Put(" ");
+            Put(Stamp(file.replaced));
+        }
+        if (stale) {
+            /* The note on the first marks only: a collection of
+               thousands of PCs may have as many. */
+            Put(" <b");
+            if (staleNote) {
+                Text note = LoadBytes(IDS_STALENOTE, CP_UTF8);
+                size_t days = note.find('|');
+                Put(" title=\"");
+                Put(note.substr(0, days));
+                Number(StaleDays);
+                Put(note.substr(days + 1));
+                Put("\"");
+            }
+            Put(">");
+            Put(IDS_STALE);
+            Put("</b>");
+        }
+    }
+    Put("</li>\n");
 }
 
 void Overview::BadLines()
@@ -400,6 +436,49 @@ void Overview::Untrusted(const std::vector<Session> &lines, int count, UINT word
             Number(line.usage % 100, 2);
         }
         Put("</code></li>\n");
+    }
+    Put("</ul>\n");
+}
+
+/* The records a later copy changed or deleted after the collection had
+   them: each with the kept copy that has it as first copied (its path
+   names the PC and the user), the line then and now, and when the change
+   reached the folder. */
+void Overview::Rewrites()
+{
+    if (!tally.rewriteCount)
+        return;
+    Put("<h2 class=\"bad\">");
+    Put(IDS_REWRITTEN);
+    Put(": ");
+    Number(tally.rewriteCount);
+    Put(" ");
+    Put(IDS_LINES);
+    Put("</h2>\n<p>");
+    Put(IDS_REWRITTENNOTE);
+    if (tally.rewriteCount > (int)tally.rewrites.size()) {
+        Put(" ");
+        Put(IDS_UNTRUSTEDCUT);
+    }
+    Put("</p>\n<ul class=\"untrusted\">\n");
+    for (const Rewrite &rewrite : tally.rewrites) {
+        Put("<li>");
+        Escaped(Narrow(reading.files[rewrite.file].listed, CP_UTF8));
+        Put(": <code>");
+        Escaped(rewrite.before);
+        Put("</code> \xe2\x86\x92 ");
+        if (rewrite.after.empty()) {
+            Put(IDS_DELETED);
+        } else {
+            Put("<code>");
+            Escaped(rewrite.after);
+            Put("</code>");
+        }
+        Put(" (");
+        Put(IDS_REACHED);
+        Put(" ");
+        Put(Stamp(rewrite.reached));
+        Put(")</li>\n");
     }
     Put("</ul>\n");
 }
@@ -724,6 +803,7 @@ void Overview::Write()
     BadLines();
     Untrusted(tally.faults, tally.faultCount, IDS_CLOCKFAULT, IDS_CLOCKFAULTNOTE);
     Untrusted(tally.mismatches, tally.mismatchCount, IDS_MISMATCH, IDS_MISMATCHNOTE);
+    Rewrites();
     Split();
     if (reading.gaps)
         AppendGapsSection(html, *reading.gaps);
@@ -756,6 +836,7 @@ MonthPage::MonthPage(OutFile &file, const Tally &counted, const Gaps *compared, 
     words[MarkMismatch] = LoadBytes(IDS_MISMATCH, CP_UTF8);
     words[MarkCopied] = LoadBytes(IDS_COPIED, CP_UTF8);
     copiedNote = LoadBytes(IDS_COPIEDNOTE, CP_UTF8);
+    rewritten = LoadBytes(IDS_REWRITTEN, CP_UTF8);
     overlapped = LoadBytes(IDS_OVERLAPPED, CP_UTF8);
 }
 
@@ -912,6 +993,8 @@ void MonthPage::DayRow(const User &user, int day)
             at = Copy(Copy(at + 16, words[shown[i]]), "</span> ");
         }
     }
+    if (cell.marks & MarkRewritten)
+        at = Copy(Copy(Copy(at, "<span class=\"f\">"), rewritten), "</span> ");
     Done(at);
     if (cell.marks & MarkCopied) {
         Put("<span class=\"r\" title=\"");
@@ -1029,7 +1112,7 @@ void MonthPage::Index(bool split)
 
 void MonthPage::Write()
 {
-    bool untrusted = tally.faultCount || tally.mismatchCount;
+    bool untrusted = tally.faultCount || tally.mismatchCount || tally.rewriteCount;
     Text style = gaps ? GapsStyle : "";
     if (untrusted)
         style += UntrustedStyle;
@@ -1053,8 +1136,10 @@ void MonthPage::Write()
         Put("<p class=\"legend\">");
         Put(IDS_LEGEND);
         Put(IDS_LEGENDOVERLAP);
-        if (untrusted)
+        if (tally.faultCount || tally.mismatchCount)
             Put(IDS_LEGENDUNTRUSTED);
+        if (tally.rewriteCount)
+            Put(IDS_LEGENDREWRITTEN);
         Put("</p>\n");
     }
     tally.MonthDays(month, &from, &to);
