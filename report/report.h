@@ -116,12 +116,12 @@ bool ReadAll(const WText &path, Text &bytes, DWORD *error);
 void FindRewrites(const Reading &reading, Tally &tally);
 
 /* outputs.cpp: a name the report writes, which a folder's .csv files
-   leave out. */
+   leave out; a field as a CSV file has it, quoted only where needed. */
 bool IsReportOutput(const WText &name);
+void AppendField(Text &out, const Text &field);
 
 /* csvfiles.cpp and htmlpage.cpp */
 class OutFile;
-void AppendField(Text &out, const Text &field);
 /* The sessions file is written on a thread of its own while the logs are
    read: the rows go over in batches, one filled while the other is
    written, so its memory stays the same whatever the number of lines. */

@@ -16,44 +16,6 @@
 #include <cstring>
 #include <map>
 
-/* Digits with what Excel reads around them in a number, a date or a
-   time: 00123, 1-2, 2026/11/2, 9:00, 1,234, 5%, (12), 1.5e3. */
-static bool LooksNumeric(const Text &field)
-{
-    bool digit = false;
-    for (size_t i = 0; i < field.size(); i++) {
-        char c = field[i];
-        bool isDigit = c >= '0' && c <= '9';
-        digit = digit || isDigit;
-        if (!isDigit && !(c && strchr("-/.:,%() ", c)) && !((c == 'e' || c == 'E') && i && field[i - 1] >= '0' &&
-                                                       field[i - 1] <= '9'))
-            return false;
-    }
-    return digit;
-}
-
-void AppendField(Text &out, const Text &field)
-{
-    char first = field.empty() ? '\0' : field[0];
-    bool formula = first == '=' || first == '+' || first == '-' || first == '@' || LooksNumeric(field);
-    if (!formula && field.find_first_of(",\"\r\n") == Text::npos) {
-        out += field;
-        return;
-    }
-    out += '"';
-    if (formula)
-        out += "=\"\"";
-    for (char c : field) {
-        if (c == '"')
-            out += formula ? "\"\"\"\"" : "\"\"";
-        else
-            out += c;
-    }
-    if (formula)
-        out += "\"\"";
-    out += '"';
-}
-
 static const size_t BatchRows = 8192;
 
 SessionsCsv::SessionsCsv(OutFile &file, const Tally &counted, const Reading &reading)
