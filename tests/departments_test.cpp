@@ -8,6 +8,7 @@
 
 #include "calendar.h"
 #include "makereport.h"
+#include "reportoptions.h"
 
 #include <cstdio>
 #include <cstring>
@@ -29,21 +30,6 @@ static std::string Lines(const std::string &path)
         if (c != '\r')
             lf += c;
     return lf;
-}
-
-/* The options of a report of inputs into out, made on 2026-12-07 at
-   12:00. */
-static Options Into(const std::string &out, const std::vector<const wchar_t *> &inputs)
-{
-    Options options = {};
-    for (const wchar_t *input : inputs)
-        options.inputs.push_back(input);
-    options.outFolder = Widen(out.c_str(), out.size(), CP_ACP);
-    options.from = DayNumber(2000, 1, 1);
-    options.to = DayNumber(2099, 12, 31);
-    options.now = DayNumber(2026, 12, 7) * MinutesPerDay + 12 * 60;
-    options.gap = DefaultGap;
-    return options;
 }
 
 static Outcome Report(const Options &options)
@@ -160,7 +146,7 @@ TEST(ReportDepartments, MappingAndTimesheetGiveTheColumnTheFilesAndThePages)
         /* The split month's pages are those Chromium loads after. */
         std::string out = row.pageUsers == 2 ? BuildFolder() + "\\report-split" : folder;
         CreateDirectoryA(out.c_str(), NULL);
-        Options options = Into(out, {L"log.txt"});
+        Options options = InFolder(out, {L"log.txt"});
         if (row.timesheet)
             options.inputs.push_back(L"sheet.csv");
         options.usersFile = row.users ? L"users.csv" : L"";
@@ -188,7 +174,7 @@ TEST(ReportDepartments, MappingAndTimesheetGiveTheColumnTheFilesAndThePages)
     WriteBytes("log.txt", log);
     WriteBytes("sheet.csv", sheet);
     WriteBytes("users.csv", Sjis("社員番号,ユーザー名,所属\r\nE1,tanaka,営業部\r\nE2,sato,開発部\r\n"));
-    Options options = Into(folder, {L"log.txt", L"sheet.csv"});
+    Options options = InFolder(folder, {L"log.txt", L"sheet.csv"});
     options.usersFile = L"users.csv";
     ASSERT_EQ(Report(options), AllRead);
     std::string part = Utf8(ReadBytes(Sjis("morvalen-report\\morvalen-gaps-営業部.csv")));

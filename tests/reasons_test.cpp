@@ -7,6 +7,7 @@
 
 #include "calendar.h"
 #include "makereport.h"
+#include "reportoptions.h"
 
 /* One user, 00123, whose name Excel would take for a number, flagged on
    11/02 (started an hour early) and 11/03 (ended two hours late), and in
@@ -66,14 +67,10 @@ static Outcome Report(const std::vector<const wchar_t *> &reasonFiles, int from 
 {
     char folder[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, folder);
-    Options options = {};
-    options.inputs = {L"logs\\log.txt", L"logs\\sheet.csv"};
-    options.outFolder = Widen(folder, strlen(folder), CP_ACP);
+    Options options = InFolder(folder, {L"logs\\log.txt", L"logs\\sheet.csv"});
     options.from = from;
     options.to = to;
     options.fromGiven = options.toGiven = true;
-    options.now = DayNumber(2026, 12, 7) * MinutesPerDay + 12 * 60;
-    options.gap = 15;
     for (const wchar_t *file : reasonFiles)
         options.reasonFiles.push_back(file);
     WText page;

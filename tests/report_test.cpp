@@ -10,6 +10,7 @@
 #include "copytime.h"
 #include "logline.h"
 #include "makereport.h"
+#include "reportoptions.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -94,21 +95,6 @@ static std::string LogOf(const std::vector<const char *> &lines)
     for (const char *line : lines)
         bytes += Line(line);
     return bytes;
-}
-
-/* The options the program starts with, its output in folder, the report
-   made on 2026-12-07 at 12:00. */
-static Options InFolder(const std::string &folder, const std::vector<const wchar_t *> &inputs)
-{
-    Options options = {};
-    for (const wchar_t *input : inputs)
-        options.inputs.push_back(input);
-    options.outFolder = Widen(folder.c_str(), folder.size(), CP_ACP);
-    options.from = DayNumber(2000, 1, 1);
-    options.to = DayNumber(2099, 12, 31);
-    options.now = DayNumber(2026, 12, 7) * MinutesPerDay + 12 * 60;
-    options.gap = DefaultGap;
-    return options;
 }
 
 /* The rows of a CSV file after its header, or of its month parts in
