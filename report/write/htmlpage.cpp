@@ -91,6 +91,7 @@ private:
     void Untrusted(const std::vector<Session> &lines, int count, UINT word, UINT note);
     void Rewrites();
     void Source(const SourceFile &file, bool bad, bool stale, bool staleNote);
+    void Dated(UINT label, int moment);
     void Split();
     void Totals();
     void DepartmentTotals();
@@ -328,6 +329,15 @@ void Overview::Sources()
     Put("</ul>\n");
 }
 
+/* A moment of a file in its list: " — 最終記録 2026/12/06 18:00". */
+void Overview::Dated(UINT label, int moment)
+{
+    Put(" \xe2\x80\x94 ");
+    Put(label);
+    Put(" ");
+    Put(Stamp(moment));
+}
+
 void Overview::Source(const SourceFile &file, bool bad, bool stale, bool staleNote)
 {
     Put(bad ? "<li class=\"bad\">" : stale ? "<li class=\"stale\">" : file.replaced >= 0 ? "<li class=\"kept\">" : "<li>");
@@ -346,18 +356,10 @@ void Overview::Source(const SourceFile &file, bool bad, bool stale, bool staleNo
             Put(IDS_UTF8);
             Put(")");
         }
-        if (file.newest >= 0) {
-            Put(" \xe2\x80\x94 ");
-            Put(IDS_NEWEST);
-            Put(" ");
-            Put(Stamp(file.newest));
-        }
-        if (file.copied >= 0) {
-            Put(" \xe2\x80\x94 ");
-            Put(IDS_COPYTIME);
-            Put(" ");
-            Put(Stamp(file.copied));
-        }
+        if (file.newest >= 0)
+            Dated(IDS_NEWEST, file.newest);
+        if (file.copied >= 0)
+            Dated(IDS_COPYTIME, file.copied);
         if (file.copyUntrusted) {
             Put(" <b class=\"bad\" title=\"");
             Put(IDS_UNTRUSTEDCOPYNOTE);
@@ -365,12 +367,8 @@ void Overview::Source(const SourceFile &file, bool bad, bool stale, bool staleNo
             Put(IDS_UNTRUSTEDCOPY);
             Put("</b>");
         }
-        if (file.replaced >= 0) {
-            Put(" \xe2\x80\x94 ");
-            Put(IDS_KEPTCOPY);
-            Put(" ");
-            Put(Stamp(file.replaced));
-        }
+        if (file.replaced >= 0)
+            Dated(IDS_KEPTCOPY, file.replaced);
         if (stale) {
             /* The note on the first marks only: a collection of
                thousands of PCs may have as many. */
