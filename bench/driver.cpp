@@ -279,16 +279,27 @@ static void SleepMs(const Program &ours, ULONGLONG after, int sleeps, std::vecto
 /* The collection folder and what the copies put there (the log's copy and
    its time record), once the last copy, which holds the user's lock, is
    over. */
-static void RemoveCopies(const std::string &share, const char *computer, const char *user)
+static void RemoveCopies(const std::string &share, const std::string &copies)
 {
-    HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, ("Global\\MorvalenCopy-" + std::string(user)).c_str());
+    size_t user = copies.rfind('\\');
+    HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, ("Global\\MorvalenCopy-" + copies.substr(user + 1)).c_str());
     if (lock && WaitForSingleObject(lock, kTimeoutMs) != WAIT_TIMEOUT)
         ReleaseMutex(lock);
     if (lock)
         CloseHandle(lock);
-    RemoveFolder(share + "\\" + computer + "\\" + user);
-    RemoveDirectoryA((share + "\\" + computer).c_str());
+    RemoveFolder(copies);
+    RemoveDirectoryA(copies.substr(0, user).c_str());
     RemoveFolder(share);
+}
+
+/* Where the copy puts this PC's and user's logs in a collection folder. */
+static std::string CopiesIn(const std::string &share)
+{
+    char computer[MAX_COMPUTERNAME_LENGTH + 1], user[257];
+    DWORD size = sizeof computer, userSize = sizeof user;
+    GetComputerNameA(computer, &size);
+    GetUserNameA(user, &userSize);
+    return share + "\\" + computer + "\\" + user;
 }
 
 /* The recorder with a collection folder set beside the same without, in
@@ -297,12 +308,7 @@ static void RemoveCopies(const std::string &share, const char *computer, const c
    the recorder stops, so no copy runs into the next launch. */
 static void CollectStarts(const Program &ours, int launches, std::vector<double> &without, std::vector<double> &with)
 {
-    std::string share = NewFolder();
-    char computer[MAX_COMPUTERNAME_LENGTH + 1], user[257];
-    DWORD size = sizeof computer, userSize = sizeof user;
-    GetComputerNameA(computer, &size);
-    GetUserNameA(user, &userSize);
-    std::string copies = share + "\\" + computer + "\\" + user, copy = copies + "\\" + kLogName;
+    std::string share = NewFolder(), copies = CopiesIn(share), copy = copies + "\\" + kLogName;
     for (int launch = 0; launch < 2 * launches; launch++) {
         bool set = launch % 4 == 1 || launch % 4 == 2;
         if (set)
@@ -320,7 +326,7 @@ static void CollectStarts(const Program &ours, int launches, std::vector<double>
         Stop(ours, running);
     }
     RegDeleteKeyA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY);
-    RemoveCopies(share, computer, user);
+    RemoveCopies(share, copies);
 }
 
 /* Wine leaves some counters of other processes empty or answers with the
@@ -480,12 +486,7 @@ struct CopyingIdle {
 static CopyingIdle MeasureCopyingIdle(const Program &ours, int runs, int idleSeconds)
 {
     CopyingIdle result = {};
-    std::string share = NewFolder();
-    char computer[MAX_COMPUTERNAME_LENGTH + 1], user[257];
-    DWORD size = sizeof computer, userSize = sizeof user;
-    GetComputerNameA(computer, &size);
-    GetUserNameA(user, &userSize);
-    std::string copies = share + "\\" + computer + "\\" + user, copy = copies + "\\" + kLogName;
+    std::string share = NewFolder(), copies = CopiesIn(share), copy = copies + "\\" + kLogName;
     std::string record = copies + "\\" + std::string(kLogName, strlen(kLogName) - 4) + ".copied";
     auto copiedAt = [&] {
         WIN32_FILE_ATTRIBUTE_DATA data;
@@ -527,7 +528,7 @@ static CopyingIdle MeasureCopyingIdle(const Program &ours, int runs, int idleSec
         Stop(ours, running);
     }
     RegDeleteKeyA(HKEY_CURRENT_USER, MORVALEN_SETTINGS_KEY);
-    RemoveCopies(share, computer, user);
+    RemoveCopies(share, copies);
     return result;
 }
 
