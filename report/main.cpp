@@ -136,13 +136,6 @@ static bool ReadOptions(const std::vector<WText> &args, Options *options, bool *
     return true;
 }
 
-static int CurrentMoment()
-{
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return DayNumber(now.wYear, now.wMonth, now.wDay) * MinutesPerDay + now.wHour * 60 + now.wMinute;
-}
-
 /* The open dialog, in the current folder; false if cancelled. Several
    files come back as the folder and then each name. */
 static bool ChooseLogs(std::vector<WText> &inputs)

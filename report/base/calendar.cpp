@@ -98,3 +98,10 @@ void AppendClock(Text &out, int minuteOfDay)
     out += ':';
     AppendNumber(out, minuteOfDay % 60, 2);
 }
+
+int CurrentMoment()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return DayNumber(now.wYear, now.wMonth, now.wDay) * MinutesPerDay + now.wHour * 60 + now.wMinute;
+}

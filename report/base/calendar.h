@@ -19,6 +19,9 @@ int DaysInMonth(int year, int month);
 int MonthStart(int dayNumber);
 int MonthEnd(int dayNumber);
 
+/* This moment, by the PC's clock. */
+int CurrentMoment();
+
 /* For every line and row: unsigned, the division is a multiplication;
    inlined even where the exe is built for size. */
 #define HOT_INLINE inline __attribute__((always_inline))

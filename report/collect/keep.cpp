@@ -1,8 +1,8 @@
 /*
  * Usage report: keeping a copy that the next one does not continue. The
  * copy is renamed, not written again, so its bytes and times stay as they
- * reached the folder, and its copy's time record goes with it; a name already taken is never replaced: the next
- * number is tried. The user who copies may also delete, so the README
+ * reached the folder, and its copy's time record goes with it; a name
+ * already taken is never replaced: the next number is tried. The user who copies may also delete, so the README
  * points to the file server's own protection as well.
  */
 #include "keep.h"
@@ -23,16 +23,9 @@ static bool ReadCopy(const WText &path, Text &bytes, DWORD *error)
     return ReadAll(path, bytes, error) || *error == ERROR_FILE_NOT_FOUND;
 }
 
-static int Now()
-{
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    return DayNumber(now.wYear, now.wMonth, now.wDay) * MinutesPerDay + now.wHour * 60 + now.wMinute;
-}
-
 static bool Keep(const WText &copy, DWORD *error)
 {
-    int now = Now();
+    int now = CurrentMoment();
     for (int n = 1, tries = 0; n <= MostKeptInAMinute;) {
         WText kept = KeptName(copy, now, n);
         if (MoveFileExW(copy.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH)) {
